@@ -1,0 +1,92 @@
+// Stand-in logging facility: lines at or above a threshold go to a stream as
+// "LEVEL unit:line message"; a listener may receive lines regardless.
+#include "logging.h"
+
+#include <stdarg.h>
+#include <stdio.h>
+
+#include <string>
+
+#include "dabplatform.h"
+
+int logSpecLibEnter = DABPLATFORM_LOG_LIBENTER;
+int logSpecInfo = DABPLATFORM_LOG_INFO;
+int logSpecDebug = DABPLATFORM_LOG_DEBUG;
+int logSpecError = DABPLATFORM_LOG_ERROR;
+int logSpecForceInfo = DABPLATFORM_LOG_FORCEINFO;
+
+namespace {
+
+struct LogState {
+  int threshold = DABPLATFORM_LOG_ERROR;
+  FILE* stream = nullptr;  // nullptr: stderr.
+  dabplatform_log_listener listener = nullptr;
+  void* listenerContext = nullptr;
+  int listenerMinLevel = DABPLATFORM_LOG_OFF;
+};
+
+LogState& state() {
+  static LogState s;
+  return s;
+}
+
+std::string format(const char* fmt, va_list args) {
+  char small[512];
+  va_list copy;
+  va_copy(copy, args);
+  int length = vsnprintf(small, sizeof small, fmt, copy);
+  va_end(copy);
+  if (length < 0) return std::string();
+  if (static_cast<size_t>(length) < sizeof small) return std::string(small, length);
+  std::string big(static_cast<size_t>(length), '\0');
+  vsnprintf(big.data(), big.size() + 1, fmt, args);
+  return big;
+}
+
+}  // namespace
+
+extern "C" void dabplatform_set_log_threshold(int level) { state().threshold = level; }
+
+extern "C" void dabplatform_set_log_stream(FILE* stream) { state().stream = stream; }
+
+extern "C" void dabplatform_set_log_listener(dabplatform_log_listener listener, void* context,
+                                             int minLevel) {
+  state().listener = listener;
+  state().listenerContext = context;
+  state().listenerMinLevel = listener ? minLevel : DABPLATFORM_LOG_OFF;
+}
+
+extern "C" const char* dabplatform_log_level_name(int level) {
+  switch (level) {
+    case DABPLATFORM_LOG_LIBENTER:
+      return "ENTER";
+    case DABPLATFORM_LOG_INFO:
+      return "INFO";
+    case DABPLATFORM_LOG_DEBUG:
+      return "DEBUG";
+    case DABPLATFORM_LOG_ERROR:
+      return "ERROR";
+    case DABPLATFORM_LOG_FORCEINFO:
+      return "FORCEINFO";
+    default:
+      return "?";
+  }
+}
+
+extern "C" void Log_SpecEntry(int level, const char* sourcePath, int sourceLine, const char* fmt,
+                              ...) {
+  const LogState& s = state();
+  bool toStream = level >= s.threshold;
+  bool toListener = s.listener != nullptr && level >= s.listenerMinLevel;
+  if (!toStream && !toListener) return;  // The common case costs two compares.
+
+  va_list args;
+  va_start(args, fmt);
+  std::string message = format(fmt, args);
+  va_end(args);
+  if (toListener) s.listener(s.listenerContext, level, sourcePath, sourceLine, message.c_str());
+  if (toStream) {
+    fprintf(s.stream ? s.stream : stderr, "%-9s %s:%d %s\n", dabplatform_log_level_name(level),
+            sourcePath, sourceLine, message.c_str());
+  }
+}

@@ -1,0 +1,298 @@
+#include "scripted_platform.h"
+
+#include <dlfcn.h>
+#include <stdarg.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <new>
+#include <sstream>
+
+#include "audit_log.h"
+#include "path_service.h"
+#include "utf8_text.h"
+
+namespace dabtest {
+
+// Owns the entries, sub-records and strings of one list handed out.
+struct ScriptedPlatform::ListStorage {
+  std::vector<ScriptedContact> values;  // Strings the records point into.
+  std::unique_ptr<DAB_DBI_Contact_t[]> entries;
+  std::deque<DAB_DBI_Person_t> persons;
+  std::deque<DAB_DBI_Email_t> emails;
+  std::deque<DAB_DBI_InternetFax_t> ifaxes;
+  std::deque<DAB_DBI_Scan_t> scans;
+  std::deque<DAB_DBI_Fax_t> faxes;
+  std::deque<DAB_DBI_Favorites_t> favorites;
+};
+
+namespace {
+char* text(std::string& s) { return s.data(); }
+}  // namespace
+
+std::string copyText(const char* s) { return s ? std::string(s) : std::string(); }
+
+ScriptedPlatform& ScriptedPlatform::instance() {
+  static ScriptedPlatform platform;
+  return platform;
+}
+
+void ScriptedPlatform::reset() {
+  lists_.clear();
+  *this = ScriptedPlatform();
+}
+
+void ScriptedPlatform::record(const std::string& call) {
+  calls.push_back(call);
+  std::string name = call.substr(0, call.find('('));
+  if (!throwBadAllocIn.empty() && name == throwBadAllocIn) throw std::bad_alloc();
+}
+
+std::vector<std::string> ScriptedPlatform::logTexts(int level) const {
+  std::vector<std::string> texts;
+  for (const LogLine& line : logs) {
+    if (line.level == level) texts.push_back(line.text);
+  }
+  return texts;
+}
+
+int ScriptedPlatform::callCount(const std::string& prefix) const {
+  int n = 0;
+  for (const std::string& call : calls) n += call.compare(0, prefix.size(), prefix) == 0;
+  return n;
+}
+
+DAB_DBI_Contact_t* ScriptedPlatform::handOutList() {
+  if (contacts.empty()) return nullptr;
+  auto storage = std::make_unique<ListStorage>();
+  storage->values = contacts;
+  // Exactly as many entries as scripted, so a walk past the end is an overflow
+  // that the sanitizers report.
+  storage->entries.reset(new DAB_DBI_Contact_t[contacts.size()]);
+  for (size_t i = 0; i < storage->values.size(); ++i) {
+    ScriptedContact& c = storage->values[i];
+    DAB_DBI_Contact_t& e = storage->entries[i];
+    e = DAB_DBI_Contact_t{};
+    e.id = c.id;
+    e.dlType = c.dlType;
+    e.displayName = text(c.displayName);
+    e.person = &storage->persons.emplace_back(
+        DAB_DBI_Person_t{text(c.firstName), text(c.lastName), text(c.company), 0});
+    e.email = &storage->emails.emplace_back(DAB_DBI_Email_t{text(c.email), 0, c.emailFavorite});
+    e.internetFax = &storage->ifaxes.emplace_back(DAB_DBI_InternetFax_t{text(c.internetFax), 0});
+    DAB_DBI_Scan_t scan{};
+    scan.nickName = text(c.scanNickName);
+    scan.serverAddress = c.scanServerAddress ? c.scanServerAddress->data() : nullptr;
+    scan.serverAddressType = c.scanServerAddressType;
+    scan.documentPath = text(c.scanDocumentPath);
+    scan.loginName = text(c.scanLoginName);
+    scan.transferProtocol = c.scanTransferProtocol;
+    scan.shareOrVolume = text(c.scanShareOrVolume);
+    scan.ndsContext = text(c.scanNdsContext);
+    scan.ndsTree = text(c.scanNdsTree);
+    scan.isFavorite = c.scanFavorite;
+    e.scan = &storage->scans.emplace_back(scan);
+    DAB_DBI_Fax_t fax{};
+    fax.number = text(c.faxNumber);
+    fax.isFavorite = c.faxFavorite;
+    e.fax = &storage->faxes.emplace_back(fax);
+    DAB_DBI_Favorites_t favorite{};
+    favorite.allFavoritesOrder = c.allFavoritesOrder;
+    e.favorites = &storage->favorites.emplace_back(favorite);
+  }
+  DAB_DBI_Contact_t* first = storage->entries.get();
+  lists_[first] = std::move(storage);
+  return first;
+}
+
+bool ScriptedPlatform::releaseList(DAB_DBI_Contact_t* first) {
+  if (first == nullptr) return true;
+  return lists_.erase(first) == 1;
+}
+
+void PrintTo(const LogLine& line, std::ostream* os) {
+  static const char* const kNames[] = {"?", "LibEnter", "Info", "Debug", "Error", "ForceInfo"};
+  const char* name = line.level >= 1 && line.level <= 5 ? kNames[line.level] : "?";
+  *os << "{" << name << ", \"" << line.text << "\"}";
+}
+
+// --- Fixture ------------------------------------------------------------------
+
+PlatformTest::PlatformTest() {
+  fake().reset();
+  char pattern[] = "/tmp/dabtest.XXXXXX";
+  char* made = mkdtemp(pattern);
+  if (made == nullptr) ADD_FAILURE() << "cannot create a temporary data root";
+  root_ = made ? made : "/tmp";
+  std::filesystem::create_directories(root_ + "/http/data");
+  previousDir_ = std::filesystem::current_path().string();
+  std::filesystem::current_path(root_);
+  fake().dataDir = root_;
+}
+
+PlatformTest::~PlatformTest() {
+  std::filesystem::current_path(previousDir_);
+  std::error_code ignored;
+  std::filesystem::remove_all(root_, ignored);
+  fake().reset();
+}
+
+std::string PlatformTest::readFile(const std::string& relativeName) const {
+  std::ifstream in(root_ + "/" + relativeName, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+void PlatformTest::writeFile(const std::string& relativeName, const std::string& bytes) const {
+  std::ofstream out(root_ + "/" + relativeName, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+bool PlatformTest::fileExists(const std::string& relativeName) const {
+  return std::filesystem::exists(root_ + "/" + relativeName);
+}
+
+}  // namespace dabtest
+
+using dabtest::fake;
+
+// --- Contact database -------------------------------------------------------
+
+extern "C" int DAB_DBI_Connect(void) {
+  fake().record("DAB_DBI_Connect()");
+  return fake().connectResult;
+}
+
+extern "C" int DAB_DBI_Disconnect(void) {
+  fake().record("DAB_DBI_Disconnect()");
+  return fake().disconnectResult;
+}
+
+extern "C" int DAB_DBI_GetContactsCount(int* count, int selector) {
+  fake().record("DAB_DBI_GetContactsCount(" + std::to_string(selector) + ")");
+  *count = fake().countValue.value_or(static_cast<int>(fake().contacts.size()));
+  return fake().countResult;
+}
+
+extern "C" int DAB_DBI_GetContactList(DAB_DBI_ContactList_t* list, int selector, int options) {
+  fake().record("DAB_DBI_GetContactList(" + std::to_string(selector) + "," +
+                std::to_string(options) + ")");
+  ++fake().listsOutstanding;
+  if (fake().listResult != 0) return fake().listResult;
+  list->contacts = fake().handOutList();
+  return 0;
+}
+
+extern "C" int DAB_DBI_Free_ContactList(DAB_DBI_ContactList_t* list) {
+  bool restored = fake().releaseList(list->contacts);
+  fake().record(std::string("DAB_DBI_Free_ContactList(") + (restored ? "restored" : "moved") + ")");
+  --fake().listsOutstanding;
+  free(list);
+  return 0;
+}
+
+extern "C" int DAB_DBI_GetAllGroupIds(DAB_DBI_GroupIds_t* ids, int contactId, int selector) {
+  fake().record("DAB_DBI_GetAllGroupIds(" + std::to_string(contactId) + "," +
+                std::to_string(selector) + ")");
+  if (fake().groupIdsResult != 0) return fake().groupIdsResult;
+  if (fake().groupIdsFailFor.count(contactId)) return 1;
+  std::vector<int32_t>& groups = fake().groupIds[contactId];
+  ids->count = static_cast<int32_t>(groups.size());
+  ids->ids = groups.data();
+  return 0;
+}
+
+extern "C" int DAB_DBI_CreateContact(DAB_DBI_Contact_t* contact, int* newContactId) {
+  fake().record("DAB_DBI_CreateContact()");
+  dabtest::CreatedContact c;
+  c.record = *contact;
+  c.newContactIdOnEntry = *newContactId;
+  c.displayName = dabtest::copyText(contact->displayName);
+  if (contact->person) {
+    c.person = *contact->person;
+    c.firstName = dabtest::copyText(contact->person->firstName);
+    c.lastName = dabtest::copyText(contact->person->lastName);
+    c.company = dabtest::copyText(contact->person->company);
+  }
+  if (contact->email) {
+    c.email = *contact->email;
+    c.emailAddress = dabtest::copyText(contact->email->address);
+  }
+  if (contact->internetFax) {
+    c.ifax = *contact->internetFax;
+    c.ifaxAddress = dabtest::copyText(contact->internetFax->address);
+  }
+  int call = fake().createCalls++;
+  int result = fake().refuseCreateCall.count(call) ? 1 : fake().createResult;
+  if (result == 0) {
+    *newContactId = 1000 + call;
+    fake().created.push_back(std::move(c));
+  }
+  return result;
+}
+
+// --- Path service -------------------------------------------------------------
+
+extern "C" const char* xpaths_get_path(const char* key) {
+  fake().record(std::string("xpaths_get_path(") + key + ")");
+  return fake().dataDir.c_str();
+}
+
+extern "C" FILE* xpaths_open_file(const char* dir, const char* relativeName, const char* mode) {
+  std::string shownDir = fake().dataDir == dir ? "DATA" : dir;
+  fake().record("xpaths_open_file(" + shownDir + "," + relativeName + "," + mode + ")");
+  if (fake().failOpen) return nullptr;
+  if (!fake().openInstead.empty()) return fopen(fake().openInstead.c_str(), mode);
+  return fopen((std::string(dir) + "/" + relativeName).c_str(), mode);
+}
+
+// The library's chmod goes through here so that tests see it in the call
+// order; the real chmod still runs.
+extern "C" int chmod(const char* path, mode_t mode) {
+  char octal[16];
+  snprintf(octal, sizeof octal, "%04o", static_cast<unsigned>(mode));
+  fake().record(std::string("chmod(") + path + "," + octal + ")");
+  using ChmodFn = int (*)(const char*, mode_t);
+  static ChmodFn real = reinterpret_cast<ChmodFn>(dlsym(RTLD_NEXT, "chmod"));
+  return real ? real(path, mode) : -1;
+}
+
+// --- Logging, audit log, UTF-8 --------------------------------------------------
+
+int logSpecLibEnter = dabtest::kLibEnter;
+int logSpecInfo = dabtest::kInfo;
+int logSpecDebug = dabtest::kDebug;
+int logSpecError = dabtest::kError;
+int logSpecForceInfo = dabtest::kForceInfo;
+
+extern "C" void Log_SpecEntry(int level, const char*, int, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  va_list copy;
+  va_copy(copy, args);
+  int length = vsnprintf(nullptr, 0, format, copy);
+  va_end(copy);
+  std::string message(length > 0 ? static_cast<size_t>(length) : 0, '\0');
+  vsnprintf(message.data(), message.size() + 1, format, args);
+  va_end(args);
+  fake().logs.push_back({level, message});
+}
+
+extern "C" int adlog_addressbook_export(void) {
+  fake().record("adlog_addressbook_export()");
+  return 0;
+}
+
+extern "C" int UTF8_strlen(const char* text) {
+  int n = 0;
+  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
+    n += (*p & 0xC0) != 0x80;
+  }
+  return n;
+}
