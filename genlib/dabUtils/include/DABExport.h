@@ -11,6 +11,11 @@
 #define HTTP_ADDRESS_BOOK_EXPORTED_TEMP_FILE "http/data/ExportedAddressBook.csv"
 #define HTTP_LEGACY_ADDRESS_BOOK_EXPORTED_TEMP_FILE "http/data/LegacyExportedAddressBook.csv"
 
+// The column names of the DAB CSV format, in file order. The sample template
+// writes the same names, so the two files cannot drift apart.
+#define DAB_CSV_COLUMN_COUNT 26
+extern const char* const DAB_CSV_COLUMN_NAMES[DAB_CSV_COLUMN_COUNT];
+
 // One export. Constructing it connects to the contact database, destroying it
 // disconnects (also after a failed connect). Not copyable: it owns that
 // connection.

@@ -6,6 +6,33 @@
 #define LOG(level, ...) \
   Log_SpecEntry((level), "genlib/dabUtils/src/DABExport", __LINE__, __VA_ARGS__)
 
+const char* const DAB_CSV_COLUMN_NAMES[DAB_CSV_COLUMN_COUNT] = {"ZltAddressBookId",
+                                                                "DisplayName",
+                                                                "FirstName",
+                                                                "LastName",
+                                                                "Company",
+                                                                "ZltAllFavoritesOrder",
+                                                                "MemberOf",
+                                                                "IsDL",
+                                                                "ZltApplicableWorkflows",
+                                                                "FaxNumber",
+                                                                "ZltIsFaxFavorite",
+                                                                "E-mailAddress",
+                                                                "ZltIsEmailFavorite",
+                                                                "InternetFaxAddress",
+                                                                "ScanNickName",
+                                                                "ZltIsScanFavorite",
+                                                                "ScanTransferProtocol",
+                                                                "ScanServerAddress",
+                                                                "ScanServerPort",
+                                                                "ScanDocumentPath",
+                                                                "ScanLoginName",
+                                                                "ScanLoginPassword",
+                                                                "ScanSMBShare",
+                                                                "ScanNDSTree",
+                                                                "ScanNDSContext",
+                                                                "ScanNDSVolume"};
+
 DABExport::DABExport() : dbStatus(0), unused(0) { dbStatus = DAB_DBI_Connect(); }
 
 DABExport::~DABExport() { dbStatus = DAB_DBI_Disconnect(); }
