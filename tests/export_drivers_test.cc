@@ -77,21 +77,37 @@ TEST_F(ExportDriversTest, LegacyExportMakesEveryCallInOrder) {
 
 // --- Failures, each for both formats ---------------------------------------------
 
+enum Stage { kConnect, kFetch, kOpen };
+
 struct FailureCase {
   const char* name;
   bool legacy;
-  void (*script)();
+  Stage failing;
   int status;
-  Calls callsAfterConnect;  // Up to, not including, the destructor's disconnect.
-  std::vector<std::string> errors;
+  const char* error;  // "" for none.
 };
+
+// The calls a driver makes up to the failing stage; the release comes last.
+Calls callsUpTo(Stage failing, const std::string& file) {
+  Calls calls{"DAB_DBI_Connect()"};
+  if (failing == kConnect) return calls;
+  calls.insert(calls.end(), {"DAB_DBI_GetContactsCount(0)", "DAB_DBI_GetContactList(0,0)"});
+  if (failing == kOpen) {
+    calls.insert(calls.end(), {"chmod(" + file + ",0666)", "xpaths_get_path(nc_dlms_data)",
+                               "xpaths_open_file(DATA," + file + ",w)"});
+  }
+  calls.push_back("DAB_DBI_Free_ContactList(restored)");
+  return calls;
+}
 
 class ExportFailureTest : public PlatformTest, public ::testing::WithParamInterface<FailureCase> {};
 
 TEST_P(ExportFailureTest, ReturnsItsStatusAndLeavesNoFileNorAuditRecord) {
   const FailureCase& c = GetParam();
   fake().contacts = {person(1, "Ann")};
-  c.script();
+  fake().connectResult = c.failing == kConnect ? 2 : 0;
+  fake().listResult = c.failing == kFetch ? 1 : 0;
+  fake().failOpen = c.failing == kOpen;
   const char* file = c.legacy ? kLegacyFile : kDabFile;
   writeFile(file, "old contents");
   std::string comma = "Comma";
@@ -101,54 +117,28 @@ TEST_P(ExportFailureTest, ReturnsItsStatusAndLeavesNoFileNorAuditRecord) {
                      ? exporter.LegacyExportAddressbook(comma.data(), nullptr, nullptr, nullptr)
                      : exporter.ExportAddressbook(comma.data(), nullptr, nullptr);
     EXPECT_EQ(c.status, status);
-    Calls expected{"DAB_DBI_Connect()"};
-    expected.insert(expected.end(), c.callsAfterConnect.begin(), c.callsAfterConnect.end());
-    EXPECT_EQ(expected, fake().calls);
+    EXPECT_EQ(callsUpTo(c.failing, file), fake().calls);
   }
-  EXPECT_EQ(c.errors, fake().logTexts(kError));
+  EXPECT_EQ(*c.error ? std::vector<std::string>{c.error} : std::vector<std::string>{},
+            fake().logTexts(kError));
   EXPECT_EQ("old contents", readFile(file));
   EXPECT_EQ(0, fake().callCount("adlog_addressbook_export"));
   EXPECT_EQ(1, fake().callCount("DAB_DBI_Disconnect"));
   EXPECT_EQ(0, fake().listsOutstanding);
 }
 
-const Calls kFetchFails = {"DAB_DBI_GetContactsCount(0)", "DAB_DBI_GetContactList(0,0)",
-                           "DAB_DBI_Free_ContactList(restored)"};
-const Calls kDabOpenFails = {"DAB_DBI_GetContactsCount(0)",
-                             "DAB_DBI_GetContactList(0,0)",
-                             "chmod(http/data/ExportedAddressBook.csv,0666)",
-                             "xpaths_get_path(nc_dlms_data)",
-                             "xpaths_open_file(DATA,http/data/ExportedAddressBook.csv,w)",
-                             "DAB_DBI_Free_ContactList(restored)"};
-const Calls kLegacyOpenFails = {"DAB_DBI_GetContactsCount(0)",
-                                "DAB_DBI_GetContactList(0,0)",
-                                "chmod(http/data/LegacyExportedAddressBook.csv,0666)",
-                                "xpaths_get_path(nc_dlms_data)",
-                                "xpaths_open_file(DATA,http/data/LegacyExportedAddressBook.csv,w)",
-                                "DAB_DBI_Free_ContactList(restored)"};
 const char kFetchLine[] = "Cannot get the list of contact from Database";
 
 INSTANTIATE_TEST_SUITE_P(
     BothFormats, ExportFailureTest,
-    ::testing::Values(
-        FailureCase{"DabNotConnected", false, [] { fake().connectResult = 2; }, 4, {}, {}},
-        FailureCase{"LegacyNotConnected", true, [] { fake().connectResult = 2; }, 4, {}, {}},
-        FailureCase{
-            "DabFetchFails", false, [] { fake().listResult = 1; }, 5, kFetchFails, {kFetchLine}},
-        FailureCase{
-            "LegacyFetchFails", true, [] { fake().listResult = 1; }, 5, kFetchFails, {kFetchLine}},
-        FailureCase{"DabOpenFails",
-                    false,
-                    [] { fake().failOpen = true; },
-                    6,
-                    kDabOpenFails,
-                    {"Failed to open HTTP_ADDRESS_BOOK_EXPORTED_TEMP_FILE"}},
-        FailureCase{"LegacyOpenFails",
-                    true,
-                    [] { fake().failOpen = true; },
-                    6,
-                    kLegacyOpenFails,
-                    {"Failed to open HTTP_LEGACY_ADDRESS_BOOK_EXPORTED_TEMP_FILE"}}),
+    ::testing::Values(FailureCase{"DabNotConnected", false, kConnect, 4, ""},
+                      FailureCase{"LegacyNotConnected", true, kConnect, 4, ""},
+                      FailureCase{"DabFetchFails", false, kFetch, 5, kFetchLine},
+                      FailureCase{"LegacyFetchFails", true, kFetch, 5, kFetchLine},
+                      FailureCase{"DabOpenFails", false, kOpen, 6,
+                                  "Failed to open HTTP_ADDRESS_BOOK_EXPORTED_TEMP_FILE"},
+                      FailureCase{"LegacyOpenFails", true, kOpen, 6,
+                                  "Failed to open HTTP_LEGACY_ADDRESS_BOOK_EXPORTED_TEMP_FILE"}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
 
 // --- Export that goes on ----------------------------------------------------------
@@ -207,6 +197,16 @@ TEST_F(ExportDriversTest, FullDiskStillCountsAsExported) {
   EXPECT_EQ(2, fake().callCount("adlog_addressbook_export"));
   EXPECT_EQ(2, fake().callCount("DAB_DBI_Free_ContactList(restored)"));
   EXPECT_TRUE(fake().logTexts(kError).empty());
+}
+
+TEST_F(ExportDriversTest, CountWithoutEntriesWritesTheHeaderAndSaysSo) {
+  fake().countValue = 2;  // No contacts scripted: the fetch hands out no entries.
+  EXPECT_EQ(1, exportDab("Comma"));
+  EXPECT_EQ(1, exportLegacy("Comma"));
+  EXPECT_EQ(kDabHeaderStart, readFile(kDabFile).substr(0, kDabHeaderStart.size()));
+  EXPECT_EQ(kLegacyHeader, readFile(kLegacyFile));
+  EXPECT_EQ(fake().logTexts(kError),
+            std::vector<std::string>(2, "Contact list holds no entries, 2 expected"));
 }
 
 // A failed allocation unwinds through the method: the object still

@@ -262,99 +262,65 @@ TEST_F(ExportWritersTest, DabWritesTheHeaderAloneForNoEntries) {
 
 // --- Scan cells 17 to 26 ---------------------------------------------------
 
+// Log lines of one address, joined by '|'.
 struct ScanCase {
   int32_t type;
   std::optional<std::string> address;
   std::string cells18And19;
-  std::vector<std::string> logs;
+  std::string logs;
 };
 
+const std::string kV4 = "SERVERTYPE = IPV4|";
+const std::string kV4End = "|ServerAddress is written ... IPV4 ";
+const std::string kV6 = "SERVERTYPE = IPV6|";
+const std::string kInvalid = "|INVALID SERVER TYPE... WRITTNG DEFAULT VALUES";
 const ScanCase kScanCases[] = {
-    {0,
-     "192.168.1.10:21",
-     "192.168.1.10,21",
-     {"ServerAddress = 192.168.1.10:21", "SERVERTYPE = IPV4", "ADDR =192.168.1.10", "PORT =21",
-      "ServerAddress is written ... IPV4 "}},
-    {1,
-     "host.example",
-     "host.example,0",
-     {"ServerAddress = host.example", "SERVERTYPE = IPV4", "ADDR =host.example",
-      "PORT =", "ServerAddress is written ... IPV4 "}},
-    {0,
-     std::nullopt,
-     ",0",
-     {"ServerAddress = ", "SERVERTYPE = IPV4", "ServerAddress is written ... IPV4 "}},
-    {0,
-     "",
-     ",0",
-     {"ServerAddress = ", "SERVERTYPE = IPV4",
-      "ADDR =", "PORT =", "ServerAddress is written ... IPV4 "}},
-    {1,
-     ":::",
-     ",0",
-     {"ServerAddress = :::", "SERVERTYPE = IPV4",
-      "ADDR =", "PORT =", "ServerAddress is written ... IPV4 "}},
-    {0,
-     "::h:: 42x:9",
-     "h,42",
-     {"ServerAddress = ::h:: 42x:9", "SERVERTYPE = IPV4", "ADDR =h", "PORT = 42x",
-      "ServerAddress is written ... IPV4 "}},
-    {0,
-     "h:99999999999",
-     "h,2147483647",
-     {"ServerAddress = h:99999999999", "SERVERTYPE = IPV4", "ADDR =h", "PORT =99999999999",
-      "ServerAddress is written ... IPV4 "}},
-    {2,
-     "[fd00::5]:21",
-     "[fd00::5],21",
-     {"ServerAddress = [fd00::5]:21", "SERVERTYPE = IPV6", "ServerAddress tokenizer [fd00::5",
-      "Strtok for p 21"}},
-    {2,
-     "[fd00::5]",
-     "[fd00::5],0",
-     {"ServerAddress = [fd00::5]", "SERVERTYPE = IPV6", "ServerAddress tokenizer [fd00::5",
-      "Strtok for p "}},
-    {2,
-     std::nullopt,
-     ",0",
-     {"ServerAddress = ", "ServerAddress is NULL.... writing empty string in address"}},
-    {2,
-     "]]]",
-     ",0",
-     {"ServerAddress = ]]]", "SERVERTYPE = IPV6", "ServerAddress tokenizer ", "Strtok for p "}},
-    {2,
-     "",
-     ",0",
-     {"ServerAddress = ", "SERVERTYPE = IPV6", "ServerAddress tokenizer ", "Strtok for p "}},
-    {3,
-     "1.2.3.4:21",
-     ",0",
-     {"ServerAddress = 1.2.3.4:21", "INVALID SERVER TYPE... WRITTNG DEFAULT VALUES"}},
-    {-1,
-     "1.2.3.4:21",
-     ",0",
-     {"ServerAddress = 1.2.3.4:21", "INVALID SERVER TYPE... WRITTNG DEFAULT VALUES"}},
+    {0, "192.168.1.10:21", "192.168.1.10,21",
+     "ServerAddress = 192.168.1.10:21|" + kV4 + "ADDR =192.168.1.10|PORT =21" + kV4End},
+    {1, "host.example", "host.example,0",
+     "ServerAddress = host.example|" + kV4 + "ADDR =host.example|PORT =" + kV4End},
+    {0, std::nullopt, ",0", "ServerAddress = |SERVERTYPE = IPV4" + kV4End},
+    {0, "", ",0", "ServerAddress = |" + kV4 + "ADDR =|PORT =" + kV4End},
+    {1, ":::", ",0", "ServerAddress = :::|" + kV4 + "ADDR =|PORT =" + kV4End},
+    {0, "::h:: 42x:9", "h,42",
+     "ServerAddress = ::h:: 42x:9|" + kV4 + "ADDR =h|PORT = 42x" + kV4End},
+    {0, "h:99999999999", "h,2147483647",
+     "ServerAddress = h:99999999999|" + kV4 + "ADDR =h|PORT =99999999999" + kV4End},
+    {2, "[fd00::5]:21", "[fd00::5],21",
+     "ServerAddress = [fd00::5]:21|" + kV6 + "ServerAddress tokenizer [fd00::5|Strtok for p 21"},
+    {2, "[fd00::5]", "[fd00::5],0",
+     "ServerAddress = [fd00::5]|" + kV6 + "ServerAddress tokenizer [fd00::5|Strtok for p "},
+    {2, std::nullopt, ",0",
+     "ServerAddress = |ServerAddress is NULL.... writing empty string in address"},
+    {2, "]]]", ",0", "ServerAddress = ]]]|" + kV6 + "ServerAddress tokenizer |Strtok for p "},
+    {2, "", ",0", "ServerAddress = |" + kV6 + "ServerAddress tokenizer |Strtok for p "},
+    {3, "1.2.3.4:21", ",0", "ServerAddress = 1.2.3.4:21" + kInvalid},
+    {-1, "1.2.3.4:21", ",0", "ServerAddress = 1.2.3.4:21" + kInvalid},
 };
+
+std::string joined(const std::vector<std::string>& lines) {
+  std::string s;
+  for (const std::string& line : lines) s += (s.empty() ? "" : "|") + line;
+  return s;
+}
 
 TEST_F(ExportWritersTest, ScanServerAddressFormsGiveHostPortAndTheirLogLines) {
   for (const ScanCase& c : kScanCases) {
-    std::string address = c.address.value_or("");
-    std::string path = "/p", login = "u", share = "s", tree = "t", context = "c";
-    DAB_DBI_Scan_t scan{};
-    scan.serverAddress = c.address ? address.data() : nullptr;
-    scan.serverAddressType = c.type;
-    scan.documentPath = path.data();
-    scan.loginName = login.data();
-    scan.transferProtocol = 1;
-    scan.shareOrVolume = share.data();
-    scan.ndsTree = tree.data();
-    scan.ndsContext = context.data();
+    ScriptedContact contact = withId(1);
+    contact.scanServerAddress = c.address;
+    contact.scanServerAddressType = c.type;
+    contact.scanDocumentPath = "/p", contact.scanLoginName = "u", contact.scanNdsTree = "t";
+    contact.scanNdsContext = "c", contact.scanShareOrVolume = "s";
+    fake().contacts = {contact};
+    FetchedList list;
+    DAB_DBI_Scan_t* scan = list.entry(0).scan;
     fake().logs.clear();
     MemoryStream out;
-    exporter_.writeScanCells(out.get(), ',', &scan);
-    EXPECT_EQ("1," + c.cells18And19 + ",/p,u,,,t,c,\r\n", out.bytes()) << address;
-    EXPECT_EQ(c.logs, infoLines()) << address;
-    EXPECT_EQ(c.address.value_or(""), address) << "the database's address must stay whole";
+    exporter_.writeScanCells(out.get(), ',', scan);
+    EXPECT_EQ("1," + c.cells18And19 + ",/p,u,,,t,c,\r\n", out.bytes()) << c.logs;
+    EXPECT_EQ(c.logs, joined(infoLines()));
+    const std::string address = c.address.value_or("");
+    EXPECT_EQ(address, copyText(scan->serverAddress)) << "the database's text must stay whole";
   }
 }
 

@@ -78,8 +78,7 @@ int32_t parsePort(const char* text) {
   return static_cast<int32_t>(value);
 }
 
-// Cells 8 and 9, each followed by the delimiter. An individual is never a
-// list, whatever else its record says.
+// Cells 8 and 9, each followed by the delimiter.
 void writeKindCells(FILE* file, char delimiter, int32_t dlType) {
   const char* isDl = "0";
   const char* workflow = "Unknown";
@@ -287,7 +286,7 @@ void DABExport::writeIndividualLine(FILE* file, char delimiter, DAB_DBI_Contact_
   fputc(delimiter, file);
   writeMemberOf(file, groupIds, contact->id);
   fputc(delimiter, file);
-  writeKindCells(file, delimiter, DAB_DBI_INDIVIDUAL);
+  writeKindCells(file, delimiter, DAB_DBI_INDIVIDUAL);  // Whatever else the record says.
   char* masked = MaskData(contact->fax->number);
   if (masked != NULL) {
     writeCsvText(file, masked);
