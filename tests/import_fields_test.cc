@@ -117,24 +117,5 @@ TEST_F(ImportFieldsTest, EachPositionChecksAndCopiesItsValue) {
   }
 }
 
-TEST_F(ImportFieldsTest, LaterProblemOverwritesTheStatusAndNothingClearsIt) {
-  DABImport import;
-  deliver(import, 4, "a b");
-  EXPECT_EQ(9, import.statusCode);
-  deliver(import, 0, kE256);
-  EXPECT_EQ(10, import.statusCode);
-  deliver(import, 1, "fine");
-  EXPECT_EQ(10, import.statusCode);
-}
-
-TEST_F(ImportFieldsTest, OverlongAddressInTheHeaderSkipsNoDataRecord) {
-  DABImport import;
-  ASSERT_EQ(1, import.firstRecord);
-  deliver(import, 5, kM257);
-  EXPECT_EQ(10, import.statusCode);
-  EXPECT_EQ(0, import.skipRecord);
-  EXPECT_EQ("", std::string(import.ifax));
-}
-
 }  // namespace
 }  // namespace dabtest

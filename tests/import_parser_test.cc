@@ -120,40 +120,5 @@ TEST_F(ImportParserTest, NullFileIsAnError) {
   EXPECT_EQ(fake().logs, (std::vector<LogLine>{{kError, "Address book is not Opened"}}));
 }
 
-TEST_F(ImportParserTest, LogLinesOfEveryState) {
-  const std::string noChar("Value of *ch \0", 14);
-  const std::string quoteState =
-      "STATE = ABA_PARSE_EMBEDDED_QUOTE_STATE, Value of Counter %d,Value of CH IN EMBEDDED QUOTE "
-      "STATE ";
-  auto embedded = [&](int counter, const std::string& ch, const std::string& value) {
-    std::string text = quoteState;
-    text.replace(text.find("%d"), 2, std::to_string(counter));
-    return LogLine{kInfo, text + ch + " value of string " + value + " "};
-  };
-  fake().logs.clear();
-  EXPECT_EQ(parseAll("a;\"b\"\"c\"\n\"x\r\ny\";", ';'),
-            (std::vector<Field>{{4, "a"}, {6, "b\"c"}, {4, "x y"}, {7, ""}}));
-  EXPECT_EQ(fake().logs, (std::vector<LogLine>{
-                             {kInfo, noChar},
-                             {kInfo, "Value of *ch a"},
-                             {kInfo, "ABA_PARSE_END_OF_FIELD_STATE"},
-                             {kInfo, noChar},
-                             {kInfo, "Escaping the field for java script b "},
-                             embedded(1, "\"", "b"),
-                             {kInfo, "Found Quote - Add field and go back to Quoted Field State"},
-                             {kInfo, "Escaping the field for java script b\"c "},
-                             embedded(3, "\n", "b\"c"),
-                             {kInfo, "ABA_PARSE_END_OF_RECORD_STATE"},
-                             {kInfo, noChar},
-                             {kInfo, "We HIT a new line character in QUOTE 32"},
-                             {kInfo, "Escaping the field for java script x y "},
-                             embedded(3, ";", "x y"),
-                             {kInfo, "Found Comma - End of field"},
-                             {kInfo, "ABA_PARSE_END_OF_FIELD_STATE"},
-                             {kInfo, noChar},
-                             {kInfo, "Found EOF"},
-                         }));
-}
-
 }  // namespace
 }  // namespace dabtest

@@ -43,7 +43,7 @@ class DABImport {
   // in *result), 1 not connected, the file does not open or out of memory,
   // 3 a malformed field, 6 a malformed field before the second record.
   // *result is written only with 0. `reserved1` and `reserved2` are not read.
-  // REQUIRES: delimiterName is "Semicolon" for ';', anything else gives ','.
+  // Exactly "Semicolon" as delimiterName selects ';', any other text ','.
   int importAddressbook(char* delimiterName, char* reserved1, char* reserved2,
                         ResultStatus* result);
 
@@ -53,8 +53,9 @@ class DABImport {
   int import_address_book_parser(FILE* file, int delimiter, AbaPublicAddressParameters* params);
 
   // Validates parserParams' value by its position fieldCnt and copies it into
-  // the matching value buffer. Problems go to statusCode (and skipRecord);
-  // the value is never refused on its own.
+  // the matching value buffer. Problems go to statusCode; a blank display
+  // name or an address over 256 bytes (left empty, never cut) also sets
+  // skipRecord so that the data record is not created.
   // REQUIRES: parserParams.fieldBuffer is NUL-terminated.
   void importContactToDB();
 

@@ -33,45 +33,6 @@ struct ContactCreationRecord {
   DAB_DBI_InternetFax_t internetFax;
 };
 
-// The name positions log lines that differ only in the field they name;
-// literal formats let the compiler check them against their arguments.
-void logNameMatch(int position, const char* value) {
-  switch (position) {
-    case 0:
-      LOG(logSpecInfo, "Found a matching field for firstName: XX%sXX ", value);
-      break;
-    case 1:
-      LOG(logSpecInfo, "Found a matching field for lastName: XX%sXX ", value);
-      break;
-    case 2:
-      LOG(logSpecInfo, "Found a matching field for displayName: XX%sXX ", value);
-      break;
-  }
-}
-
-void logNameTooLong(int position) {
-  switch (position) {
-    case 0:
-      LOG(logSpecError,
-          "firstNameField is too long, which is more than the MAX_NUMBER_OF_CHARS, %d",
-          MAX_NUMBER_OF_CHARS);
-      break;
-    case 1:
-      LOG(logSpecError, "lastNameField is too long, which is more than the MAX_NUMBER_OF_CHARS, %d",
-          MAX_NUMBER_OF_CHARS);
-      break;
-    case 2:
-      LOG(logSpecError,
-          "displayNameField is too long, which is more than the MAX_NUMBER_OF_CHARS, %d",
-          MAX_NUMBER_OF_CHARS);
-      break;
-    case 3:
-      LOG(logSpecError, "companyField is too long, which is more than the MAX_NUMBER_OF_CHARS, %d",
-          MAX_NUMBER_OF_CHARS);
-      break;
-  }
-}
-
 // The open import file. Module-level rather than a member, so only one
 // import may run at a time in a process.
 FILE* importFile = NULL;
@@ -408,10 +369,24 @@ void DABImport::importName(int position) {
     statusCode = 8;
     skipRecord = 1;
   }
-  logNameMatch(position, value);
+  // Conditionals of literal formats keep the compiler's format checks.
+  if (position != 3) {
+    LOG(logSpecInfo,
+        position == 0   ? "Found a matching field for firstName: XX%sXX "
+        : position == 1 ? "Found a matching field for lastName: XX%sXX "
+                        : "Found a matching field for displayName: XX%sXX ",
+        value);
+  }
   if (UTF8_strlen(value) > MAX_NUMBER_OF_CHARS) {
     statusCode = 10;
-    logNameTooLong(position);
+    LOG(logSpecError,
+        position == 0 ? "firstNameField is too long, which is more than the MAX_NUMBER_OF_CHARS, %d"
+        : position == 1
+            ? "lastNameField is too long, which is more than the MAX_NUMBER_OF_CHARS, %d"
+        : position == 2
+            ? "displayNameField is too long, which is more than the MAX_NUMBER_OF_CHARS, %d"
+            : "companyField is too long, which is more than the MAX_NUMBER_OF_CHARS, %d",
+        MAX_NUMBER_OF_CHARS);
   }
   size_t length = strlen(value);
   if (length > kMaxValueBytes) {
@@ -454,20 +429,6 @@ void DABImport::importAddress(int position) {
 }
 
 char* DABImport::valueBuffer(int position) {
-  switch (position) {
-    case 0:
-      return firstName;
-    case 1:
-      return lastName;
-    case 2:
-      return displayName;
-    case 3:
-      return company;
-    case 4:
-      return email;
-    case 5:
-      return ifax;
-    default:
-      return NULL;
-  }
+  char* const buffers[] = {firstName, lastName, displayName, company, email, ifax};
+  return position >= 0 && position < 6 ? buffers[position] : NULL;
 }
