@@ -251,12 +251,17 @@ TEST_F(ContactDbTest, EveryFieldOfEveryKindSurvivesTheRoundTrip) {
   noServer.scanServerAddressType = 2;
   noServer.scanTransferProtocol = 6;
   noServer.allFavoritesOrder = 1;
-  entries[2].displayName = "Fax group";  // Groups carry favourite flags and empty texts.
+  // Groups carry favourite flags and empty texts; each of these differs from
+  // a blank sub-record by one number only, which must not be lost.
+  entries[2].displayName = "Fax group";
   entries[2].dlType = DAB_DBI_FAX_GROUP;
   entries[2].faxFavorite = 1;
+  entries[2].scanTransferProtocol = 4;
   entries[3].displayName = "Mail group";
   entries[3].dlType = DAB_DBI_EMAIL_GROUP;
   entries[3].emailFavorite = 1;
+  entries[3].scanServerAddressType = 2;
+  entries[3].allFavoritesOrder = 3;
   entries[4].displayName = "Other group";
   entries[4].dlType = 7;
   entries[4].scanFavorite = 1;

@@ -152,7 +152,6 @@ DAB_DBI_Contact_t* Connection::fetchList() {
     Statement::Use rows = selectContacts_.use();
     while (rows.step()) storage->append(rows.raw());
   }
-  storage->link();
   if (lastCount_ > 0 && storage->size() < static_cast<size_t>(lastCount_)) {
     fail(DABPLATFORM_DB_CHANGED, "the list holds " + std::to_string(storage->size()) +
                                      " entries, fewer than the " + std::to_string(lastCount_) +

@@ -49,9 +49,43 @@ char* StringArena::allocate(size_t size) {
   return stored;
 }
 
+namespace {
+
+bool blank(const char* text) { return text[0] == '\0'; }
+
+bool isBlank(const DAB_DBI_Person_t& p) {
+  return blank(p.firstName) && blank(p.lastName) && blank(p.company);
+}
+bool isBlank(const DAB_DBI_Email_t& e) { return blank(e.address) && e.isFavorite == 0; }
+bool isBlank(const DAB_DBI_InternetFax_t& f) { return blank(f.address); }
+bool isBlank(const DAB_DBI_Fax_t& f) { return blank(f.number) && f.isFavorite == 0; }
+bool isBlank(const DAB_DBI_Favorites_t& f) { return f.allFavoritesOrder == kNoFavoritesOrder; }
+bool isBlank(const DAB_DBI_Scan_t& s) {
+  return s.serverAddress == nullptr && s.serverAddressType == kDefaultServerAddressType &&
+         s.transferProtocol == kDefaultTransferProtocol && s.isFavorite == 0 && blank(s.nickName) &&
+         blank(s.documentPath) && blank(s.loginName) && blank(s.shareOrVolume) &&
+         blank(s.ndsContext) && blank(s.ndsTree);
+}
+
+template <typename T>
+T* place(StablePool<T>& pool, const T& value, T* shared) {
+  return isBlank(value) ? shared : pool.add(value);
+}
+
+}  // namespace
+
 ContactListStorage::ContactListStorage(size_t expectedEntries) {
   entries_.reserve(expectedEntries);
-  subRecords_.reserve(expectedEntries);
+  char* empty = strings_.empty();
+  blankPerson_ = {empty, empty, empty, 0};
+  blankEmail_.address = empty;
+  blankInternetFax_.address = empty;
+  blankFax_.number = empty;
+  blankFavorites_.allFavoritesOrder = kNoFavoritesOrder;
+  blankScan_.nickName = blankScan_.documentPath = blankScan_.loginName = empty;
+  blankScan_.shareOrVolume = blankScan_.ndsContext = blankScan_.ndsTree = empty;
+  blankScan_.serverAddressType = kDefaultServerAddressType;
+  blankScan_.transferProtocol = kDefaultTransferProtocol;
 }
 
 char* ContactListStorage::text(sqlite3_stmt* row, int column) {
@@ -63,23 +97,8 @@ char* ContactListStorage::text(sqlite3_stmt* row, int column) {
   return strings_.copy(value, static_cast<size_t>(sqlite3_column_bytes(row, column)));
 }
 
-void ContactListStorage::append(sqlite3_stmt* row) {
-  DAB_DBI_Contact_t entry{};
-  entry.id = sqlite3_column_int(row, kId);
-  entry.dlType = sqlite3_column_int(row, kDlType);
-  entry.displayName = text(row, kDisplayName);
-
-  SubRecords sub{};
-  sub.person.firstName = text(row, kFirstName);
-  sub.person.lastName = text(row, kLastName);
-  sub.person.company = text(row, kCompany);
-  sub.email.address = text(row, kEmailAddress);
-  sub.email.isFavorite = sqlite3_column_int(row, kEmailFavorite);
-  sub.internetFax.address = text(row, kInternetFaxAddress);
-  sub.fax.number = text(row, kFaxNumber);
-  sub.fax.isFavorite = sqlite3_column_int(row, kFaxFavorite);
-
-  DAB_DBI_Scan_t& scan = sub.scan;
+void ContactListStorage::appendScan(sqlite3_stmt* row, DAB_DBI_Contact_t* entry) {
+  DAB_DBI_Scan_t scan{};
   scan.nickName = text(row, kScanNickName);
   scan.serverAddress = sqlite3_column_type(row, kScanServerAddress) == SQLITE_NULL
                            ? nullptr
@@ -92,23 +111,30 @@ void ContactListStorage::append(sqlite3_stmt* row) {
   scan.ndsContext = text(row, kScanNdsContext);
   scan.ndsTree = text(row, kScanNdsTree);
   scan.isFavorite = sqlite3_column_int(row, kScanFavorite);
-  sub.favorites.allFavoritesOrder = sqlite3_column_int(row, kAllFavoritesOrder);
-
-  entries_.push_back(entry);
-  subRecords_.push_back(sub);
+  entry->scan = place(scans_, scan, &blankScan_);
 }
 
-void ContactListStorage::link() {
-  for (size_t i = 0; i < entries_.size(); ++i) {
-    DAB_DBI_Contact_t& entry = entries_[i];
-    SubRecords& sub = subRecords_[i];
-    entry.person = &sub.person;
-    entry.email = &sub.email;
-    entry.internetFax = &sub.internetFax;
-    entry.scan = &sub.scan;
-    entry.fax = &sub.fax;
-    entry.favorites = &sub.favorites;
-  }
+void ContactListStorage::append(sqlite3_stmt* row) {
+  DAB_DBI_Contact_t entry{};
+  entry.id = sqlite3_column_int(row, kId);
+  entry.dlType = sqlite3_column_int(row, kDlType);
+  entry.displayName = text(row, kDisplayName);
+
+  DAB_DBI_Person_t person{text(row, kFirstName), text(row, kLastName), text(row, kCompany), 0};
+  entry.person = place(persons_, person, &blankPerson_);
+  DAB_DBI_Email_t email{text(row, kEmailAddress), 0, sqlite3_column_int(row, kEmailFavorite)};
+  entry.email = place(emails_, email, &blankEmail_);
+  DAB_DBI_InternetFax_t internetFax{text(row, kInternetFaxAddress), 0};
+  entry.internetFax = place(internetFaxes_, internetFax, &blankInternetFax_);
+  DAB_DBI_Fax_t fax{};
+  fax.number = text(row, kFaxNumber);
+  fax.isFavorite = sqlite3_column_int(row, kFaxFavorite);
+  entry.fax = place(faxes_, fax, &blankFax_);
+  DAB_DBI_Favorites_t favorites{};
+  favorites.allFavoritesOrder = sqlite3_column_int(row, kAllFavoritesOrder);
+  entry.favorites = place(favorites_, favorites, &blankFavorites_);
+  appendScan(row, &entry);
+  entries_.push_back(entry);
 }
 
 DAB_DBI_Contact_t* adoptList(std::unique_ptr<ContactListStorage> storage) {

@@ -36,19 +36,32 @@ class StringArena {
   char empty_[1] = {0};
 };
 
-// Every sub-record of one entry; groups get all six too, so no pointer that a
-// caller follows is ever null.
-struct SubRecords {
-  DAB_DBI_Person_t person;
-  DAB_DBI_Email_t email;
-  DAB_DBI_InternetFax_t internetFax;
-  DAB_DBI_Scan_t scan;
-  DAB_DBI_Fax_t fax;
-  DAB_DBI_Favorites_t favorites;
+// Elements that never move once added, so pointers to them can be handed
+// out at once. Blocks grow from 64 to 4096 elements: small lists stay small.
+template <typename T>
+class StablePool {
+ public:
+  T* add(const T& value) {
+    if (used_ == capacity_) {
+      capacity_ = capacity_ == 0 ? 64 : (capacity_ < 4096 ? capacity_ * 2 : 4096);
+      blocks_.emplace_back(new T[capacity_]);
+      used_ = 0;
+    }
+    T* slot = &blocks_.back()[used_++];
+    *slot = value;
+    return slot;
+  }
+
+ private:
+  std::vector<std::unique_ptr<T[]>> blocks_;
+  size_t used_ = 0;
+  size_t capacity_ = 0;
 };
 
-// One fetched list. Sub-record pointers are set by link(), after the last
-// append, because appending may move the vectors.
+// One fetched list: a contiguous entry array whose sub-records live in
+// pools. Every entry, groups included, gets all six sub-records, so no
+// pointer a caller follows is null; a sub-record that holds only defaults
+// (as most of an imported contact's do) is one instance shared by all.
 class ContactListStorage {
  public:
   explicit ContactListStorage(size_t expectedEntries);
@@ -57,16 +70,27 @@ class ContactListStorage {
 
   // Appends the current row of a kSelectContacts statement.
   void append(sqlite3_stmt* row);
-  void link();
   size_t size() const { return entries_.size(); }
   DAB_DBI_Contact_t* first() { return entries_.empty() ? nullptr : entries_.data(); }
 
  private:
   char* text(sqlite3_stmt* row, int column);
+  void appendScan(sqlite3_stmt* row, DAB_DBI_Contact_t* entry);
 
+  StringArena strings_;  // First: the shared defaults below point into it.
   std::vector<DAB_DBI_Contact_t> entries_;
-  std::vector<SubRecords> subRecords_;
-  StringArena strings_;
+  StablePool<DAB_DBI_Person_t> persons_;
+  StablePool<DAB_DBI_Email_t> emails_;
+  StablePool<DAB_DBI_InternetFax_t> internetFaxes_;
+  StablePool<DAB_DBI_Scan_t> scans_;
+  StablePool<DAB_DBI_Fax_t> faxes_;
+  StablePool<DAB_DBI_Favorites_t> favorites_;
+  DAB_DBI_Person_t blankPerson_{};
+  DAB_DBI_Email_t blankEmail_{};
+  DAB_DBI_InternetFax_t blankInternetFax_{};
+  DAB_DBI_Scan_t blankScan_{};
+  DAB_DBI_Fax_t blankFax_{};
+  DAB_DBI_Favorites_t blankFavorites_{};
 };
 
 // Keeps `storage` alive until releaseList() with its first entry, and
