@@ -10,7 +10,9 @@
 // Defaults for a contact created without a sub-record: empty texts, flags 0,
 // no server address (NULL), address type 0, protocol 1 (FTP), favourites
 // order -1. A list fetched with GetContactList stays valid after disconnect
-// until it is freed; group-id arrays die with the connection.
+// until it is freed (an empty address book gives status 0 and a NULL
+// `contacts`); group-id arrays die with the connection. Non-zero statuses
+// are the DABPLATFORM_DB_* values of dabplatform.h.
 #include "contact_db_sqlite.h"
 
 #include <stdlib.h>
