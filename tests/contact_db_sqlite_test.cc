@@ -7,6 +7,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -209,6 +210,37 @@ TEST_F(ContactDbTest, MembershipsComeBackInTheOrderTheyWereAdded) {
   fetchAll();  // A membership added after a fetch must not be hidden by it.
   ASSERT_EQ(0, dabplatform_add_membership(loner, g3));
   EXPECT_EQ(std::vector<int32_t>{g3}, groupsOf(loner));
+}
+
+// The export asks for every contact's groups right after the fetch; they
+// come from what was loaded with the list, not from one query per contact,
+// so a change that another process commits meanwhile does not show.
+TEST_F(ContactDbTest, GroupIdsAfterAFetchComeFromTheLoadedMemberships) {
+  int32_t group = createNamed("Group", DAB_DBI_EMAIL_GROUP), member = createNamed("Member");
+  ASSERT_EQ(0, dabplatform_add_membership(member, group));
+  reconnect();  // Commits, so that the other connection sees the membership.
+  fetchAll();
+  RawDb other(dabplatform_database_path());
+  other.exec("DELETE FROM memberships");
+  EXPECT_EQ(std::vector<int32_t>{group}, groupsOf(member));
+  reconnect();
+  EXPECT_EQ(std::vector<int32_t>{}, groupsOf(member));
+}
+
+// The library is not re-entrant, but its calls may come from any of the web
+// server's threads, one after another, on the one connection.
+TEST_F(ContactDbTest, TheConnectionServesCallsFromAnyThreadOneAtATime) {
+  int32_t group = -1, member = -1;
+  std::thread([&] {
+    group = createNamed("Group", DAB_DBI_FAX_GROUP);
+    member = createNamed("Member");
+    EXPECT_EQ(0, dabplatform_add_membership(member, group));
+  }).join();
+  std::vector<ContactValues> entries;
+  std::thread([&] { entries = fetchAll(); }).join();
+  ASSERT_EQ(2u, entries.size());
+  EXPECT_EQ("Member", entries[1].displayName);
+  std::thread([&] { EXPECT_EQ(std::vector<int32_t>{group}, groupsOf(member)); }).join();
 }
 
 TEST_F(ContactDbTest, AddMembershipRefusesWhatCannotBeAMembership) {

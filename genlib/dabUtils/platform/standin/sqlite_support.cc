@@ -68,8 +68,12 @@ void rememberFailure(const char* message) noexcept {
 }
 
 DbHandle openDatabase(const std::string& path, OpenMode mode) {
+  // A connection serves one call of the library at a time (the library is not
+  // re-entrant), so SQLite's per-call locking of it buys nothing; it cost a
+  // quarter of the instructions of a 65,000-contact export.
   int flags =
-      mode == OpenMode::kCreate ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY;
+      SQLITE_OPEN_NOMUTEX | (mode == OpenMode::kCreate ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE
+                                                       : SQLITE_OPEN_READONLY);
   sqlite3* raw = nullptr;
   int resultCode = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
   DbHandle db(raw);  // A failed open still hands out a handle to close.
