@@ -128,6 +128,27 @@ TEST_F(LoggingTest, ThresholdDropsLinesFromTheStreamButNotFromTheListener) {
   EXPECT_EQ("ERROR     unit/c:3 both 50%\nFORCEINFO unit/d:4 forced\n", streamText());
 }
 
+// A line that goes nowhere is not formatted at all: "%n" would store the
+// number of characters written so far.
+TEST_F(LoggingTest, LinesThatGoNowhereAreNotFormatted) {
+  dabplatform_set_log_threshold(DABPLATFORM_LOG_ERROR);
+  dabplatform_set_log_listener(&LoggingTest::listen, &heard_, DABPLATFORM_LOG_DEBUG);
+  int written = -1;
+  Log_SpecEntry(logSpecInfo, "unit/a", 1, "abc%n", &written);
+  EXPECT_EQ(-1, written);
+  Log_SpecEntry(logSpecDebug, "unit/b", 2, "abc%n", &written);  // The listener hears it.
+  EXPECT_EQ(3, written);
+
+  dabplatform_set_log_listener(nullptr, nullptr, DABPLATFORM_LOG_LIBENTER);
+  written = -1;
+  Log_SpecEntry(logSpecDebug, "unit/c", 3, "abc%n", &written);
+  EXPECT_EQ(-1, written);
+  dabplatform_set_log_threshold(DABPLATFORM_LOG_DEBUG);
+  Log_SpecEntry(logSpecDebug, "unit/d", 4, "abc%n", &written);
+  EXPECT_EQ(3, written);
+  EXPECT_EQ(1u, heard_.size());
+}
+
 TEST_F(LoggingTest, LongMessagesArriveWhole) {
   dabplatform_set_log_threshold(DABPLATFORM_LOG_LIBENTER);
   std::string name(3000, 'n');
