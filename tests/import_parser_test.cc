@@ -112,6 +112,23 @@ TEST_F(ImportParserTest, ResultsValuesAndErrorLines) {
   }
 }
 
+// Every character of an unquoted run is logged before the next one is read,
+// the quoted states log what they hold, and a CR LF pair is read whole.
+TEST_F(ImportParserTest, InfoLinesOfEveryState) {
+  fake().logs.clear();
+  EXPECT_EQ((std::vector<Field>{{4, "ab"}, {6, "cd"}, {6, "ef"}, {7, ""}}),
+            parseAll("ab,cd\r\ne\"f\"\n", ','));
+  const std::string none("Value of *ch \0", 14);
+  EXPECT_EQ(fake().logTexts(kInfo),
+            (std::vector<std::string>{
+                none, "Value of *ch a", "Value of *ch b", "ABA_PARSE_END_OF_FIELD_STATE", none,
+                "Value of *ch c", "Value of *ch d", "ABA_PARSE_END_OF_RECORD_STATE", none,
+                "Value of *ch e", "Escaping the field for java script ef ",
+                "STATE = ABA_PARSE_EMBEDDED_QUOTE_STATE, Value of Counter 2,Value of CH IN "
+                "EMBEDDED QUOTE STATE \n value of string ef ",
+                "ABA_PARSE_END_OF_RECORD_STATE", none, "Found EOF"}));
+}
+
 TEST_F(ImportParserTest, NullFileIsAnError) {
   memset(&params_, 'j', sizeof params_);
   EXPECT_EQ(ABA_PARSE_ERROR_STATE, import_.import_address_book_parser(nullptr, ',', &params_));
