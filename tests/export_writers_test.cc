@@ -5,6 +5,7 @@
 #include <stdlib.h>
 
 #include <cstddef>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -228,6 +229,26 @@ TEST_F(ExportWritersTest, DabFavouritesOrderIsEmptyOnlyForMinusOne) {
     fake().contacts.push_back(c);
   }
   EXPECT_EQ(kDabHeader + plainRow(1, "", "") + plainRow(1, "0", "") + plainRow(1, "5", ""),
+            dab(','));
+}
+
+// Number cells at the ends of their range, in individual and group lines,
+// as printf's "%d" writes them.
+TEST_F(ExportWritersTest, DabNumberCellsAtTheEndsOfTheirRange) {
+  const int32_t kMin = std::numeric_limits<int32_t>::min();
+  const int32_t kMax = std::numeric_limits<int32_t>::max();
+  ScriptedContact person = withId(kMin);
+  person.allFavoritesOrder = kMax;
+  person.faxFavorite = -7, person.emailFavorite = 1000000000, person.scanFavorite = -10;
+  person.scanServerAddress = "h:-2147483648";
+  ScriptedContact group = withId(kMax);
+  group.dlType = 1, group.faxFavorite = kMin, group.emailFavorite = 10, group.scanFavorite = 9;
+  fake().contacts = {person, group};
+  fake().groupIds = {{kMin, {kMax, 0, -1}}, {kMax, {kMin}}};
+  EXPECT_EQ(kDabHeader +
+                "-2147483648,,,,,2147483647,\"\"\"2147483647,0,-1\"\"\",0,,,-7,,"
+                "1000000000,,,-10,1,h,-2147483648,,,,,,,\r\n" +
+                "2147483647,,,,,,\"\"\"-2147483648\"\"\",1,Fax,,-2147483648,,10,,,9,,,,,,,,,,\r\n",
             dab(','));
 }
 

@@ -55,13 +55,17 @@ class DABExport {
 
   // The pieces of one DAB line. None writes a trailing delimiter unless it
   // says so; none checks the results of its writes (a full disk truncates
-  // the file and the export still counts as done).
+  // the file and the export still counts as done). They write with the
+  // stream's unlocked calls: REQUIRES the caller holds `file` (flockfile) or
+  // no other thread uses it. The two writers above hold it themselves.
 
   // A text cell: the quoted form when makeCsvSafe gives one, else `text`
   // itself; nothing for a NULL `text`.
   void writeCsvText(FILE* file, char* text);
   // A text cell followed by `delimiter`.
   void writeTextCell(FILE* file, char* text, char delimiter);
+  // A number cell, in decimal as printf's "%d", followed by `delimiter`.
+  void writeNumberCell(FILE* file, int32_t value, char delimiter);
   // Cell 7: the ids of the groups that `contactId` belongs to, asked of the
   // database only while dbStatus is 0. `groupIds` is working storage.
   void writeMemberOf(FILE* file, DAB_DBI_GroupIds_t* groupIds, int32_t contactId);

@@ -8,6 +8,7 @@
 
 #include <memory>
 
+#include "StreamLock.h"
 #include "audit_log.h"
 #include "logging.h"
 #include "path_service.h"
@@ -78,6 +79,26 @@ int32_t parsePort(const char* text) {
   return static_cast<int32_t>(value);
 }
 
+// The writers hold the stream for the whole file (StreamLock) and write with
+// its unlocked calls.
+void putChar(FILE* file, char c) { putc_unlocked(c, file); }
+
+void putText(FILE* file, const char* text) { fputs_unlocked(text, file); }
+
+// What printf's "%d" writes, without parsing a format for every number cell.
+void putNumber(FILE* file, int32_t value) {
+  char digits[12];
+  char* end = digits + sizeof digits;
+  char* p = end;
+  uint32_t magnitude = value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
+  do {
+    *--p = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  if (value < 0) *--p = '-';
+  while (p < end) putc_unlocked(*p++, file);
+}
+
 // Cells 8 and 9, each followed by the delimiter.
 void writeKindCells(FILE* file, char delimiter, int32_t dlType) {
   const char* isDl = "0";
@@ -91,11 +112,14 @@ void writeKindCells(FILE* file, char delimiter, int32_t dlType) {
     isDl = "2";
     workflow = "Email";
   }
-  fprintf(file, "%s%c%s%c", isDl, delimiter, workflow, delimiter);
+  putText(file, isDl);
+  putChar(file, delimiter);
+  putText(file, workflow);
+  putChar(file, delimiter);
 }
 
 void writeDelimiters(FILE* file, char delimiter, int n) {
-  for (int i = 0; i < n; ++i) fputc(delimiter, file);
+  for (int i = 0; i < n; ++i) putChar(file, delimiter);
 }
 
 // True when the writer has entries to walk. The database promises at least
@@ -257,11 +281,12 @@ void DABExport::writeToExportFile(FILE* file, char delimiter, int count,
                                   DAB_DBI_ContactList_t* list) {
   // One record for the whole file; the database refills it for every line.
   std::unique_ptr<DAB_DBI_GroupIds_t> groupIds(new DAB_DBI_GroupIds_t);
+  StreamLock lock(file);
   for (int i = 0; i < DAB_CSV_COLUMN_COUNT; ++i) {
-    fputs(DAB_CSV_COLUMN_NAMES[i], file);
-    if (i + 1 < DAB_CSV_COLUMN_COUNT) fputc(delimiter, file);
+    putText(file, DAB_CSV_COLUMN_NAMES[i]);
+    if (i + 1 < DAB_CSV_COLUMN_COUNT) putChar(file, delimiter);
   }
-  fputs("\r\n", file);
+  putText(file, "\r\n");
   if (!hasEntries(count, list)) return;
   for (int i = 0; i < count; ++i) {
     DAB_DBI_Contact_t* contact = list->contacts;
@@ -276,28 +301,30 @@ void DABExport::writeToExportFile(FILE* file, char delimiter, int count,
 
 void DABExport::writeIndividualLine(FILE* file, char delimiter, DAB_DBI_Contact_t* contact,
                                     DAB_DBI_GroupIds_t* groupIds) {
-  fprintf(file, "%d%c", contact->id, delimiter);
+  putNumber(file, contact->id);
+  putChar(file, delimiter);
   writeTextCell(file, contact->displayName, delimiter);
   writeTextCell(file, contact->person->firstName, delimiter);
   writeTextCell(file, contact->person->lastName, delimiter);
   writeTextCell(file, contact->person->company, delimiter);
   int32_t order = contact->favorites->allFavoritesOrder;
-  if (order != -1) fprintf(file, "%d", order);
-  fputc(delimiter, file);
+  if (order != -1) putNumber(file, order);
+  putChar(file, delimiter);
   writeMemberOf(file, groupIds, contact->id);
-  fputc(delimiter, file);
+  putChar(file, delimiter);
   writeKindCells(file, delimiter, DAB_DBI_INDIVIDUAL);  // Whatever else the record says.
   char* masked = MaskData(contact->fax->number);
   if (masked != NULL) {
     writeCsvText(file, masked);
     free(masked);
   }
-  fprintf(file, "%c%d%c", delimiter, contact->fax->isFavorite, delimiter);
+  putChar(file, delimiter);
+  writeNumberCell(file, contact->fax->isFavorite, delimiter);
   writeTextCell(file, contact->email->address, delimiter);
-  fprintf(file, "%d%c", contact->email->isFavorite, delimiter);
+  writeNumberCell(file, contact->email->isFavorite, delimiter);
   writeTextCell(file, contact->internetFax->address, delimiter);
   writeTextCell(file, contact->scan->nickName, delimiter);
-  fprintf(file, "%d%c", contact->scan->isFavorite, delimiter);
+  writeNumberCell(file, contact->scan->isFavorite, delimiter);
   writeScanCells(file, delimiter, contact->scan);
 }
 
@@ -305,17 +332,20 @@ void DABExport::writeIndividualLine(FILE* file, char delimiter, DAB_DBI_Contact_
 // flags; its person, internet-fax and favourites records are never followed.
 void DABExport::writeGroupLine(FILE* file, char delimiter, DAB_DBI_Contact_t* contact,
                                DAB_DBI_GroupIds_t* groupIds) {
-  fprintf(file, "%d%c", contact->id, delimiter);
+  writeNumberCell(file, contact->id, delimiter);
   writeTextCell(file, contact->displayName, delimiter);
   writeDelimiters(file, delimiter, 4);
   writeMemberOf(file, groupIds, contact->id);
-  fputc(delimiter, file);
+  putChar(file, delimiter);
   writeKindCells(file, delimiter, contact->dlType);
-  fprintf(file, "%c%d%c", delimiter, contact->fax->isFavorite, delimiter);
-  fprintf(file, "%c%d%c", delimiter, contact->email->isFavorite, delimiter);
-  fprintf(file, "%c%c%d%c", delimiter, delimiter, contact->scan->isFavorite, delimiter);
+  putChar(file, delimiter);
+  writeNumberCell(file, contact->fax->isFavorite, delimiter);
+  putChar(file, delimiter);
+  writeNumberCell(file, contact->email->isFavorite, delimiter);
+  writeDelimiters(file, delimiter, 2);
+  writeNumberCell(file, contact->scan->isFavorite, delimiter);
   writeDelimiters(file, delimiter, 9);
-  fputs("\r\n", file);
+  putText(file, "\r\n");
 }
 
 // The ids are joined by ',' whatever the delimiter, inside tripled quotes, so
@@ -327,30 +357,30 @@ void DABExport::writeMemberOf(FILE* file, DAB_DBI_GroupIds_t* groupIds, int32_t 
   if (DAB_DBI_GetAllGroupIds(groupIds, contactId, 1) != 0) return;
   LOG(logSpecInfo, "Inside Member Count ");
   if (groupIds->count <= 0 || groupIds->ids == NULL) return;
-  fputs("\"\"\"", file);
+  putText(file, "\"\"\"");
   for (int32_t i = 0; i < groupIds->count; ++i) {
-    fprintf(file, "%d", groupIds->ids[i]);
-    if (i + 1 < groupIds->count) fputc(',', file);
+    putNumber(file, groupIds->ids[i]);
+    if (i + 1 < groupIds->count) putChar(file, ',');
     LOG(logSpecInfo, "RESPONSE FOR GROUP IS :%d ", groupIds->ids[i]);
   }
-  fputs("\"\"\"", file);
+  putText(file, "\"\"\"");
 }
 
 // --- Scan cells ------------------------------------------------------------------
 
 void DABExport::writeScanCells(FILE* file, char delimiter, DAB_DBI_Scan_t* scan) {
   int32_t code = scan->transferProtocol;
-  fprintf(file, "%d%c", ScanProtocolMapping(code), delimiter);
+  writeNumberCell(file, ScanProtocolMapping(code), delimiter);
   writeServerAddressCells(file, delimiter, scan);
   writeTextCell(file, scan->documentPath, delimiter);
   writeTextCell(file, scan->loginName, delimiter);
-  fputc(delimiter, file);  // The password is never exported.
+  putChar(file, delimiter);  // The password is never exported.
   if (code == 2) writeCsvText(file, scan->shareOrVolume);
-  fputc(delimiter, file);
+  putChar(file, delimiter);
   writeTextCell(file, scan->ndsTree, delimiter);
   writeTextCell(file, scan->ndsContext, delimiter);
   if (code == 0) writeCsvText(file, scan->shareOrVolume);
-  fputs("\r\n", file);
+  putText(file, "\r\n");
 }
 
 namespace {
@@ -371,7 +401,7 @@ char* writeBracketedHost(DABExport& exporter, FILE* file, char* copy) {
   // No host characters: a lone "]" would pass for an address, so nothing.
   if (host != NULL) {
     exporter.writeCsvText(file, host);
-    fputc(']', file);
+    putChar(file, ']');
   }
   return port;
 }
@@ -415,7 +445,8 @@ void DABExport::writeServerAddressCells(FILE* file, char delimiter, DAB_DBI_Scan
   }
   int32_t port = parsePort(portText);
   free(copy);
-  fprintf(file, "%c%d%c", delimiter, port, delimiter);
+  putChar(file, delimiter);
+  writeNumberCell(file, port, delimiter);
 }
 
 int DABExport::ScanProtocolMapping(int code) {
@@ -430,8 +461,12 @@ int DABExport::ScanProtocolMapping(int code) {
 
 void DABExport::writeToLegacyExportFile(FILE* file, char delimiter, int count,
                                         DAB_DBI_ContactList_t* list) {
-  fprintf(file, "%s%c%s%c%s\n", "Friendly Name", delimiter, "E-Mail Address", delimiter,
-          "Internet Fax Address");
+  StreamLock lock(file);
+  putText(file, "Friendly Name");
+  putChar(file, delimiter);
+  putText(file, "E-Mail Address");
+  putChar(file, delimiter);
+  putText(file, "Internet Fax Address\n");
   if (!hasEntries(count, list)) return;
   for (int i = 0; i < count; ++i) {
     DAB_DBI_Contact_t* contact = list->contacts;
@@ -452,7 +487,7 @@ void DABExport::writeLegacyRow(FILE* file, char delimiter, DAB_DBI_Contact_t* co
   writeTextCell(file, contact->displayName, delimiter);
   writeTextCell(file, contact->email->address, delimiter);
   writeCsvText(file, contact->internetFax->address);
-  fputs("\r\n", file);
+  putText(file, "\r\n");
 }
 
 // --- Quoting and masking ------------------------------------------------------------
@@ -460,16 +495,21 @@ void DABExport::writeLegacyRow(FILE* file, char delimiter, DAB_DBI_Contact_t* co
 void DABExport::writeCsvText(FILE* file, char* text) {
   char* quoted = makeCsvSafe(text);
   if (quoted != NULL) {
-    fputs(quoted, file);
+    putText(file, quoted);
     free(quoted);
   } else if (text != NULL) {
-    fputs(text, file);
+    putText(file, text);
   }
 }
 
 void DABExport::writeTextCell(FILE* file, char* text, char delimiter) {
   writeCsvText(file, text);
-  fputc(delimiter, file);
+  putChar(file, delimiter);
+}
+
+void DABExport::writeNumberCell(FILE* file, int32_t value, char delimiter) {
+  putNumber(file, value);
+  putChar(file, delimiter);
 }
 
 char* DABExport::makeCsvSafe(char* field) {
@@ -478,27 +518,35 @@ char* DABExport::makeCsvSafe(char* field) {
     LOG(logSpecInfo, "passing in string is null");
     return NULL;
   }
-  bool hasQuote = strchr(field, '"') != NULL;
-  bool hasComma = strchr(field, ',') != NULL;
-  if (hasQuote && hasComma) LOG(logSpecInfo, "both double quotes and comma found in string\n");
-  if (!hasQuote && !hasComma) {
+  // Most texts hold neither character: one library scan settles them.
+  size_t plain = strcspn(field, "\",");
+  if (field[plain] == '\0') {
     LOG(logSpecInfo, "neither double quotes, nor comma found in string");
     return NULL;
   }
-  size_t length = strlen(field);
+  bool hasComma = false;
   size_t quotes = 0;
-  for (const char* p = field; *p != '\0'; ++p) quotes += *p == '"';
+  const char* p = field + plain;
+  for (; *p != '\0'; ++p) {
+    quotes += *p == '"';
+    hasComma |= *p == ',';
+  }
+  if (quotes > 0 && hasComma) LOG(logSpecInfo, "both double quotes and comma found in string\n");
+  size_t length = static_cast<size_t>(p - field);
   size_t size = length + quotes + 3;  // Two enclosing quotes and the NUL.
   if (size < kQuotedMinSize) size = kQuotedMinSize;
-  char* quoted = static_cast<char*>(calloc(size, 1));
+  char* quoted = static_cast<char*>(malloc(size));
   if (quoted == NULL) return NULL;
   char* out = quoted;
   *out++ = '"';
-  for (const char* p = field; *p != '\0'; ++p) {
+  memcpy(out, field, plain);
+  out += plain;
+  for (p = field + plain; *p != '\0'; ++p) {
     if (*p == '"') *out++ = '"';
     *out++ = *p;
   }
-  *out = '"';
+  *out++ = '"';
+  *out = '\0';
   LOG(logSpecInfo, "exit function makeCsvSafe, passing out string %s", quoted);
   return quoted;
 }
@@ -510,8 +558,7 @@ char* DABExport::makeCsvSafe(char* field) {
 char* DABExport::MaskData(char* text) {
   const char* in = orEmpty(text);
   size_t length = strlen(in);
-  char* masked =
-      static_cast<char*>(calloc(length < kMaskedMinSize ? kMaskedMinSize : length + 1, 1));
+  char* masked = static_cast<char*>(malloc(length < kMaskedMinSize ? kMaskedMinSize : length + 1));
   if (masked == NULL) return NULL;
   char* out = masked;
   int segment = 0;
@@ -525,5 +572,6 @@ char* DABExport::MaskData(char* text) {
     }
     in += run;
   }
+  *out = '\0';
   return masked;
 }

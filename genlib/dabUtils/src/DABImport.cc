@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "StreamLock.h"
 #include "contact_db.h"
 #include "logging.h"
 #include "path_service.h"
@@ -74,9 +75,8 @@ int hasIllegalCharacter(const char* value) {
 // A CR is a line end on its own; the character after it is read at once and
 // pushed back unless it is the LF of a CR LF pair.
 //
-// The stream is locked once per field and read with getc_unlocked: the web
-// server that hosts the library has threads, and a locked getc per byte
-// cost more than the state machine itself.
+// The stream is locked once per field (StreamLock) and read with
+// getc_unlocked.
 bool isLineEnd(FILE* file, int ch) {
   if (ch == '\n') return true;
   if (ch != '\r') return false;
@@ -84,18 +84,6 @@ bool isLineEnd(FILE* file, int ch) {
   if (next != '\n') ungetc(next, file);
   return true;
 }
-
-// Holds the stream's lock while one field is read.
-class StreamLock {
- public:
-  explicit StreamLock(FILE* file) : file_(file) { flockfile(file_); }
-  ~StreamLock() { funlockfile(file_); }
-  StreamLock(const StreamLock&) = delete;
-  StreamLock& operator=(const StreamLock&) = delete;
-
- private:
-  FILE* file_;
-};
 
 // The value being read. Bytes beyond the buffer are read and dropped, so the
 // value stays NUL-terminated and the next call starts at the next field.
