@@ -230,5 +230,25 @@ TEST_F(ExportDriversTest, FailedAllocationInsideTheExportStillCleansUp) {
   }
 }
 
+// An export of several hundred kilobytes reaches the file in writes of 64 KiB
+// (the last one excepted), not of the C library's default block.
+TEST_F(ExportDriversTest, BothExportsWriteTheirFileInLargeBlocks) {
+  for (int id = 1; id <= 2000; ++id) {
+    fake().contacts.push_back(person(id, "Contact " + std::string(150, 'x') + std::to_string(id)));
+  }
+  fake().recordTransfers = true;
+  for (bool legacy : {false, true}) {
+    SCOPED_TRACE(legacy ? "legacy" : "DAB");
+    fake().transfers.clear();
+    EXPECT_EQ(1, legacy ? exportLegacy("Comma") : exportDab("Comma"));
+    size_t bytes = readFile(legacy ? kLegacyFile : kDabFile).size();
+    ASSERT_GT(bytes, 3 * 65536u);
+    ASSERT_EQ((bytes + 65535) / 65536, fake().transfers.size());
+    for (size_t i = 0; i + 1 < fake().transfers.size(); ++i) {
+      EXPECT_EQ(65536u, fake().transfers[i]);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace dabtest

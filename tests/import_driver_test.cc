@@ -218,5 +218,17 @@ TEST_F(ImportDriverTest, LogOfOneSmallImport) {
                                   info("Import Log is closed successfully 0")}));
 }
 
+// The upload is read in blocks of 64 KiB, not of the C library's default.
+TEST_F(ImportDriverTest, TheUploadIsReadInLargeBlocks) {
+  std::string file = kHeader;
+  for (int i = 0; i < 4000; ++i) file += row("Contact" + std::to_string(i));
+  ASSERT_GT(file.size(), 2 * 65536u);
+  fake().recordTransfers = true;
+  EXPECT_EQ(0, import(file));
+  EXPECT_EQ(4000, result_.successCount);
+  ASSERT_FALSE(fake().transfers.empty());
+  for (size_t size : fake().transfers) EXPECT_EQ(65536u, size);
+}
+
 }  // namespace
 }  // namespace dabtest

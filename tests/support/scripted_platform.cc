@@ -205,12 +205,35 @@ extern "C" const char* xpaths_get_path(const char* key) {
   return fake().dataDir.c_str();
 }
 
+namespace {
+
+// A stream over `file` that tells the fake the size of every read and write
+// the C library makes, i.e. how the stream's buffer drains and fills.
+FILE* recordingStream(FILE* file, const char* mode) {
+  cookie_io_functions_t io{};
+  io.read = [](void* cookie, char* buffer, size_t size) -> ssize_t {
+    fake().transfers.push_back(size);
+    return static_cast<ssize_t>(fread(buffer, 1, size, static_cast<FILE*>(cookie)));
+  };
+  io.write = [](void* cookie, const char* buffer, size_t size) -> ssize_t {
+    fake().transfers.push_back(size);
+    return static_cast<ssize_t>(fwrite(buffer, 1, size, static_cast<FILE*>(cookie)));
+  };
+  io.close = [](void* cookie) { return fclose(static_cast<FILE*>(cookie)); };
+  FILE* stream = file != nullptr ? fopencookie(file, mode, io) : nullptr;
+  if (stream == nullptr && file != nullptr) fclose(file);
+  return stream;
+}
+
+}  // namespace
+
 extern "C" FILE* xpaths_open_file(const char* dir, const char* relativeName, const char* mode) {
   std::string shownDir = fake().dataDir == dir ? "DATA" : dir;
   fake().record("xpaths_open_file(" + shownDir + "," + relativeName + "," + mode + ")");
   if (fake().failOpen) return nullptr;
   if (!fake().openInstead.empty()) return fopen(fake().openInstead.c_str(), mode);
-  return fopen((std::string(dir) + "/" + relativeName).c_str(), mode);
+  FILE* file = fopen((std::string(dir) + "/" + relativeName).c_str(), mode);
+  return fake().recordTransfers ? recordingStream(file, mode) : file;
 }
 
 // The library's chmod goes through here so that tests see it in the call

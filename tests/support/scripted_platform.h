@@ -64,10 +64,11 @@ class ScriptedPlatform {
   std::map<int32_t, std::vector<int32_t>> groupIds;  // Memberships by contact id.
   int createResult = 0;                              // Result for every CreateContact call...
   std::set<int> refuseCreateCall;                    // ...and 0-based calls that return 1.
-  std::string throwBadAllocIn;  // Name of a call ("DAB_DBI_GetContactList") that throws.
-  std::string dataDir;          // What xpaths_get_path returns.
-  bool failOpen = false;        // xpaths_open_file returns NULL.
-  std::string openInstead;      // When set, xpaths_open_file opens this path (e.g. /dev/full).
+  std::string throwBadAllocIn;   // Name of a call ("DAB_DBI_GetContactList") that throws.
+  std::string dataDir;           // What xpaths_get_path returns.
+  bool failOpen = false;         // xpaths_open_file returns NULL.
+  std::string openInstead;       // When set, xpaths_open_file opens this path (e.g. /dev/full).
+  bool recordTransfers = false;  // The opened stream records each read and write it makes.
 
   // --- Record ---------------------------------------------------------------
   // Every platform call in order, e.g. "DAB_DBI_GetAllGroupIds(7,1)",
@@ -78,8 +79,9 @@ class ScriptedPlatform {
   std::vector<std::string> calls;
   std::vector<LogLine> logs;
   std::vector<CreatedContact> created;
-  int listsOutstanding = 0;  // Lists fetched and not yet freed.
-  int createCalls = 0;       // CreateContact calls so far.
+  int listsOutstanding = 0;       // Lists fetched and not yet freed.
+  int createCalls = 0;            // CreateContact calls so far.
+  std::vector<size_t> transfers;  // Sizes of the reads and writes, with recordTransfers.
 
   // Log lines at `level` only.
   std::vector<std::string> logTexts(int level) const;

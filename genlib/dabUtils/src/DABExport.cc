@@ -8,7 +8,7 @@
 
 #include <memory>
 
-#include "StreamLock.h"
+#include "Streams.h"
 #include "audit_log.h"
 #include "logging.h"
 #include "path_service.h"
@@ -186,7 +186,8 @@ class ContactListHold {
 // Closes the output file on every way out.
 class OutputFile {
  public:
-  explicit OutputFile(FILE* file) : file_(file) {}
+  explicit OutputFile(FILE* file)
+      : file_(file), buffer_(file != NULL ? giveStreamBuffer(file) : NULL) {}
   ~OutputFile() { close(); }
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
@@ -195,10 +196,13 @@ class OutputFile {
   void close() {
     if (file_ != NULL) fclose(file_);
     file_ = NULL;
+    free(buffer_);
+    buffer_ = NULL;
   }
 
  private:
   FILE* file_;
+  char* buffer_;  // The stream's buffer; outlives it.
 };
 
 typedef void (DABExport::*ExportWriter)(FILE*, char, int, DAB_DBI_ContactList_t*);

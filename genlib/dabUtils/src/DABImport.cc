@@ -4,7 +4,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "StreamLock.h"
+#include "Streams.h"
 #include "contact_db.h"
 #include "logging.h"
 #include "path_service.h"
@@ -34,9 +34,10 @@ struct ContactCreationRecord {
   DAB_DBI_InternetFax_t internetFax;
 };
 
-// The open import file. Module-level rather than a member, so only one
-// import may run at a time in a process.
+// The open import file and its buffer. Module-level rather than members, so
+// only one import may run at a time in a process.
 FILE* importFile = NULL;
+char* importBuffer = NULL;
 
 void closeImportFile() {
   if (importFile == NULL) {
@@ -45,6 +46,8 @@ void closeImportFile() {
   }
   fclose(importFile);
   importFile = NULL;
+  free(importBuffer);
+  importBuffer = NULL;
 }
 
 ContactCreationRecord* newCreationRecord() {
@@ -226,6 +229,7 @@ int DABImport::runImport(DAB_DBI_Contact_t* record, const char* delimiterName,
     LOG(logSpecError, "Failed to open Imported Address Book File");
     return 1;
   }
+  importBuffer = giveStreamBuffer(importFile);
   firstRecord = 1;
   parserState = 0;
   bool semicolon = delimiterName != NULL && strcmp(delimiterName, "Semicolon") == 0;
