@@ -227,6 +227,21 @@ TEST_F(ContactDbTest, GroupIdsAfterAFetchComeFromTheLoadedMemberships) {
   EXPECT_EQ(std::vector<int32_t>{}, groupsOf(member));
 }
 
+// A writer that does not enforce the foreign keys can delete a group and
+// leave its memberships behind; no export may name an entry that is gone.
+TEST_F(ContactDbTest, MembershipsOfADeletedGroupAreNotHandedOut) {
+  int32_t kept = createNamed("Kept", DAB_DBI_FAX_GROUP);
+  int32_t gone = createNamed("Gone", DAB_DBI_EMAIL_GROUP);
+  int32_t member = createNamed("Member");
+  ASSERT_EQ(0, dabplatform_add_membership(member, gone));
+  ASSERT_EQ(0, dabplatform_add_membership(member, kept));
+  reconnect();
+  RawDb(dabplatform_database_path()).exec("DELETE FROM contacts WHERE display_name = 'Gone'");
+  EXPECT_EQ(std::vector<int32_t>{kept}, groupsOf(member));  // Asked of the database.
+  EXPECT_EQ(2u, fetchAll().size());
+  EXPECT_EQ(std::vector<int32_t>{kept}, groupsOf(member));  // Loaded with the list.
+}
+
 // The library is not re-entrant, but its calls may come from any of the web
 // server's threads, one after another, on the one connection.
 TEST_F(ContactDbTest, TheConnectionServesCallsFromAnyThreadOneAtATime) {

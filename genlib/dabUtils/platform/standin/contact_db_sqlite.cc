@@ -149,7 +149,10 @@ int Connection::count() {
 
 DAB_DBI_Contact_t* Connection::fetchList() {
   ReadSnapshot snapshot(db_.get(), writing_);
-  auto storage = std::make_unique<ContactListStorage>(static_cast<size_t>(countRows()));
+  // The count the export has just asked for saves counting again, which
+  // reads every page of the table; it only sizes the entry array.
+  int64_t expected = lastCount_ >= 0 ? lastCount_ : countRows();
+  auto storage = std::make_unique<ContactListStorage>(static_cast<size_t>(expected));
   {
     Statement::Use rows = selectContacts_.use();
     while (rows.step()) storage->append(rows.raw());
@@ -162,7 +165,7 @@ DAB_DBI_Contact_t* Connection::fetchList() {
   auto index = std::make_unique<MembershipIndex>();
   {
     Statement::Use rows = selectMemberships_.use();
-    index->load(rows.raw());
+    index->load(rows.raw(), *storage);
   }
   memberships_ = std::move(index);
   membershipsFresh_ = true;

@@ -137,6 +137,12 @@ void ContactListStorage::append(sqlite3_stmt* row) {
   entries_.push_back(entry);
 }
 
+bool ContactListStorage::holds(int32_t id) const {
+  auto entry = std::lower_bound(entries_.begin(), entries_.end(), id,
+                                [](const DAB_DBI_Contact_t& e, int32_t v) { return e.id < v; });
+  return entry != entries_.end() && entry->id == id;
+}
+
 DAB_DBI_Contact_t* adoptList(std::unique_ptr<ContactListStorage> storage) {
   DAB_DBI_Contact_t* first = storage->first();
   if (first != nullptr) liveLists().emplace(first, std::move(storage));
@@ -145,14 +151,16 @@ DAB_DBI_Contact_t* adoptList(std::unique_ptr<ContactListStorage> storage) {
 
 bool releaseList(const DAB_DBI_Contact_t* first) noexcept { return liveLists().erase(first) == 1; }
 
-void MembershipIndex::load(sqlite3_stmt* rows) {
+void MembershipIndex::load(sqlite3_stmt* rows, const ContactListStorage& list) {
   int resultCode;
   while ((resultCode = sqlite3_step(rows)) == SQLITE_ROW) {
+    int32_t groupId = sqlite3_column_int(rows, 1);
+    if (!list.holds(groupId)) continue;
     int32_t contactId = sqlite3_column_int(rows, 0);
     if (spans_.empty() || spans_.back().contactId != contactId) {
       spans_.push_back(Span{contactId, static_cast<uint32_t>(groupIds_.size()), 0});
     }
-    groupIds_.push_back(sqlite3_column_int(rows, 1));
+    groupIds_.push_back(groupId);
     ++spans_.back().count;
   }
   check(sqlite3_db_handle(rows), resultCode, "reading the memberships");

@@ -71,6 +71,8 @@ class ContactListStorage {
   // Appends the current row of a kSelectContacts statement.
   void append(sqlite3_stmt* row);
   size_t size() const { return entries_.size(); }
+  // True when an entry has id `id`. REQUIRES: rows were appended in id order.
+  bool holds(int32_t id) const;
   DAB_DBI_Contact_t* first() { return entries_.empty() ? nullptr : entries_.data(); }
 
  private:
@@ -103,8 +105,9 @@ bool releaseList(const DAB_DBI_Contact_t* first) noexcept;
 // Group ids of every contact, as loaded together with a list.
 class MembershipIndex {
  public:
-  // Reads every row of a kSelectMemberships statement.
-  void load(sqlite3_stmt* rows);
+  // Reads every row of a kSelectMemberships statement, keeping those whose
+  // group is an entry of `list` (read in the same snapshot).
+  void load(sqlite3_stmt* rows, const ContactListStorage& list);
   // The ids of `contactId` in membership order; count 0 and NULL when none.
   void find(int32_t contactId, int32_t* count, int32_t** ids);
 
