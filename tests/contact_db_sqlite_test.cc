@@ -187,6 +187,53 @@ TEST_F(ContactDbTest, ImportStyleRecordGetsDefaultsAndOutlivesTheConnection) {
   EXPECT_EQ((std::vector<ContactValues>{imported, bareEntry}), fetchAll());
 }
 
+// A record without scan, fax and favourites is stored through a shorter
+// statement that leaves those columns to the table's defaults; its row must
+// be the very row that a record with those sub-records at their defaults
+// gives, value for value and type for type.
+TEST_F(ContactDbTest, AbsentSubRecordsStoreTheSameRowAsDefaultOnes) {
+  ContactValues values;
+  values.displayName = "Same";
+  values.firstName = "Ann";
+  values.email = "ann@x.org";
+  ContactRecord full(values);  // All six sub-records, scan address NULL.
+  ASSERT_EQ(0, DAB_DBI_CreateContact(full.get(), nullptr));
+  DAB_DBI_Contact_t plain = *full.get();
+  plain.scan = nullptr;
+  plain.fax = nullptr;
+  plain.favorites = nullptr;
+  ASSERT_EQ(0, DAB_DBI_CreateContact(&plain, nullptr));
+  reconnect();
+  RawDb raw(dabplatform_database_path());
+  std::string columns;
+  for (const char* name : {"dl_type",
+                           "display_name",
+                           "first_name",
+                           "last_name",
+                           "company",
+                           "email_address",
+                           "email_favorite",
+                           "ifax_address",
+                           "fax_number",
+                           "fax_favorite",
+                           "scan_nickname",
+                           "scan_server_address",
+                           "scan_server_type",
+                           "scan_document_path",
+                           "scan_login_name",
+                           "scan_protocol",
+                           "scan_share_or_volume",
+                           "scan_nds_context",
+                           "scan_nds_tree",
+                           "scan_favorite",
+                           "all_favorites_order"}) {
+    columns += std::string(columns.empty() ? "" : " || '|' || ") + "quote(" + name + ")";
+  }
+  std::string distinct = "SELECT COUNT(DISTINCT " + columns + ") FROM contacts";
+  EXPECT_EQ(1, raw.integer(distinct.c_str()));
+  EXPECT_EQ(2, raw.integer("SELECT COUNT(*) FROM contacts"));
+}
+
 TEST_F(ContactDbTest, MembershipsComeBackInTheOrderTheyWereAdded) {
   int32_t g1 = createNamed("G1", DAB_DBI_FAX_GROUP), g2 = createNamed("G2", DAB_DBI_EMAIL_GROUP);
   int32_t g3 = createNamed("G3", 9);

@@ -68,6 +68,11 @@ const char* const kInsertContact =
     " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17,"
     " ?18, ?19, ?20, ?21)";
 
+const char* const kInsertPlainContact =
+    "INSERT INTO contacts (dl_type, display_name, first_name, last_name, company,"
+    " email_address, email_favorite, ifax_address)"
+    " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)";
+
 const char* const kCountContacts = "SELECT COUNT(*) FROM contacts";
 
 // The table's own order, without a join: MembershipIndex::load() drops the

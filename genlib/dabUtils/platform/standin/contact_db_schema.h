@@ -38,18 +38,20 @@ enum Column {
   kColumnCount
 };
 
-// Defaults for a contact created without the sub-record that carries them.
+// Defaults for a contact created without the sub-record that carries them;
+// the table's DEFAULT clauses hold the same values.
 constexpr int kDefaultTransferProtocol = 1;  // FTP, the protocol the sample template lists first.
 constexpr int kDefaultServerAddressType = 0;
 constexpr int kNoFavoritesOrder = -1;
 
-extern const char* const kSelectContacts;     // Every entry, by id.
-extern const char* const kInsertContact;      // ?1..?21 as Column; the id is assigned.
-extern const char* const kCountContacts;      // One integer.
-extern const char* const kSelectMemberships;  // (contact id, group id) by contact, in order.
-extern const char* const kSelectGroupsOf;     // Group ids of contact ?1, in order.
-extern const char* const kSelectKind;         // dlType of entry ?1; no row when missing.
-extern const char* const kInsertMembership;   // Contact ?1 joins group ?2 at the end.
+extern const char* const kSelectContacts;      // Every entry, by id.
+extern const char* const kInsertContact;       // ?1..?21 as Column; the id is assigned.
+extern const char* const kInsertPlainContact;  // ?1..?8 as Column; defaults for the rest.
+extern const char* const kCountContacts;       // One integer.
+extern const char* const kSelectMemberships;   // (contact id, group id) by contact, in order.
+extern const char* const kSelectGroupsOf;      // Group ids of contact ?1, in order.
+extern const char* const kSelectKind;          // dlType of entry ?1; no row when missing.
+extern const char* const kInsertMembership;    // Contact ?1 joins group ?2 at the end.
 
 // Creates the tables of an empty file; refuses a file written by a newer
 // schema. Takes the write lock only when something has to be created.

@@ -52,10 +52,16 @@ void bindScan(Statement::Use& insert, const DAB_DBI_Scan_t* scan) {
   insert.bindInt(kScanFavorite, s.isFavorite);
 }
 
+// What the import creates: names and the two addresses, no scan, fax or
+// favourites sub-record. Such a row takes every other column from the
+// table's defaults (kInsertPlainContact).
+bool isPlain(const DAB_DBI_Contact_t& contact) {
+  return contact.scan == nullptr && contact.fax == nullptr && contact.favorites == nullptr;
+}
+
 void bindContact(Statement::Use& insert, const DAB_DBI_Contact_t& contact) {
   const DAB_DBI_Person_t person = contact.person != nullptr ? *contact.person : DAB_DBI_Person_t{};
   const DAB_DBI_Email_t email = contact.email != nullptr ? *contact.email : DAB_DBI_Email_t{};
-  const DAB_DBI_Fax_t fax = contact.fax != nullptr ? *contact.fax : DAB_DBI_Fax_t{};
   insert.bindInt(kDlType, contact.dlType);
   insert.bindText(kDisplayName, contact.displayName);
   insert.bindText(kFirstName, textOrEmpty(person.firstName));
@@ -65,6 +71,8 @@ void bindContact(Statement::Use& insert, const DAB_DBI_Contact_t& contact) {
   insert.bindInt(kEmailFavorite, email.isFavorite);
   insert.bindText(kInternetFaxAddress,
                   textOrEmpty(contact.internetFax ? contact.internetFax->address : nullptr));
+  if (isPlain(contact)) return;
+  const DAB_DBI_Fax_t fax = contact.fax != nullptr ? *contact.fax : DAB_DBI_Fax_t{};
   insert.bindText(kFaxNumber, textOrEmpty(fax.number));
   insert.bindInt(kFaxFavorite, fax.isFavorite);
   bindScan(insert, contact.scan);
@@ -97,7 +105,7 @@ class Connection {
 
   DbHandle db_;  // Declared first so that it is closed after the statements.
   Statement countContacts_, selectContacts_, selectMemberships_, selectGroupsOf_;
-  Statement insertContact_, selectKind_, insertMembership_;
+  Statement insertContact_, insertPlainContact_, selectKind_, insertMembership_;
   int lastCount_ = -1;  // -1: no count reported on this connection yet.
   bool writing_ = false;
   int writesInBatch_ = 0;
@@ -132,6 +140,7 @@ Connection::Connection(DbHandle db) : db_(std::move(db)) {
   selectMemberships_ = Statement(handle, kSelectMemberships);
   selectGroupsOf_ = Statement(handle, kSelectGroupsOf);
   insertContact_ = Statement(handle, kInsertContact);
+  insertPlainContact_ = Statement(handle, kInsertPlainContact);
   selectKind_ = Statement(handle, kSelectKind);
   insertMembership_ = Statement(handle, kInsertMembership);
 }
@@ -235,7 +244,8 @@ void Connection::finish() {
 
 int32_t Connection::create(const DAB_DBI_Contact_t& contact) {
   beginWrite();
-  Statement::Use insert = insertContact_.use();
+  // Thirteen binds fewer per imported contact.
+  Statement::Use insert = (isPlain(contact) ? insertPlainContact_ : insertContact_).use();
   bindContact(insert, contact);
   stepWrite(insert);
   return static_cast<int32_t>(sqlite3_last_insert_rowid(db_.get()));
