@@ -1,0 +1,243 @@
+// dabtool import: an uploaded CSV file into the address book, all or nothing.
+#include <cstdio>
+#include <filesystem>
+#include <set>
+
+#include "address_book.h"
+#include "cli.h"
+#include "commands.h"
+#include "dabplatform.h"
+#include "database_copy.h"
+#include "file_io.h"
+#include "library_call.h"
+#include "log_listener.h"
+#include "upload_file.h"
+
+namespace fs = std::filesystem;
+
+namespace dabtool {
+
+namespace {
+
+const char kHelp[] =
+    "usage: dabtool import FILE [--delimiter Comma|Semicolon] [--dry-run] [--keep-partial]\n"
+    "\n"
+    "Imports FILE, a CSV file whose columns are first name, last name, display\n"
+    "name, company, e-mail address and internet-fax address, after a header\n"
+    "row. Each data row becomes a new contact; rows the library refuses are\n"
+    "listed with their line and reason. The import runs on a copy of the\n"
+    "address book that replaces it only when the whole file was read, so a\n"
+    "malformed field changes nothing. FILE itself is never changed.\n"
+    "\n"
+    "  --dry-run       report what would be created and refused; change nothing\n"
+    "  --keep-partial  keep the contacts created before a malformed field\n"
+    "  --raw-delimiter TEXT  hand TEXT to the library unchecked (any name but\n"
+    "                  Semicolon gives ',')\n";
+
+// Writes the upload where the library reads it, refusing to overwrite FILE
+// when the person named the upload file itself.
+void placeUpload(const std::string& source, const std::string& placed, const std::string& original,
+                 const std::string& prepared, const std::string& typedName) {
+  std::error_code error;
+  if (fs::equivalent(source, placed, error)) {
+    if (original == prepared) return;
+    throw Failure(typedName +
+                  " is the data folder's upload file itself, which would have to be "
+                  "changed; copy it elsewhere and import the copy");
+  }
+  writeFileAtomically(placed, prepared, "the upload file " + placed);
+}
+
+std::string reasonFor(const ImportReport& report, int record, const std::string& logged) {
+  const std::vector<ScannedRecord>& records = report.scan.records;
+  if (record >= 1 && static_cast<size_t>(record) <= records.size()) {
+    const ScannedRecord& scanned = records[static_cast<size_t>(record) - 1];
+    if (scanned.fields == 1 && scanned.blankDisplayName) return "it is an empty line";
+  }
+  return logged;
+}
+
+void printRecordFindings(const ImportReport& report) {
+  const ImportLog& log = report.log;
+  std::set<int> numbers;
+  for (const auto& refused : log.refused) numbers.insert(refused.first);
+  for (const auto& doubt : log.doubts) numbers.insert(doubt.first);
+  for (int record = 2; record <= log.parsedRecords; ++record) {
+    if (log.created.count(record) == 0) numbers.insert(record);
+  }
+  for (int record : numbers) {
+    std::string where = describeRecord(report.scan, record);
+    if (log.created.count(record) == 0) {
+      auto refused = log.refused.find(record);
+      std::string reason = refused == log.refused.end()
+                               ? "the library gave no reason"
+                               : reasonFor(report, record, refused->second);
+      std::printf("  %s: not created: %s\n", where.c_str(), reason.c_str());
+    }
+    auto doubts = log.doubts.find(record);
+    if (doubts == log.doubts.end()) continue;
+    for (const std::string& doubt : doubts->second) {
+      std::printf("  %s: %s, but %s\n", where.c_str(),
+                  log.created.count(record) ? "created" : "also", doubt.c_str());
+    }
+  }
+}
+
+std::string stopPlace(const ImportReport& report) {
+  const RecordScan& scan = report.scan;
+  if (scan.malformed) {
+    return "record " + std::to_string(scan.malformedRecord) + " (starting on line " +
+           std::to_string(scan.malformedRecordLine) + ", the bad field is on line " +
+           std::to_string(scan.malformedLine) + "): " + scan.malformedReason;
+  }
+  std::string reason = report.log.malformedString
+                           ? "a closing double quote is followed by other text"
+                           : "a quoted value is never closed";
+  return describeRecord(scan, report.log.stoppedAtRecord) + ": " + reason;
+}
+
+int printFailure(const Workspace& workspace, const ImportRequest& request,
+                 const ImportReport& report) {
+  std::string shownBook = workspace.shown(workspace.databasePath());
+  const ImportLog& log = report.log;
+  if (!log.parseError) {
+    std::string what = log.fileNotOpened ? "the upload file could not be opened"
+                                         : "the address book " + shownBook + " could not be opened";
+    std::fprintf(stderr, "dabtool: the import failed: %s (import status 1).\n", what.c_str());
+    return kExitFailed;
+  }
+  printRecordFindings(report);
+  std::string status = log.tooFewRecords
+                           ? "import status 6: a field could not be read before the second "
+                             "record was complete"
+                           : "import status 3: a field could not be read";
+  std::string outcome;
+  int created = static_cast<int>(log.created.size());
+  if (request.dryRun) {
+    outcome = "This was a dry run: " + shownBook + " is unchanged.";
+  } else if (report.saved) {
+    outcome = "The " + std::to_string(created) +
+              " contacts created before it were kept "
+              "(--keep-partial); " +
+              shownBook + " now holds " + std::to_string(report.entriesAfter) + " entries.";
+  } else {
+    outcome = "Nothing was imported and " + shownBook +
+              " is unchanged: fix the file and import it again.";
+  }
+  std::fprintf(stderr, "dabtool: the import stopped at %s (%s). %s\n", stopPlace(report).c_str(),
+               status.c_str(), outcome.c_str());
+  return kExitFailed;
+}
+
+int printSuccess(const Workspace& workspace, const ImportRequest& request,
+                 const ImportReport& report) {
+  std::string shownBook = workspace.shown(workspace.databasePath());
+  const ImportLog& log = report.log;
+  int dataRecords = static_cast<int>(report.scan.records.size()) - 1;
+  if (dataRecords < 1) {
+    std::fprintf(stderr,
+                 "dabtool: %s holds no data records (a header row and nothing more, or "
+                 "nothing); nothing was imported.\n",
+                 request.file.c_str());
+    return kExitFailed;
+  }
+  std::printf("%s %d %s from %d data records; %d %s.\n",
+              request.dryRun ? "Dry run: would create" : "Created", report.successCount,
+              report.successCount == 1 ? "contact" : "contacts", log.parsedRecords - 1,
+              report.failureCount, request.dryRun ? "would be refused" : "refused");
+  printRecordFindings(report);
+  if (log.parsedRecords < static_cast<int>(report.scan.records.size())) {
+    std::printf(
+        "The address book reached the device limit of 65000 entries: %s and the "
+        "records after it were not read.\n",
+        describeRecord(report.scan, log.parsedRecords + 1).c_str());
+  }
+  if (request.dryRun) {
+    std::printf("%s was not changed (it would hold %d entries).\n", shownBook.c_str(),
+                report.entriesAfter);
+  } else {
+    std::printf("%s now holds %d entries (it held %d).\n", shownBook.c_str(), report.entriesAfter,
+                report.entriesBefore);
+  }
+  return kExitOk;
+}
+
+}  // namespace
+
+ImportReport importFile(const Workspace& workspace, const ImportRequest& request) {
+  ImportReport report;
+  std::string source = workspace.fromCaller(request.file);
+  std::string original = readFile(source, request.file);
+  PreparedUpload upload = prepareUpload(original, request.file);
+  report.changes = upload.changes;
+  report.warnings = upload.warnings;
+  report.placedFile = workspace.fixedFile(kUploadFile);
+  placeUpload(source, report.placedFile, original, upload.bytes, request.file);
+  report.scan = scanRecords(upload.bytes, importDelimiter(request.delimiterName));
+
+  const std::string& database = workspace.databasePath();
+  std::string shownName = workspace.shown(database);
+  DatabaseLock lock(database, shownName);
+  ScratchCopy scratch(database, shownName);
+  {
+    UseDatabaseFile useScratch(scratch.path());
+    report.entriesBefore = countEntries();
+    ImportLogReader reader;
+    ResultStatus status{0, 0};
+    {
+      ScopedLogListener listener(
+          DABPLATFORM_LOG_INFO,
+          [&reader](int level, const std::string& line) { reader.onLine(level, line); });
+      CText name(request.delimiterName);
+      report.libraryOk = AddressBookImport(name.get(), nullptr, nullptr, &status) == 1;
+    }
+    report.log = reader.result();
+    report.successCount = status.successCount;
+    report.failureCount = status.failureCount;
+    report.entriesAfter = countEntries();
+  }
+  bool worthSaving = report.entriesAfter != report.entriesBefore;
+  bool keep = report.libraryOk || (request.keepPartial && report.log.parseError);
+  if (keep && worthSaving && !request.dryRun) {
+    scratch.commit();
+    report.saved = true;
+  }
+  return report;
+}
+
+int printImportReport(const Workspace& workspace, const ImportRequest& request,
+                      const ImportReport& report) {
+  std::printf("Placed %s as %s", request.file.c_str(), workspace.shown(report.placedFile).c_str());
+  for (const std::string& change : report.changes) std::printf("; %s", change.c_str());
+  std::printf("%s.\n", report.changes.empty() ? "" : " (the file itself is unchanged)");
+  for (const std::string& warning : report.warnings) {
+    std::fprintf(stderr, "dabtool: warning: %s\n", warning.c_str());
+  }
+  std::fflush(stdout);
+  return report.libraryOk ? printSuccess(workspace, request, report)
+                          : printFailure(workspace, request, report);
+}
+
+int runImport(const GlobalOptions& global, const Args& args) {
+  std::vector<OptionSpec> specs = delimiterOptions();
+  specs.push_back({"--dry-run", false});
+  specs.push_back({"--keep-partial", false});
+  ParsedArgs parsed = parseArgs("import", args, specs);
+  if (parsed.help) {
+    std::fputs(kHelp, stdout);
+    return kExitOk;
+  }
+  expectPositional("import", parsed, 1, "the FILE to import");
+  ImportRequest request;
+  request.file = parsed.positional[0];
+  request.delimiterName = delimiterName(parsed);
+  request.dryRun = parsed.flag("--dry-run");
+  request.keepPartial = parsed.flag("--keep-partial");
+  if (request.dryRun && request.keepPartial) {
+    throw UsageError("--dry-run changes nothing, so --keep-partial has nothing to keep");
+  }
+  Workspace workspace(global);
+  return printImportReport(workspace, request, importFile(workspace, request));
+}
+
+}  // namespace dabtool
