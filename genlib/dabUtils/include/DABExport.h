@@ -39,15 +39,43 @@ class DABExport {
   void writeToLegacyExportFile(FILE* file, char delimiter, int count, DAB_DBI_ContactList_t* list);
 
   // The quoted form of `field` from malloc(), or NULL when it needs no
-  // quotes (or is NULL). Caller frees a non-NULL result.
+  // quotes (or is NULL, or memory runs out). Caller frees a non-NULL result.
+  // A field needs quotes when it holds a comma or a double quote, whatever
+  // the file's delimiter; inner double quotes are doubled.
   char* makeCsvSafe(char* field);
 
   // `text` with every second '/'-separated segment removed, from malloc();
-  // NULL only when out of memory. Caller frees.
+  // NULL only when out of memory. A NULL `text` counts as empty. Caller
+  // frees. The result is never longer than `text`.
   char* MaskData(char* text);
 
-  // The CSV protocol number of a database protocol code.
+  // The CSV protocol number of a database protocol code (4 for an unknown
+  // code). Logs nothing.
   int ScanProtocolMapping(int code);
+
+  // The pieces of one DAB line. None writes a trailing delimiter unless it
+  // says so; none checks the results of its writes (a full disk truncates
+  // the file and the export still counts as done).
+
+  // A text cell: the quoted form when makeCsvSafe gives one, else `text`
+  // itself; nothing for a NULL `text`.
+  void writeCsvText(FILE* file, char* text);
+  // A text cell followed by `delimiter`.
+  void writeTextCell(FILE* file, char* text, char delimiter);
+  // Cell 7: the ids of the groups that `contactId` belongs to, asked of the
+  // database only while dbStatus is 0. `groupIds` is working storage.
+  void writeMemberOf(FILE* file, DAB_DBI_GroupIds_t* groupIds, int32_t contactId);
+  // Cells 17 to 26 of an individual's line, ending in CR LF.
+  void writeScanCells(FILE* file, char delimiter, DAB_DBI_Scan_t* scan);
+  // Cells 18 and 19 (host and port of the scan server), each followed by
+  // `delimiter`.
+  void writeServerAddressCells(FILE* file, char delimiter, DAB_DBI_Scan_t* scan);
+  // Whole lines, CR LF included.
+  void writeIndividualLine(FILE* file, char delimiter, DAB_DBI_Contact_t* contact,
+                           DAB_DBI_GroupIds_t* groupIds);
+  void writeGroupLine(FILE* file, char delimiter, DAB_DBI_Contact_t* contact,
+                      DAB_DBI_GroupIds_t* groupIds);
+  void writeLegacyRow(FILE* file, char delimiter, DAB_DBI_Contact_t* contact);
 
   int32_t dbStatus;  // Result of the last database call made for this object.
   int32_t unused;    // Kept for layout compatibility; always 0.
