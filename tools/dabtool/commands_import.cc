@@ -48,15 +48,6 @@ void placeUpload(const std::string& source, const std::string& placed, const std
   writeFileAtomically(placed, prepared, "the upload file " + placed);
 }
 
-std::string reasonFor(const ImportReport& report, int record, const std::string& logged) {
-  const std::vector<ScannedRecord>& records = report.scan.records;
-  if (record >= 1 && static_cast<size_t>(record) <= records.size()) {
-    const ScannedRecord& scanned = records[static_cast<size_t>(record) - 1];
-    if (scanned.fields == 1 && scanned.blankDisplayName) return "it is an empty line";
-  }
-  return logged;
-}
-
 void printRecordFindings(const ImportReport& report) {
   const ImportLog& log = report.log;
   std::set<int> numbers;
@@ -69,9 +60,8 @@ void printRecordFindings(const ImportReport& report) {
     std::string where = describeRecord(report.scan, record);
     if (log.created.count(record) == 0) {
       auto refused = log.refused.find(record);
-      std::string reason = refused == log.refused.end()
-                               ? "the library gave no reason"
-                               : reasonFor(report, record, refused->second);
+      std::string reason =
+          refused == log.refused.end() ? "the library gave no reason" : refused->second;
       std::printf("  %s: not created: %s\n", where.c_str(), reason.c_str());
     }
     auto doubts = log.doubts.find(record);

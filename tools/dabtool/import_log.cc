@@ -46,6 +46,10 @@ void ImportLogReader::onLine(int, const std::string& raw) {
     log_.created.insert(current_);
   } else if (startsWith(message, "Contact Not Added ")) {
     log_.refused[numberAfter(message, "Contact Not Added ")] = "the address book refused it";
+  } else if (startsWith(message, "Record ") &&
+             message.find(" has no displayName field") != std::string::npos) {
+    log_.refused[numberAfter(message, "Record ")] =
+        "it has fewer than 3 columns, so no display name";
   } else if (message == "Error Parsing field") {
     log_.parseError = true;
     log_.stoppedAtRecord = closing_ ? log_.parsedRecords + 1 : current_;
@@ -80,6 +84,12 @@ void ImportLogReader::noteFieldProblem(const std::string& message) {
   } else if (message == "ifax field contains illegal character") {
     doubts.push_back(
         "the internet-fax address (column 6) contains a blank or a non-ASCII character");
+  } else if (message.find("field is longer than") != std::string::npos) {
+    bool email = startsWith(message, "email");
+    std::string limit = message.substr(message.find("longer than") + 12);
+    log_.refused[current_] = std::string(email ? "the e-mail address (column 5)"
+                                               : "the internet-fax address (column 6)") +
+                             " is longer than " + limit;
   } else if (message.find("is too long") != std::string::npos ||
              message.find("greater than the max buffer size") != std::string::npos) {
     bool nameLimit = message.find("MAX_NUMBER_OF_CHARS") != std::string::npos;

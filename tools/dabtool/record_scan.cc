@@ -46,10 +46,12 @@ class Scanner {
     current_ = ScannedRecord();
     current_.startLine = line_;
     fieldEmpty_ = true;
+    lineEmpty_ = true;
   }
 
   void endField() {
     if (current_.fields == 2) current_.blankDisplayName = fieldEmpty_;
+    if (current_.fields == 0) lineEmpty_ = fieldEmpty_;
     ++current_.fields;
     fieldEmpty_ = true;
   }
@@ -58,7 +60,9 @@ class Scanner {
     endField();
     if (current_.fields < 3) current_.blankDisplayName = true;
     current_.endLine = line_ - 1;
-    scan_.records.push_back(current_);
+    // The import passes over an empty line without counting it as a record.
+    bool emptyLine = current_.fields == 1 && lineEmpty_;
+    if (!emptyLine) scan_.records.push_back(current_);
     recordStarted_ = false;
     state_ = State::kUnquoted;
   }
@@ -121,6 +125,7 @@ class Scanner {
   State state_ = State::kUnquoted;
   bool recordStarted_ = false;
   bool fieldEmpty_ = true;
+  bool lineEmpty_ = true;  // the record's first field is empty
   ScannedRecord current_;
   RecordScan scan_;
 };
