@@ -79,7 +79,14 @@ AddressBook::AddressBook() {
   }
 }
 
-AddressBook::~AddressBook() { DAB_DBI_Disconnect(); }
+AddressBook::~AddressBook() {
+  if (open_) DAB_DBI_Disconnect();
+}
+
+void AddressBook::close() {
+  open_ = false;
+  if (DAB_DBI_Disconnect() != 0) throw Failure("the address book could not save its changes");
+}
 
 int AddressBook::count() {
   int count = 0;

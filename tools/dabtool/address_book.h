@@ -80,6 +80,12 @@ class AddressBook {
   int create(const NewEntry& entry);
   // Throws Failure.
   void addMembership(int contactId, int groupId);
+  // Disconnects; the database saves pending writes then. Throws Failure
+  // when it could not.
+  void close();
+
+ private:
+  bool open_ = true;
 };
 
 // Points the contact database at another file for the object's lifetime.

@@ -186,6 +186,12 @@ ImportReport importFile(const Workspace& workspace, const ImportRequest& request
     report.failureCount = status.failureCount;
     report.entriesAfter = countEntries();
   }
+  if (report.libraryOk && report.entriesAfter - report.entriesBefore != report.successCount) {
+    throw Failure("the address book kept " +
+                  std::to_string(report.entriesAfter - report.entriesBefore) + " of the " +
+                  std::to_string(report.successCount) + " contacts the import created; " +
+                  shownName + " is unchanged");
+  }
   bool worthSaving = report.entriesAfter != report.entriesBefore;
   bool keep = report.libraryOk || (request.keepPartial && report.log.parseError);
   if (keep && worthSaving && !request.dryRun) {

@@ -42,9 +42,14 @@ SeedResult seedBook(const Workspace& workspace, int contacts, int groups, unsign
                     " groups more would pass the device limit of 65000 entries");
     }
     writeSeedPlan(book, makeSeedPlan(contacts, groups, seed));
+    book.close();
     result.contacts = contacts;
     result.groups = groups;
-    result.entriesAfter = book.count();
+    result.entriesAfter = countEntries();
+    if (result.entriesAfter != existing + contacts + groups) {
+      throw Failure("the address book did not keep every entry it was given; " + shownName +
+                    " is unchanged");
+    }
   }
   scratch.commit();
   return result;
