@@ -6,6 +6,7 @@
 #include <stdio.h>
 
 #include "DABUtils.h"
+#include "contact_db.h"
 
 // Results (and states) of DABImport::import_address_book_parser.
 enum {
@@ -37,19 +38,38 @@ class DABImport {
   DABImport(const DABImport&) = delete;
   DABImport& operator=(const DABImport&) = delete;
 
-  // Status codes: 0 ran to its end (counts in *result), 1 not connected or
-  // the file does not open, 3 a malformed field, 6 a malformed field before
-  // the second record.
+  // Imports "http/data/addressbook.txt": the first record is the header, every
+  // later record becomes one contact. Status codes: 0 ran to its end (counts
+  // in *result), 1 not connected, the file does not open or out of memory,
+  // 3 a malformed field, 6 a malformed field before the second record.
+  // *result is written only with 0. `reserved1` and `reserved2` are not read.
+  // Exactly "Semicolon" as delimiterName selects ';', any other text ','.
   int importAddressbook(char* delimiterName, char* reserved1, char* reserved2,
                         ResultStatus* result);
 
-  // Reads one field of `file` into *params; returns an ABA_PARSE_ result
-  // (4, 6, 7 or 8).
+  // Reads one field of `file` into *params and returns how it ended: 4 at the
+  // delimiter, 6 at a line end, 7 at the end of the file (the value read is
+  // dropped), 8 malformed or `file` is NULL. The caller owns `file`.
   int import_address_book_parser(FILE* file, int delimiter, AbaPublicAddressParameters* params);
 
-  // Validates parserParams' value by its position fieldCnt and copies it
-  // into the matching value buffer.
+  // Validates parserParams' value by its position fieldCnt and copies it into
+  // the matching value buffer. Problems go to statusCode; a blank display
+  // name or an address over 256 bytes (left empty, never cut) also sets
+  // skipRecord so that the data record is not created.
+  // REQUIRES: parserParams.fieldBuffer is NUL-terminated.
   void importContactToDB();
+
+  // Steps of importAddressbook, public like every member.
+  int runImport(DAB_DBI_Contact_t* record, const char* delimiterName, ResultStatus* result);
+  void readFields(DAB_DBI_Contact_t* record);
+  void endRecord(DAB_DBI_Contact_t* record);
+  void createContact(DAB_DBI_Contact_t* record);
+  void clearRecord(DAB_DBI_Contact_t* record);
+  void reportCounts(ResultStatus* result);
+  // Steps of importContactToDB.
+  void importName(int position);
+  void importAddress(int position);
+  char* valueBuffer(int position);  // NULL for positions 6 and above.
 
   int32_t dbStatus;                         // Result of the last database call.
   AbaPublicAddressParameters parserParams;  // Field just read.
