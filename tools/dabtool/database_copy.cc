@@ -141,17 +141,26 @@ ScratchCopy::ScratchCopy(const std::string& database, const std::string& shownNa
   removeStaleScratchCopies(database_);
   checkDatabaseFile(database_, shown_);
   settle(database_, shown_);
-  SqliteHandle target = openDatabase(scratch_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                                     "a scratch copy of " + shown_);
+  try {
+    copyInto(scratch_);
+  } catch (...) {
+    removeWithSidecars(scratch_);
+    throw;
+  }
+}
+
+void ScratchCopy::copyInto(const std::string& target) const {
+  std::string shownTarget = "a scratch copy of " + shown_;
+  SqliteHandle copy = openDatabase(target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, shownTarget);
   std::error_code error;
   if (!fs::exists(database_, error)) return;
   SqliteHandle source = openDatabase(database_, SQLITE_OPEN_READONLY, shown_);
-  sqlite3_backup* backup = sqlite3_backup_init(target.get(), "main", source.get(), "main");
-  if (backup == nullptr) sqliteFailure(target.get(), sqlite3_errcode(target.get()), shown_);
+  sqlite3_backup* backup = sqlite3_backup_init(copy.get(), "main", source.get(), "main");
+  if (backup == nullptr) sqliteFailure(copy.get(), sqlite3_errcode(copy.get()), shownTarget);
   int stepped = sqlite3_backup_step(backup, -1);
   int finished = sqlite3_backup_finish(backup);
   if (stepped != SQLITE_DONE) sqliteFailure(nullptr, stepped, shown_);
-  if (finished != SQLITE_OK) sqliteFailure(target.get(), finished, "a scratch copy of " + shown_);
+  if (finished != SQLITE_OK) sqliteFailure(copy.get(), finished, shownTarget);
 }
 
 ScratchCopy::~ScratchCopy() {

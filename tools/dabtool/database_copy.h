@@ -48,6 +48,8 @@ class ScratchCopy {
   void commit();
 
  private:
+  void copyInto(const std::string& target) const;
+
   std::string database_;
   std::string shown_;
   std::string scratch_;
