@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -137,6 +138,9 @@ class Sandbox {
   }
 
   fs::path at(const std::string& name) const { return dir_ / name; }
+  void writeFile(const std::string& name, const std::string& bytes) const {
+    writeAll(at(name), bytes);
+  }
   fs::path data(const std::string& name) const { return dir_ / "dabdata" / name; }
   std::string book() const { return readAll(data("addressbook.db")); }
 
@@ -477,6 +481,76 @@ TEST(DabtoolImport, Utf16IsConvertedAndBadUtf8IsNamed) {
   EXPECT_NE(broken.err.find("not valid UTF-16"), std::string::npos) << broken.err;
 }
 
+TEST(DabtoolImport, HeaderWithoutDisplayNameSkipsTheFirstRowAndSaysSo) {
+  Sandbox box;
+  box.writeFile("in.csv", "First,Last,,Company,E-mail,Fax\nAnn,Lee,Ann Lee,,,\nBo,Ek,Bo Ek,,,\n");
+  Outcome result = box.run({"import", "in.csv"});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_NE(result.out.find("record 2 (line 2): not created: the header row's third column is "
+                            "empty"),
+            std::string::npos)
+      << result.out;
+  EXPECT_EQ(box.entries(), 1);
+}
+
+TEST(DabtoolImport, ValuesTheLibraryFlagsAreListed) {
+  Sandbox box;
+  std::string longName(256, 'n');
+  std::string longEmail(300, 'e');
+  box.writeFile("in.csv", std::string(kHeader) + longName + ",Lee,Ann Lee,,,\r\n" +
+                              "Bo,Ek,Bo Ek,,,fax@" + longEmail + "\r\n");
+  Outcome result = box.run({"import", "in.csv"});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_NE(result.out.find("record 2 (line 2): created, but the first name (column 1) is longer "
+                            "than 255 characters"),
+            std::string::npos)
+      << result.out;
+  EXPECT_NE(result.out.find("record 3 (line 3): not created: the internet-fax address (column 6) "
+                            "is longer than"),
+            std::string::npos)
+      << result.out;
+}
+
+TEST(DabtoolImport, Utf8ByteOrderMarkIsLeftAlone) {
+  Sandbox box;
+  std::string file = "\xEF\xBB\xBF" + std::string(kHeader) + "Zoë,Ek,Zoë Ek,,,\r\n";
+  box.writeFile("bom.csv", file);
+  Outcome result = box.run({"import", "bom.csv"});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_NE(result.out.find("left its UTF-8 byte-order mark in place"), std::string::npos);
+  EXPECT_EQ(readAll(box.data("http/data/addressbook.txt")), file);
+  EXPECT_EQ(result.err, "");
+}
+
+TEST(DabtoolImport, TheUploadFileItselfIsNeverChanged) {
+  Sandbox box;
+  box.run({"sample"});  // makes the data folder
+  std::string file = std::string(kHeader) + "Ann,Lee,Ann Lee,,,";
+  box.writeFile("dabdata/http/data/addressbook.txt", file);
+  Outcome result = box.run({"import", "dabdata/http/data/addressbook.txt"});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_NE(result.err.find("upload file itself"), std::string::npos) << result.err;
+  EXPECT_EQ(readAll(box.data("http/data/addressbook.txt")), file);
+}
+
+TEST(DabtoolImport, OtherDatabaseFileAndDataFolder) {
+  Sandbox box;
+  box.writeFile("in.csv", std::string(kHeader) + "Ann,Lee,Ann Lee,,,\r\n");
+  Outcome result =
+      box.run({"--data-dir", "root", "--database", "books/office.db", "import", "in.csv"});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_NE(result.err.find("the folder of books/office.db does not exist"), std::string::npos)
+      << result.err;
+  fs::create_directory(box.at("books"));
+  result = box.run({"--data-dir", "root", "--database", "books/office.db", "import", "in.csv"});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_NE(result.out.find("books/office.db now holds 1 entries"), std::string::npos)
+      << result.out;
+  EXPECT_TRUE(fs::exists(box.at("root/http/data/addressbook.txt")));
+  EXPECT_FALSE(fs::exists(box.at("root/addressbook.db")));
+  EXPECT_FALSE(fs::exists(box.at("dabdata")));
+}
+
 // --- Bad input ---------------------------------------------------------------
 
 TEST(DabtoolBadInput, MissingOrUnreadableFile) {
@@ -525,6 +599,26 @@ TEST(DabtoolBadInput, DatabaseThatIsNotADatabase) {
         << result.err;
     EXPECT_EQ(box.book(), junk);
   }
+}
+
+TEST(DabtoolBadInput, OneChangeAtATime) {
+  Sandbox box;
+  box.seed(3);
+  std::string before = box.book();
+  box.writeFile("in.csv", std::string(kHeader) + "Ann,Lee,Ann Lee,,,\r\n");
+  int held = ::open(box.data("addressbook.db.dabtool-lock").c_str(), O_RDWR);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  for (std::vector<std::string> args :
+       {std::vector<std::string>{"import", "in.csv"}, std::vector<std::string>{"seed"}}) {
+    Outcome result = box.run(args);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find("is being changed by another dabtool"), std::string::npos)
+        << result.err;
+  }
+  ::close(held);
+  EXPECT_EQ(box.book(), before);
+  EXPECT_EQ(box.run({"import", "in.csv"}).exitCode, 0);
 }
 
 // Kills an import while the library is creating contacts: the book must be

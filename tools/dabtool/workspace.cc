@@ -50,6 +50,10 @@ Workspace::Workspace(const GlobalOptions& options) {
   }
   database_ = options.database.empty() ? (fs::path(root_) / "addressbook.db").string()
                                        : absoluteFrom(callerDir_, options.database);
+  fs::path databaseFolder = fs::path(database_).parent_path();
+  if (!fs::is_directory(databaseFolder, error)) {
+    throw Failure("the folder of " + shown(database_) + " does not exist");
+  }
   dabplatform_set_data_root(root_.c_str());
   dabplatform_set_database_path(database_.c_str());
   dabplatform_set_log_threshold(options.logLevel);
