@@ -277,13 +277,14 @@ TEST_F(DownloadSampleTest, OpenFailureIsReportedAndWritesNothing) {
             (std::vector<std::string>{kEntryCases[0].openFailure, kEntryCases[1].openFailure}));
 }
 
-TEST_F(DownloadSampleTest, NullDelimiterNameIsRefusedBeforeAnyFileWork) {
+TEST_F(DownloadSampleTest, NullDelimiterNameWritesCommaSeparatedFiles) {
   DABDownloadSample sample;
-  EXPECT_EQ(1, sample.GenerateSampleDAB(nullptr, nullptr, nullptr, 15));
-  EXPECT_EQ(1, sample.GenerateSampleLegacy(nullptr));
-  EXPECT_TRUE(fake().calls.empty());
-  EXPECT_EQ(fake().logTexts(kError),
-            (std::vector<std::string>{"Delimiter name is NULL", "Delimiter name is NULL"}));
+  EXPECT_EQ(0, sample.GenerateSampleDAB(nullptr, nullptr, nullptr, 0));
+  EXPECT_EQ(0, sample.GenerateSampleLegacy(nullptr));
+  EXPECT_EQ(readFile(HTTP_ADDRESS_BOOK_SAMPLE_TEMP_FILE).substr(0, 23), "*****,ZltAddressBookId,");
+  EXPECT_EQ(readFile(HTTP_LEGACY_ADDRESS_BOOK_SAMPLE_TEMP_FILE).substr(0, 29),
+            "Friendly Name,E-Mail Address,");
+  EXPECT_TRUE(fake().logTexts(kError).empty());
 }
 
 }  // namespace

@@ -97,9 +97,10 @@ const char* dabCell(int row, size_t column) {
 }
 
 // The templates default to the comma, unlike the exports, which default to the
-// semicolon: only the exact name "Semicolon" selects it here.
+// semicolon: only the exact name "Semicolon" selects it here. A missing name
+// is just another name that is not "Semicolon", as in the export and import.
 std::string sampleDelimiter(const char* delimiterName) {
-  return strcmp(delimiterName, "Semicolon") == 0 ? ";" : ",";
+  return delimiterName != NULL && strcmp(delimiterName, "Semicolon") == 0 ? ";" : ",";
 }
 
 // Writes columns [first, last) of `row` that `serviceFlags` selects. The row
@@ -129,10 +130,6 @@ FILE* openSampleFile(const char* relativeName, const char* failure) {
 int32_t DABDownloadSample::GenerateSampleDAB(char* delimiterName, char*, char*,
                                              unsigned int serviceFlags) {
   LOG(logSpecLibEnter, "GenerateSampleDAB");
-  if (delimiterName == NULL) {
-    LOG(logSpecError, "Delimiter name is NULL");
-    return 1;
-  }
   std::string delimiter = sampleDelimiter(delimiterName);
   FILE* file = openSampleFile(HTTP_ADDRESS_BOOK_SAMPLE_TEMP_FILE,
                               "Failed to open HTTP_ADDRESS_BOOK_SAMPLE_TEMP_FILE");
@@ -151,10 +148,6 @@ int32_t DABDownloadSample::GenerateSampleDAB(char* delimiterName, char*, char*,
 
 int32_t DABDownloadSample::GenerateSampleLegacy(char* delimiterName) {
   LOG(logSpecLibEnter, "GenerateSampleLegacy");
-  if (delimiterName == NULL) {
-    LOG(logSpecError, "Delimiter name is NULL");
-    return 1;
-  }
   std::string delimiter = sampleDelimiter(delimiterName);
   FILE* file = openSampleFile(HTTP_LEGACY_ADDRESS_BOOK_SAMPLE_TEMP_FILE,
                               "Failed to open HTTP_LEGACY_ADDRESS_BOOK_SAMPLE_TEMP_FILE");
