@@ -119,6 +119,10 @@ std::string delimiterName(const ParsedArgs& parsed) {
                    "': use Comma or Semicolon (or --raw-delimiter TEXT to pass any text)");
 }
 
+std::string plural(long n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
 std::vector<OptionSpec> delimiterOptions() {
   return {{"--delimiter", true}, {"--raw-delimiter", true}};
 }

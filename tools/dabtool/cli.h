@@ -62,6 +62,9 @@ void expectPositional(const std::string& command, const ParsedArgs& parsed, size
 // neither is given. Throws UsageError for a name the tool does not know.
 std::string delimiterName(const ParsedArgs& parsed);
 
+// "1 contact", "2 contacts".
+std::string plural(long n, const char* one, const char* many);
+
 // Options every command that takes a delimiter accepts.
 std::vector<OptionSpec> delimiterOptions();
 

@@ -46,10 +46,6 @@ int existingEntries(const Workspace& workspace) {
   return countEntries();
 }
 
-std::string plural(int n, const char* one, const char* many) {
-  return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-
 std::string importDetail(const ImportReport& report, bool dryRun) {
   std::string detail = std::string(dryRun ? "dry run: would create " : "created ") +
                        plural(report.successCount, "contact", "contacts") + ", " +

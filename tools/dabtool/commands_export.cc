@@ -80,9 +80,9 @@ int runExport(const GlobalOptions& global, const Args& args) {
     written = workspace.fromCaller(output);
     writeFileAtomically(written, readFile(result.file, workspace.shown(result.file)), output);
   }
-  std::printf("Exported %d %s to %s (%s format, '%c' between fields).\n", result.rows,
-              legacy ? (result.rows == 1 ? "contact" : "contacts")
-                     : (result.rows == 1 ? "entry" : "entries"),
+  std::string rows =
+      legacy ? plural(result.rows, "contact", "contacts") : plural(result.rows, "entry", "entries");
+  std::printf("Exported %s to %s (%s format, '%c' between fields).\n", rows.c_str(),
               workspace.shown(written).c_str(), legacy ? "legacy" : "DAB", result.delimiter);
   return kExitOk;
 }

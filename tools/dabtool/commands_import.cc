@@ -1,4 +1,5 @@
 // dabtool import: an uploaded CSV file into the address book, all or nothing.
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <set>
@@ -11,6 +12,7 @@
 #include "file_io.h"
 #include "library_call.h"
 #include "log_listener.h"
+#include "seed.h"
 #include "upload_file.h"
 
 namespace fs = std::filesystem;
@@ -123,30 +125,39 @@ int printSuccess(const Workspace& workspace, const ImportRequest& request,
                  const ImportReport& report) {
   std::string shownBook = workspace.shown(workspace.databasePath());
   const ImportLog& log = report.log;
-  int dataRecords = static_cast<int>(report.scan.records.size()) - 1;
-  if (dataRecords < 1) {
+  int inFile = static_cast<int>(report.scan.records.size()) - 1;
+  int read = std::max(0, log.parsedRecords - 1);
+  if (inFile < 1) {
     std::fprintf(stderr,
                  "dabtool: %s holds no data records (a header row and nothing more, or "
                  "nothing); nothing was imported.\n",
                  request.file.c_str());
     return kExitFailed;
   }
-  std::printf("%s %d %s from %d data records; %d %s.\n",
-              request.dryRun ? "Dry run: would create" : "Created", report.successCount,
-              report.successCount == 1 ? "contact" : "contacts", log.parsedRecords - 1,
-              report.failureCount, request.dryRun ? "would be refused" : "refused");
-  printRecordFindings(report);
-  if (log.parsedRecords < static_cast<int>(report.scan.records.size())) {
-    std::printf(
-        "The address book reached the device limit of 65000 entries: %s and the "
-        "records after it were not read.\n",
-        describeRecord(report.scan, log.parsedRecords + 1).c_str());
+  if (read == 0 && report.entriesBefore >= kDeviceLimit) {
+    std::fprintf(stderr,
+                 "dabtool: %s is full (it holds %d entries, the device limit); nothing was "
+                 "imported.\n",
+                 shownBook.c_str(), report.entriesBefore);
+    return kExitFailed;
   }
+  std::printf("%s %s from %s; %d %s.\n", request.dryRun ? "Dry run: would create" : "Created",
+              plural(report.successCount, "contact", "contacts").c_str(),
+              plural(read, "data record", "data records").c_str(), report.failureCount,
+              request.dryRun ? "would be refused" : "refused");
+  printRecordFindings(report);
+  if (read < inFile) {
+    std::printf(
+        "The address book reached the device limit of %d entries: %s and the %s after "
+        "it were not read.\n",
+        kDeviceLimit, describeRecord(report.scan, log.parsedRecords + 1).c_str(),
+        plural(inFile - read - 1, "record", "records").c_str());
+  }
+  std::string after = plural(report.entriesAfter, "entry", "entries");
   if (request.dryRun) {
-    std::printf("%s was not changed (it would hold %d entries).\n", shownBook.c_str(),
-                report.entriesAfter);
+    std::printf("%s was not changed (it would hold %s).\n", shownBook.c_str(), after.c_str());
   } else {
-    std::printf("%s now holds %d entries (it held %d).\n", shownBook.c_str(), report.entriesAfter,
+    std::printf("%s now holds %s (it held %d).\n", shownBook.c_str(), after.c_str(),
                 report.entriesBefore);
   }
   return kExitOk;

@@ -122,9 +122,11 @@ int runList(const GlobalOptions& global, const Args& args) {
   }
   if (!entries.empty()) table.print(stdout);
   int total = static_cast<int>(entries.size());
-  std::printf("%s%d entries in %s (%d contacts, %d groups)%s\n",
-              shown < entries.size() ? ("Showing " + std::to_string(shown) + " of ").c_str() : "",
-              total, shownName.c_str(), total - groups, groups,
+  std::string counted = plural(total, "entry", "entries");
+  if (shown < entries.size()) counted = "Showing " + std::to_string(shown) + " of " + counted;
+  std::printf("%s in %s (%s, %s)%s\n", counted.c_str(), shownName.c_str(),
+              plural(total - groups, "contact", "contacts").c_str(),
+              plural(groups, "group", "groups").c_str(),
               shown < entries.size() ? "; --limit 0 shows all." : ".");
   return kExitOk;
 }

@@ -68,9 +68,11 @@ int runSeed(const GlobalOptions& global, const Args& args) {
   auto seed = static_cast<unsigned>(parsed.number("--seed", 1, 0, 4294967295L));
   Workspace workspace(global);
   SeedResult result = seedBook(workspace, contacts, groups, seed);
-  std::printf("Added %d contacts and %d groups (seed %u) to %s; it now holds %d entries.\n",
-              result.contacts, result.groups, seed,
-              workspace.shown(workspace.databasePath()).c_str(), result.entriesAfter);
+  std::printf("Added %s and %s (seed %u) to %s; it now holds %s.\n",
+              plural(result.contacts, "contact", "contacts").c_str(),
+              plural(result.groups, "group", "groups").c_str(), seed,
+              workspace.shown(workspace.databasePath()).c_str(),
+              plural(result.entriesAfter, "entry", "entries").c_str());
   return kExitOk;
 }
 
