@@ -13,6 +13,12 @@ namespace {
 
 std::string text(const char* value) { return value ? value : ""; }
 
+// The database's own words for its last failure, after `what`.
+Failure databaseFailure(const std::string& what) {
+  std::string reason = text(dabplatform_database_error());
+  return Failure(reason.empty() ? what : what + ": " + reason);
+}
+
 // The list header is the caller's malloc() block until it is handed back to
 // DAB_DBI_Free_ContactList, which takes it whether or not the fetch worked.
 struct ListReleaser {
@@ -75,7 +81,8 @@ struct EntryStrings {
 AddressBook::AddressBook() {
   if (DAB_DBI_Connect() != 0) {
     DAB_DBI_Disconnect();
-    throw Failure(std::string("cannot open the address book ") + dabplatform_database_path());
+    throw databaseFailure(std::string("cannot open the address book ") +
+                          dabplatform_database_path());
   }
 }
 
@@ -85,12 +92,14 @@ AddressBook::~AddressBook() {
 
 void AddressBook::close() {
   open_ = false;
-  if (DAB_DBI_Disconnect() != 0) throw Failure("the address book could not save its changes");
+  if (DAB_DBI_Disconnect() != 0)
+    throw databaseFailure("the address book could not save its changes");
 }
 
 int AddressBook::count() {
   int count = 0;
-  if (DAB_DBI_GetContactsCount(&count, 0) != 0) throw Failure("cannot count the address book");
+  if (DAB_DBI_GetContactsCount(&count, 0) != 0)
+    throw databaseFailure("cannot count the address book");
   return count;
 }
 
@@ -99,7 +108,8 @@ std::vector<BookEntry> AddressBook::entries() {
   auto* raw = static_cast<DAB_DBI_ContactList_t*>(std::calloc(1, sizeof(DAB_DBI_ContactList_t)));
   if (raw == nullptr) throw std::bad_alloc();
   ListHandle list(raw);
-  if (DAB_DBI_GetContactList(list.get(), 0, 0) != 0) throw Failure("cannot read the address book");
+  if (DAB_DBI_GetContactList(list.get(), 0, 0) != 0)
+    throw databaseFailure("cannot read the address book");
   std::vector<BookEntry> entries;
   entries.reserve(static_cast<size_t>(total));
   for (int i = 0; i < total; ++i) entries.push_back(copyEntry(list->contacts[i]));
@@ -146,15 +156,15 @@ int AddressBook::create(const NewEntry& entry) {
   }
   int newId = -1;
   if (DAB_DBI_CreateContact(&record, &newId) != 0) {
-    throw Failure("the address book refused the entry '" + entry.displayName + "'");
+    throw databaseFailure("the address book refused the entry '" + entry.displayName + "'");
   }
   return newId;
 }
 
 void AddressBook::addMembership(int contactId, int groupId) {
   if (dabplatform_add_membership(contactId, groupId) != 0) {
-    throw Failure("the address book refused to put entry " + std::to_string(contactId) +
-                  " in group " + std::to_string(groupId));
+    throw databaseFailure("the address book refused to put entry " + std::to_string(contactId) +
+                          " in group " + std::to_string(groupId));
   }
 }
 
