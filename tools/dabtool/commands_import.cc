@@ -50,7 +50,7 @@ void placeUpload(const std::string& source, const std::string& placed, const std
   writeFileAtomically(placed, prepared, "the upload file " + placed);
 }
 
-void printRecordFindings(const ImportReport& report) {
+void printRecordFindings(const ImportReport& report, bool dryRun) {
   const ImportLog& log = report.log;
   std::set<int> numbers;
   for (const auto& refused : log.refused) numbers.insert(refused.first);
@@ -64,13 +64,16 @@ void printRecordFindings(const ImportReport& report) {
       auto refused = log.refused.find(record);
       std::string reason =
           refused == log.refused.end() ? "the library gave no reason" : refused->second;
-      std::printf("  %s: not created: %s\n", where.c_str(), reason.c_str());
+      std::printf("  %s: %s: %s\n", where.c_str(), dryRun ? "would not be created" : "not created",
+                  reason.c_str());
     }
     auto doubts = log.doubts.find(record);
     if (doubts == log.doubts.end()) continue;
     for (const std::string& doubt : doubts->second) {
-      std::printf("  %s: %s, but %s\n", where.c_str(),
-                  log.created.count(record) ? "created" : "also", doubt.c_str());
+      const char* outcome = log.created.count(record) == 0 ? "also"
+                            : dryRun                       ? "would be created"
+                                                           : "created";
+      std::printf("  %s: %s, but %s\n", where.c_str(), outcome, doubt.c_str());
     }
   }
 }
@@ -98,7 +101,7 @@ int printFailure(const Workspace& workspace, const ImportRequest& request,
     std::fprintf(stderr, "dabtool: the import failed: %s (import status 1).\n", what.c_str());
     return kExitFailed;
   }
-  printRecordFindings(report);
+  printRecordFindings(report, request.dryRun);
   std::string status = log.tooFewRecords
                            ? "import status 6: a field could not be read before the second "
                              "record was complete"
@@ -145,7 +148,7 @@ int printSuccess(const Workspace& workspace, const ImportRequest& request,
               plural(report.successCount, "contact", "contacts").c_str(),
               plural(read, "data record", "data records").c_str(), report.failureCount,
               request.dryRun ? "would be refused" : "refused");
-  printRecordFindings(report);
+  printRecordFindings(report, request.dryRun);
   if (read < inFile) {
     std::printf(
         "The address book reached the device limit of %d entries: %s and the %s after "
