@@ -323,6 +323,32 @@ TEST(DabtoolBook, ExportBothFormatsAndDelimiters) {
   EXPECT_NE(legacy.out.find("dabdata/http/data/LegacyExportedAddressBook.csv"), std::string::npos);
 }
 
+// Terminal columns of UTF-8 text: CJK ideographs (lead bytes E4-E9) take two.
+size_t columnsOf(const std::string& text) {
+  size_t columns = 0;
+  for (unsigned char c : text) {
+    if ((c & 0xC0) != 0x80) columns += (c >= 0xE4 && c <= 0xE9) ? 2 : 1;
+  }
+  return columns;
+}
+
+TEST(DabtoolBook, ListLinesUpWideAndAccentedNames) {
+  Sandbox box;
+  box.writeFile("in.csv", std::string(kHeader) + "Na,Li,李娜,Acme,,\r\n" +
+                              "Zoë,Ek,Zoë Åkesson-Ek,Acme,,\r\nAl,Bo,Al Bo,Acme,,\r\n");
+  ASSERT_EQ(box.run({"import", "in.csv"}).exitCode, 0);
+  Outcome listed = box.run({"list"});
+  ASSERT_EQ(listed.exitCode, 0) << listed.err;
+  std::vector<std::string> lines = splitLines(listed.out, "\n");
+  ASSERT_EQ(lines.size(), 5u) << listed.out;
+  size_t company = columnsOf(lines[0].substr(0, lines[0].find("Company")));
+  for (size_t i = 1; i <= 3; ++i) {
+    EXPECT_EQ(columnsOf(lines[i].substr(0, lines[i].find("Acme"))), company) << lines[i];
+    EXPECT_NE(lines[i].back(), ' ');
+  }
+  EXPECT_EQ(lines[4], "3 entries in dabdata/addressbook.db (3 contacts, 0 groups).");
+}
+
 TEST(DabtoolBook, SeedPastTheDeviceLimitChangesNothing) {
   Sandbox box;
   box.seed(10);

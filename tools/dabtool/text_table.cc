@@ -89,6 +89,7 @@ void TextTable::print(std::FILE* out) const {
       if (i + 1 < row.size())
         line += std::string(static_cast<size_t>(widths[i] - displayWidth(row[i]) + 2), ' ');
     }
+    line.erase(line.find_last_not_of(' ') + 1);
     std::fprintf(out, "%s\n", line.c_str());
   }
 }
