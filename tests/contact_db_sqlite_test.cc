@@ -11,136 +11,13 @@
 #include <vector>
 
 #include "contact_db.h"
+#include "contact_values.h"
 #include "dabplatform.h"
 #include "gtest/gtest.h"
 #include "temp_data_root.h"
 
 namespace dabtest {
 namespace {
-
-// One entry as plain values. The defaults are what the database stores for
-// a contact created without scan, fax and favourites sub-records.
-struct Entry {
-  int32_t id = 0;
-  int32_t dlType = DAB_DBI_INDIVIDUAL;
-  std::string displayName, firstName, lastName, company;
-  std::string email;
-  int32_t emailFavorite = 0;
-  std::string internetFax, faxNumber;
-  int32_t faxFavorite = 0;
-  int32_t allFavoritesOrder = -1;
-  std::string scanNickName;
-  std::optional<std::string> scanServerAddress;
-  int32_t scanServerAddressType = 0;
-  std::string scanDocumentPath, scanLoginName;
-  int32_t scanTransferProtocol = 1;
-  std::string scanShareOrVolume, scanNdsContext, scanNdsTree;
-  int32_t scanFavorite = 0;
-
-  auto fields() const {
-    return std::tie(id, dlType, displayName, firstName, lastName, company, email, emailFavorite,
-                    internetFax, faxNumber, faxFavorite, allFavoritesOrder, scanNickName,
-                    scanServerAddress, scanServerAddressType, scanDocumentPath, scanLoginName,
-                    scanTransferProtocol, scanShareOrVolume, scanNdsContext, scanNdsTree,
-                    scanFavorite);
-  }
-  bool operator==(const Entry& other) const { return fields() == other.fields(); }
-};
-
-void PrintTo(const Entry& e, std::ostream* os) {
-  *os << "{" << e.id << " type " << e.dlType << " '" << e.displayName << "' '" << e.firstName
-      << "' '" << e.lastName << "' '" << e.company << "' mail '" << e.email << "'/"
-      << e.emailFavorite << " ifax '" << e.internetFax << "' fax '" << e.faxNumber << "'/"
-      << e.faxFavorite << " order " << e.allFavoritesOrder << " scan '" << e.scanNickName << "' "
-      << (e.scanServerAddress ? "'" + *e.scanServerAddress + "'" : "NULL") << "/"
-      << e.scanServerAddressType << " '" << e.scanDocumentPath << "' '" << e.scanLoginName
-      << "' proto " << e.scanTransferProtocol << " '" << e.scanShareOrVolume << "' '"
-      << e.scanNdsContext << "' '" << e.scanNdsTree << "' fav " << e.scanFavorite << "}";
-}
-
-// A DAB_DBI_Contact_t with all six sub-records pointing into its own copy
-// of an Entry.
-class CreationRecord {
- public:
-  explicit CreationRecord(const Entry& entry) : e_(entry) {
-    contact_.id = e_.id;
-    contact_.dlType = e_.dlType;
-    contact_.displayName = e_.displayName.data();
-    person_ = {e_.firstName.data(), e_.lastName.data(), e_.company.data(), 0};
-    email_.address = e_.email.data();
-    email_.isFavorite = e_.emailFavorite;
-    internetFax_.address = e_.internetFax.data();
-    fax_.number = e_.faxNumber.data();
-    fax_.isFavorite = e_.faxFavorite;
-    favorites_.allFavoritesOrder = e_.allFavoritesOrder;
-    scan_.nickName = e_.scanNickName.data();
-    scan_.serverAddress = e_.scanServerAddress ? e_.scanServerAddress->data() : nullptr;
-    scan_.serverAddressType = e_.scanServerAddressType;
-    scan_.documentPath = e_.scanDocumentPath.data();
-    scan_.loginName = e_.scanLoginName.data();
-    scan_.transferProtocol = e_.scanTransferProtocol;
-    scan_.shareOrVolume = e_.scanShareOrVolume.data();
-    scan_.ndsContext = e_.scanNdsContext.data();
-    scan_.ndsTree = e_.scanNdsTree.data();
-    scan_.isFavorite = e_.scanFavorite;
-    contact_.person = &person_;
-    contact_.email = &email_;
-    contact_.internetFax = &internetFax_;
-    contact_.scan = &scan_;
-    contact_.fax = &fax_;
-    contact_.favorites = &favorites_;
-  }
-  CreationRecord(const CreationRecord&) = delete;
-  CreationRecord& operator=(const CreationRecord&) = delete;
-  DAB_DBI_Contact_t* get() { return &contact_; }
-
- private:
-  Entry e_;
-  DAB_DBI_Contact_t contact_{};
-  DAB_DBI_Person_t person_{};
-  DAB_DBI_Email_t email_{};
-  DAB_DBI_InternetFax_t internetFax_{};
-  DAB_DBI_Scan_t scan_{};
-  DAB_DBI_Fax_t fax_{};
-  DAB_DBI_Favorites_t favorites_{};
-};
-
-std::string text(const char* s, const char* field) {
-  if (s == nullptr) ADD_FAILURE() << field << " is NULL";
-  return s != nullptr ? s : "";
-}
-
-Entry readEntry(const DAB_DBI_Contact_t& c) {
-  Entry e;
-  e.id = c.id;
-  e.dlType = c.dlType;
-  e.displayName = text(c.displayName, "displayName");
-  if (!c.person || !c.email || !c.internetFax || !c.scan || !c.fax || !c.favorites) {
-    ADD_FAILURE() << "entry " << c.id << " lacks a sub-record";
-    return e;
-  }
-  e.firstName = text(c.person->firstName, "firstName");
-  e.lastName = text(c.person->lastName, "lastName");
-  e.company = text(c.person->company, "company");
-  e.email = text(c.email->address, "email");
-  e.emailFavorite = c.email->isFavorite;
-  e.internetFax = text(c.internetFax->address, "internetFax");
-  e.faxNumber = text(c.fax->number, "faxNumber");
-  e.faxFavorite = c.fax->isFavorite;
-  e.allFavoritesOrder = c.favorites->allFavoritesOrder;
-  const DAB_DBI_Scan_t& s = *c.scan;
-  e.scanNickName = text(s.nickName, "nickName");
-  if (s.serverAddress != nullptr) e.scanServerAddress = s.serverAddress;
-  e.scanServerAddressType = s.serverAddressType;
-  e.scanDocumentPath = text(s.documentPath, "documentPath");
-  e.scanLoginName = text(s.loginName, "loginName");
-  e.scanTransferProtocol = s.transferProtocol;
-  e.scanShareOrVolume = text(s.shareOrVolume, "shareOrVolume");
-  e.scanNdsContext = text(s.ndsContext, "ndsContext");
-  e.scanNdsTree = text(s.ndsTree, "ndsTree");
-  e.scanFavorite = s.isFavorite;
-  return e;
-}
 
 // A second connection to the same file, as another process would open it.
 class RawDb {
@@ -173,29 +50,29 @@ class ContactDbTest : public ::testing::Test {
  protected:
   ContactDbTest() { EXPECT_EQ(0, DAB_DBI_Connect()); }
 
-  int32_t create(const Entry& entry) {
-    CreationRecord record(entry);
+  int32_t create(const ContactValues& entry) {
+    ContactRecord record(entry);
     int newId = -1;
     EXPECT_EQ(0, DAB_DBI_CreateContact(record.get(), &newId)) << dabplatform_database_error();
     return newId;
   }
 
   int32_t createNamed(const std::string& name, int32_t dlType = DAB_DBI_INDIVIDUAL) {
-    Entry entry;
+    ContactValues entry;
     entry.displayName = name;
     entry.dlType = dlType;
     return create(entry);
   }
 
   // Count, fetch and copy the whole list the way an export does.
-  std::vector<Entry> fetchAll() {
+  std::vector<ContactValues> fetchAll() {
     int count = 0;
     EXPECT_EQ(0, DAB_DBI_GetContactsCount(&count, 0));
     auto* list = static_cast<DAB_DBI_ContactList_t*>(calloc(1, sizeof(DAB_DBI_ContactList_t)));
-    std::vector<Entry> entries;
+    std::vector<ContactValues> entries;
     EXPECT_EQ(0, DAB_DBI_GetContactList(list, 0, 0)) << dabplatform_database_error();
     for (int i = 0; i < count && list->contacts != nullptr; ++i) {
-      entries.push_back(readEntry(list->contacts[i]));
+      entries.push_back(readContact(list->contacts[i]));
     }
     EXPECT_EQ(0, DAB_DBI_Free_ContactList(list));
     return entries;
@@ -217,8 +94,8 @@ class ContactDbTest : public ::testing::Test {
   TempDataRoot root_;
 };
 
-Entry fullIndividual() {
-  Entry e;
+ContactValues fullIndividual() {
+  ContactValues e;
   e.displayName = "Zoë Ångström 東京";
   e.firstName = "Zoë";
   e.lastName = "Ångström";
@@ -243,9 +120,10 @@ Entry fullIndividual() {
 }
 
 TEST_F(ContactDbTest, EveryFieldOfEveryKindSurvivesTheRoundTrip) {
-  std::vector<Entry> entries(5);
+  std::vector<ContactValues> entries(5);
   entries[0] = fullIndividual();
-  Entry& noServer = entries[1];  // Individual without a server but with the other scan fields.
+  ContactValues& noServer =
+      entries[1];  // Individual without a server but with the other scan fields.
   noServer.displayName = "No server";
   noServer.scanNickName = "nick";
   noServer.scanServerAddressType = 2;
@@ -268,7 +146,7 @@ TEST_F(ContactDbTest, EveryFieldOfEveryKindSurvivesTheRoundTrip) {
   entries[4].scanServerAddress = "[fd00::5]:21";
   entries[4].scanTransferProtocol = 0;
 
-  for (Entry& entry : entries) {
+  for (ContactValues& entry : entries) {
     entry.id = 4242;  // Ignored: the database assigns ids.
     entry.id = create(entry);
   }
@@ -296,16 +174,16 @@ TEST_F(ContactDbTest, ImportStyleRecordGetsDefaultsAndOutlivesTheConnection) {
   ASSERT_EQ(0, DAB_DBI_CreateContact(&bare, nullptr));
   reconnect();
 
-  Entry imported;
+  ContactValues imported;
   imported.id = newId;
   imported.displayName = "Imported";
   imported.firstName = "Ann";
   imported.lastName = "Lee";
   imported.email = "ann@x.org";
-  Entry bareEntry;
+  ContactValues bareEntry;
   bareEntry.id = newId + 1;
   bareEntry.displayName = "Bare";
-  EXPECT_EQ((std::vector<Entry>{imported, bareEntry}), fetchAll());
+  EXPECT_EQ((std::vector<ContactValues>{imported, bareEntry}), fetchAll());
 }
 
 TEST_F(ContactDbTest, MembershipsComeBackInTheOrderTheyWereAdded) {
@@ -364,9 +242,9 @@ TEST_F(ContactDbTest, EveryCallFailsCleanlyWithoutAConnection) {
   EXPECT_EQ(0, DAB_DBI_Free_ContactList(list));
   DAB_DBI_GroupIds_t ids{};
   EXPECT_EQ(DABPLATFORM_DB_NOT_CONNECTED, DAB_DBI_GetAllGroupIds(&ids, 1, 1));
-  Entry entry;
+  ContactValues entry;
   entry.displayName = "x";
-  CreationRecord record(entry);
+  ContactRecord record(entry);
   EXPECT_EQ(DABPLATFORM_DB_NOT_CONNECTED, DAB_DBI_CreateContact(record.get(), nullptr));
   EXPECT_EQ(DABPLATFORM_DB_NOT_CONNECTED, DAB_DBI_Disconnect());
   EXPECT_STRNE("", dabplatform_database_error());
@@ -380,7 +258,7 @@ TEST_F(ContactDbTest, RefusesMalformedArguments) {
   EXPECT_EQ(DABPLATFORM_DB_BAD_ARGUMENT, DAB_DBI_GetContactList(nullptr, 0, 0));
   EXPECT_EQ(DABPLATFORM_DB_BAD_ARGUMENT, DAB_DBI_GetAllGroupIds(nullptr, 1, 1));
   EXPECT_EQ(DABPLATFORM_DB_BAD_ARGUMENT, DAB_DBI_Free_ContactList(nullptr));
-  EXPECT_EQ(std::vector<Entry>{}, fetchAll());  // Nothing was stored.
+  EXPECT_EQ(std::vector<ContactValues>{}, fetchAll());  // Nothing was stored.
 }
 
 TEST_F(ContactDbTest, ConnectionsAreCountedAndEachDisconnectCommits) {
@@ -463,9 +341,9 @@ TEST_F(ContactDbTest, DefaultFileCreatesAMissingDataRoot) {
 
 TEST_F(ContactDbTest, CreatedContactsAreDurableOnceDisconnectedAndReadableMeanwhile) {
   constexpr int kContacts = 10001;  // One past a batch commit.
-  Entry entry;
+  ContactValues entry;
   entry.displayName = "Bulk";
-  CreationRecord record(entry);
+  ContactRecord record(entry);
   for (int i = 0; i < kContacts; ++i) ASSERT_EQ(0, DAB_DBI_CreateContact(record.get(), nullptr));
 
   RawDb reader(dabplatform_database_path());  // Reads while the batch is open, without failing.

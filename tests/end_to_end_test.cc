@@ -13,6 +13,7 @@
 
 #include "DABUtils.h"
 #include "contact_db.h"
+#include "contact_values.h"
 #include "dabplatform.h"
 #include "gtest/gtest.h"
 #include "temp_data_root.h"
@@ -55,48 +56,12 @@ Rows readWithPython(const std::string& path, char delimiter) {
   return rows;
 }
 
-// Builds full records for DAB_DBI_CreateContact from plain values.
-struct NewEntry {
-  int32_t dlType = DAB_DBI_INDIVIDUAL;
-  std::string displayName, firstName, lastName, company, email, ifax, fax;
-  int32_t favoritesOrder = -1, faxFavorite = 0, emailFavorite = 0, scanFavorite = 0;
-  std::string nickName, serverAddress, documentPath, loginName, share, context, tree;
-  int32_t serverAddressType = 0, protocol = 1;
-
-  int create() {
-    DAB_DBI_Person_t person{firstName.data(), lastName.data(), company.data(), 0};
-    DAB_DBI_Email_t mail{email.data(), 0, emailFavorite};
-    DAB_DBI_InternetFax_t internetFax{ifax.data(), 0};
-    DAB_DBI_Scan_t scan{};
-    scan.nickName = nickName.data();
-    scan.serverAddress = serverAddress.data();
-    scan.serverAddressType = serverAddressType;
-    scan.documentPath = documentPath.data();
-    scan.loginName = loginName.data();
-    scan.transferProtocol = protocol;
-    scan.shareOrVolume = share.data();
-    scan.ndsContext = context.data();
-    scan.ndsTree = tree.data();
-    scan.isFavorite = scanFavorite;
-    DAB_DBI_Fax_t faxRecord{};
-    faxRecord.number = fax.data();
-    faxRecord.isFavorite = faxFavorite;
-    DAB_DBI_Favorites_t favorites{};
-    favorites.allFavoritesOrder = favoritesOrder;
-    DAB_DBI_Contact_t contact{};
-    contact.dlType = dlType;
-    contact.displayName = displayName.data();
-    contact.person = &person;
-    contact.email = &mail;
-    contact.internetFax = &internetFax;
-    contact.scan = &scan;
-    contact.fax = &faxRecord;
-    contact.favorites = &favorites;
-    int id = -1;
-    EXPECT_EQ(0, DAB_DBI_CreateContact(&contact, &id)) << dabplatform_database_error();
-    return id;
-  }
-};
+int create(const ContactValues& values) {
+  ContactRecord record(values);
+  int id = -1;
+  EXPECT_EQ(0, DAB_DBI_CreateContact(record.get(), &id)) << dabplatform_database_error();
+  return id;
+}
 
 class EndToEndTest : public ::testing::Test {
  protected:
@@ -113,39 +78,39 @@ class EndToEndTest : public ::testing::Test {
 
 TEST_F(EndToEndTest, ContactsInTheDatabaseComeOutOfBothExports) {
   ASSERT_EQ(0, DAB_DBI_Connect());
-  NewEntry john;
+  ContactValues john;
   john.displayName = "Doe, John";
   john.firstName = "Jürgen";
   john.lastName = "Doe";
   john.company = "Acme \"Labs\"";
   john.email = "john@example.com";
-  john.ifax = "john.fax@example.com";
-  john.fax = "0049/1234/5678";
-  john.favoritesOrder = 3;
+  john.internetFax = "john.fax@example.com";
+  john.faxNumber = "0049/1234/5678";
+  john.allFavoritesOrder = 3;
   john.faxFavorite = 1;
-  john.nickName = "Scans";
-  john.serverAddress = "[fd00::5]:2121";
-  john.serverAddressType = 2;
-  john.documentPath = "/in";
-  john.loginName = "jdoe";
-  john.protocol = 2;  // SMB: the share goes to its own column.
-  john.share = "public";
-  john.context = "ctx";
-  john.tree = "tree";
-  int johnId = john.create();
-  NewEntry nomail;
+  john.scanNickName = "Scans";
+  john.scanServerAddress = "[fd00::5]:2121";
+  john.scanServerAddressType = 2;
+  john.scanDocumentPath = "/in";
+  john.scanLoginName = "jdoe";
+  john.scanTransferProtocol = 2;  // SMB: the share goes to its own column.
+  john.scanShareOrVolume = "public";
+  john.scanNdsContext = "ctx";
+  john.scanNdsTree = "tree";
+  int johnId = create(john);
+  ContactValues nomail;
   nomail.displayName = "No Mail";
-  nomail.serverAddress = "10.0.0.1";
-  int nomailId = nomail.create();
-  NewEntry faxGroup;
+  nomail.scanServerAddress = "10.0.0.1";
+  int nomailId = create(nomail);
+  ContactValues faxGroup;
   faxGroup.dlType = DAB_DBI_FAX_GROUP;
   faxGroup.displayName = "Fax team";
   faxGroup.faxFavorite = 1;
-  int faxGroupId = faxGroup.create();
-  NewEntry mailGroup;
+  int faxGroupId = create(faxGroup);
+  ContactValues mailGroup;
   mailGroup.dlType = DAB_DBI_EMAIL_GROUP;
   mailGroup.displayName = "Mail team";
-  int mailGroupId = mailGroup.create();
+  int mailGroupId = create(mailGroup);
   ASSERT_EQ(0, dabplatform_add_membership(johnId, mailGroupId));
   ASSERT_EQ(0, dabplatform_add_membership(johnId, faxGroupId));
   ASSERT_EQ(0, DAB_DBI_Disconnect());
