@@ -570,7 +570,7 @@ TEST(DabtoolImport, OtherDatabaseFileAndDataFolder) {
   EXPECT_NE(result.err.find("the folder of books/office.db does not exist"), std::string::npos)
       << result.err;
   fs::create_directory(box.at("books"));
-  result = box.run({"--data-dir", "root", "--database", "books/office.db", "import", "in.csv"});
+  result = box.run({"--data-dir=root", "--database", "books/office.db", "import", "in.csv"});
   ASSERT_EQ(result.exitCode, 0) << result.err;
   EXPECT_NE(result.out.find("books/office.db now holds 1 entry"), std::string::npos) << result.out;
   EXPECT_TRUE(fs::exists(box.at("root/http/data/addressbook.txt")));

@@ -6,7 +6,6 @@
 #include "commands.h"
 #include "file_io.h"
 #include "library_call.h"
-#include "log_listener.h"
 
 namespace dabtool {
 
@@ -59,7 +58,6 @@ std::string serviceNames(unsigned flags) {
 
 std::string writeSample(bool legacy, const std::string& delimiterName, unsigned services,
                         const Workspace& workspace) {
-  ErrorLines errors;
   CText name(delimiterName);
   int ok = legacy ? GenerateSampleLegacy(name.get())
                   : GenerateSampleDAB(name.get(), nullptr, nullptr, services);

@@ -56,22 +56,32 @@ struct Invocation {
 Invocation parseInvocation(const Args& all) {
   Invocation call;
   size_t i = 0;
-  auto valueOf = [&](const std::string& option) {
-    if (i + 1 >= all.size())
-      throw dabtool::UsageError(option + " needs a value (see dabtool --help)");
-    return all[++i];
-  };
   for (; i < all.size() && call.command.empty(); ++i) {
-    const std::string& arg = all[i];
+    std::string arg = all[i];
+    std::string value;
+    bool hasValue = false;
+    size_t equals = arg.find('=');
+    if (arg.rfind("--", 0) == 0 && equals != std::string::npos) {
+      value = arg.substr(equals + 1);
+      arg.resize(equals);
+      hasValue = true;
+    }
+    auto valueOf = [&]() {
+      if (hasValue) return value;
+      if (i + 1 >= all.size()) {
+        throw dabtool::UsageError(arg + " needs a value (see dabtool --help)");
+      }
+      return all[++i];
+    };
     if (arg == "--help" || arg == "-h") {
       call.help = true;
     } else if (arg == "--data-dir") {
-      call.global.dataDir = valueOf(arg);
+      call.global.dataDir = valueOf();
       if (call.global.dataDir.empty()) throw dabtool::UsageError("--data-dir needs a folder name");
     } else if (arg == "--database") {
-      call.global.database = valueOf(arg);
+      call.global.database = valueOf();
     } else if (arg == "--log-level") {
-      call.global.logLevel = logLevelByName(valueOf(arg));
+      call.global.logLevel = logLevelByName(valueOf());
     } else if (!arg.empty() && arg[0] == '-') {
       throw dabtool::UsageError("unknown option '" + arg + "' (see dabtool --help)");
     } else {
