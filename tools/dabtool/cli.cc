@@ -9,9 +9,9 @@ namespace dabtool {
 
 namespace {
 
-const OptionSpec* findSpec(const std::vector<OptionSpec>& specs, const std::string& name) {
-  for (const OptionSpec& spec : specs) {
-    if (spec.name == name) return &spec;
+const Option* findOption(const std::vector<Option>& options, const std::string& name) {
+  for (const Option& option : options) {
+    if (option.name == name) return &option;
   }
   return nullptr;
 }
@@ -56,7 +56,7 @@ long ParsedArgs::number(const std::string& name, long fallback, long min, long m
 }
 
 ParsedArgs parseArgs(const std::string& command, const std::vector<std::string>& args,
-                     const std::vector<OptionSpec>& specs) {
+                     const std::vector<Option>& options) {
   ParsedArgs parsed;
   bool optionsEnded = false;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -81,9 +81,9 @@ ParsedArgs parseArgs(const std::string& command, const std::vector<std::string>&
       name = arg.substr(0, equals);
       inlineValue = arg.substr(equals + 1);
     }
-    const OptionSpec* spec = findSpec(specs, name);
-    if (spec == nullptr) throw UsageError("unknown option '" + name + "'" + seeHelp(command));
-    if (!spec->takesValue) {
+    const Option* option = findOption(options, name);
+    if (option == nullptr) throw UsageError("unknown option '" + name + "'" + seeHelp(command));
+    if (!option->takesValue) {
       if (hasInline) throw UsageError(name + " takes no value" + seeHelp(command));
       parsed.flags.push_back(name);
     } else if (hasInline) {
@@ -123,7 +123,7 @@ std::string plural(long n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
-std::vector<OptionSpec> delimiterOptions() {
+std::vector<Option> delimiterOptions() {
   return {{"--delimiter", true}, {"--raw-delimiter", true}};
 }
 

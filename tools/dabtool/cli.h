@@ -26,7 +26,7 @@ class Failure : public std::runtime_error {
 };
 
 // One option a command accepts. `name` is spelled as typed ("--limit", "-o").
-struct OptionSpec {
+struct Option {
   std::string name;
   bool takesValue;
 };
@@ -50,7 +50,7 @@ struct ParsedArgs {
 // "--help"/"-h", and "--" to end the options. Throws UsageError for an
 // unknown option or a missing value; `command` names the command in it.
 ParsedArgs parseArgs(const std::string& command, const std::vector<std::string>& args,
-                     const std::vector<OptionSpec>& specs);
+                     const std::vector<Option>& options);
 
 // Throws UsageError unless exactly `count` positional arguments were given;
 // `what` names them for the message ("FILE").
@@ -66,7 +66,7 @@ std::string delimiterName(const ParsedArgs& parsed);
 std::string plural(long n, const char* one, const char* many);
 
 // Options every command that takes a delimiter accepts.
-std::vector<OptionSpec> delimiterOptions();
+std::vector<Option> delimiterOptions();
 
 }  // namespace dabtool
 

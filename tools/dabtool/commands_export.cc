@@ -60,11 +60,11 @@ ExportResult exportBook(const Workspace& workspace, bool legacy, const std::stri
 }
 
 int runExport(const GlobalOptions& global, const Args& args) {
-  std::vector<OptionSpec> specs = delimiterOptions();
-  specs.push_back({"--legacy", false});
-  specs.push_back({"-o", true});
-  specs.push_back({"--output", true});
-  ParsedArgs parsed = parseArgs("export", args, specs);
+  std::vector<Option> options = delimiterOptions();
+  options.push_back({"--legacy", false});
+  options.push_back({"-o", true});
+  options.push_back({"--output", true});
+  ParsedArgs parsed = parseArgs("export", args, options);
   if (parsed.help) {
     std::fputs(kHelp, stdout);
     return kExitOk;

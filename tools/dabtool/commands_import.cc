@@ -229,10 +229,10 @@ int printImportReport(const Workspace& workspace, const ImportRequest& request,
 }
 
 int runImport(const GlobalOptions& global, const Args& args) {
-  std::vector<OptionSpec> specs = delimiterOptions();
-  specs.push_back({"--dry-run", false});
-  specs.push_back({"--keep-partial", false});
-  ParsedArgs parsed = parseArgs("import", args, specs);
+  std::vector<Option> options = delimiterOptions();
+  options.push_back({"--dry-run", false});
+  options.push_back({"--keep-partial", false});
+  ParsedArgs parsed = parseArgs("import", args, options);
   if (parsed.help) {
     std::fputs(kHelp, stdout);
     return kExitOk;

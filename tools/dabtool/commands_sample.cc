@@ -67,12 +67,12 @@ std::string writeSample(bool legacy, const std::string& delimiterName, unsigned 
 }
 
 int runSample(const GlobalOptions& global, const Args& args) {
-  std::vector<OptionSpec> specs = delimiterOptions();
-  specs.push_back({"--legacy", false});
-  specs.push_back({"--services", true});
-  specs.push_back({"-o", true});
-  specs.push_back({"--output", true});
-  ParsedArgs parsed = parseArgs("sample", args, specs);
+  std::vector<Option> options = delimiterOptions();
+  options.push_back({"--legacy", false});
+  options.push_back({"--services", true});
+  options.push_back({"-o", true});
+  options.push_back({"--output", true});
+  ParsedArgs parsed = parseArgs("sample", args, options);
   if (parsed.help) {
     std::fputs(kHelp, stdout);
     return kExitOk;
