@@ -155,6 +155,25 @@ TEST_F(ContactDbTest, EveryFieldOfEveryKindSurvivesTheRoundTrip) {
   EXPECT_EQ(entries, fetchAll());
 }
 
+// A list large enough for the big blocks of its arena, with texts of every
+// length up to far beyond a block, comes back whole (and, in the sanitizer
+// build, with every record on its alignment).
+TEST_F(ContactDbTest, LargeListsComeBackWhole) {
+  std::vector<ContactValues> entries;
+  for (int i = 0; i < 20000; ++i) {
+    ContactValues e = fullIndividual();
+    e.displayName = std::string(static_cast<size_t>(i % 41), 'd') + std::to_string(i);
+    e.firstName = std::string(static_cast<size_t>(i % 7), 'f');
+    e.company = i % 3 == 0 ? "" : std::string(static_cast<size_t>(i % 29), 'c');
+    e.scanServerAddress.reset();
+    if (i == 12345) e.company = std::string(3 * 1024 * 1024, 'x');  // Beyond any block.
+    if (i == 54) e.lastName = std::string(100 * 1024, 'l');
+    entries.push_back(e);
+  }
+  for (ContactValues& e : entries) e.id = create(e);
+  EXPECT_EQ(entries, fetchAll());
+}
+
 TEST_F(ContactDbTest, ImportStyleRecordGetsDefaultsAndOutlivesTheConnection) {
   // Shaped as the import sends it: no scan, fax or favourites, a null text.
   char display[] = "Imported", first[] = "Ann", last[] = "Lee", mail[] = "ann@x.org", ifax[] = "";

@@ -2,6 +2,7 @@
 #include "contact_list.h"
 
 #include <string.h>
+#include <sys/mman.h>
 
 #include <algorithm>
 #include <map>
@@ -14,7 +15,14 @@ namespace dabplatform {
 
 namespace {
 
-constexpr size_t kBlockSize = 64 * 1024;
+constexpr size_t kSmallBlock = 64 * 1024;
+constexpr size_t kHugeBlock = 2 * 1024 * 1024;  // One transparent huge page.
+// Once a list holds this much, it is a large one and gets huge blocks.
+constexpr size_t kLargeList = 2 * kHugeBlock;
+// Alignment of every allocation: enough for pointers and 32-bit numbers.
+constexpr size_t kRecordAlign = alignof(DAB_DBI_Scan_t);
+
+size_t roundUp(size_t n, size_t to) { return (n + to - 1) / to * to; }
 
 // Lists handed out and not yet released, by first entry: the header that
 // comes back to DAB_DBI_Free_ContactList carries nothing else to find them by.
@@ -25,27 +33,49 @@ std::map<const DAB_DBI_Contact_t*, std::unique_ptr<ContactListStorage>>& liveLis
 
 }  // namespace
 
-char* StringArena::copy(const unsigned char* text, size_t length) {
-  if (text == nullptr || length == 0) return empty_;
-  char* stored = allocate(length + 1);
-  memcpy(stored, text, length);
-  stored[length] = '\0';
+void ListArena::newBlock(size_t atLeast) {
+  size_t size = allocated_ + atLeast >= kLargeList ? roundUp(atLeast, kHugeBlock)
+                                                   : std::max(atLeast, kSmallBlock);
+  char* block = nullptr;
+  if (size >= kHugeBlock) {
+    block = static_cast<char*>(aligned_alloc(kHugeBlock, size));
+    // Only a hint: without huge pages the block is ordinary memory.
+    if (block != nullptr) madvise(block, size, MADV_HUGEPAGE);
+  } else {
+    block = static_cast<char*>(malloc(size));
+  }
+  if (block == nullptr) throw std::bad_alloc();
+  std::unique_ptr<char, FreeBlock> owned(block);
+  blocks_.push_back(std::move(owned));  // Leaves `owned` holding the block if it throws.
+  next_ = block;
+  left_ = size;
+  allocated_ += size;
+}
+
+void* ListArena::allocate(size_t size) {
+  // Texts leave the cursor anywhere; records start on their alignment.
+  size_t pad = (kRecordAlign - reinterpret_cast<uintptr_t>(next_) % kRecordAlign) % kRecordAlign;
+  if (pad + size > left_) {
+    newBlock(size);  // Blocks start aligned.
+    pad = 0;
+  }
+  next_ += pad;
+  left_ -= pad;
+  void* stored = next_;
+  next_ += size;
+  left_ -= size;
   return stored;
 }
 
-char* StringArena::allocate(size_t size) {
-  if (size > kBlockSize / 4) {
-    blocks_.emplace_back(new char[size]);
-    return blocks_.back().get();
-  }
-  if (size > left_) {
-    blocks_.emplace_back(new char[kBlockSize]);
-    next_ = blocks_.back().get();
-    left_ = kBlockSize;
-  }
+char* ListArena::copy(const unsigned char* text, size_t length) {
+  if (text == nullptr || length == 0) return empty_;
+  // Texts need no alignment: they are packed byte by byte.
+  if (length + 1 > left_) newBlock(length + 1);
   char* stored = next_;
-  next_ += size;
-  left_ -= size;
+  memcpy(stored, text, length);
+  stored[length] = '\0';
+  next_ += length + 1;
+  left_ -= length + 1;
   return stored;
 }
 
@@ -67,16 +97,20 @@ bool isBlank(const DAB_DBI_Scan_t& s) {
          blank(s.ndsContext) && blank(s.ndsTree);
 }
 
-template <typename T>
-T* place(StablePool<T>& pool, const T& value, T* shared) {
-  return isBlank(value) ? shared : pool.add(value);
-}
-
 }  // namespace
 
+template <typename T>
+T* ContactListStorage::place(const T& value, T* shared) {
+  return isBlank(value) ? shared : arena_.add(value);
+}
+
 ContactListStorage::ContactListStorage(size_t expectedEntries) {
-  entries_.reserve(expectedEntries);
-  char* empty = strings_.empty();
+  if (expectedEntries > 0) {
+    entries_ = static_cast<DAB_DBI_Contact_t*>(
+        arena_.allocate(expectedEntries * sizeof(DAB_DBI_Contact_t)));
+    capacity_ = expectedEntries;
+  }
+  char* empty = arena_.empty();
   blankPerson_ = {empty, empty, empty, 0};
   blankEmail_.address = empty;
   blankInternetFax_.address = empty;
@@ -94,7 +128,7 @@ char* ContactListStorage::text(sqlite3_stmt* row, int column) {
     throw std::bad_alloc();  // Not a NULL column: SQLite ran out converting it.
   }
   // Ask for the length after the text: that is the order that leaves it valid.
-  return strings_.copy(value, static_cast<size_t>(sqlite3_column_bytes(row, column)));
+  return arena_.copy(value, static_cast<size_t>(sqlite3_column_bytes(row, column)));
 }
 
 void ContactListStorage::appendScan(sqlite3_stmt* row, DAB_DBI_Contact_t* entry) {
@@ -111,7 +145,7 @@ void ContactListStorage::appendScan(sqlite3_stmt* row, DAB_DBI_Contact_t* entry)
   scan.ndsContext = text(row, kScanNdsContext);
   scan.ndsTree = text(row, kScanNdsTree);
   scan.isFavorite = sqlite3_column_int(row, kScanFavorite);
-  entry->scan = place(scans_, scan, &blankScan_);
+  entry->scan = place(scan, &blankScan_);
 }
 
 void ContactListStorage::append(sqlite3_stmt* row) {
@@ -121,26 +155,38 @@ void ContactListStorage::append(sqlite3_stmt* row) {
   entry.displayName = text(row, kDisplayName);
 
   DAB_DBI_Person_t person{text(row, kFirstName), text(row, kLastName), text(row, kCompany), 0};
-  entry.person = place(persons_, person, &blankPerson_);
+  entry.person = place(person, &blankPerson_);
   DAB_DBI_Email_t email{text(row, kEmailAddress), 0, sqlite3_column_int(row, kEmailFavorite)};
-  entry.email = place(emails_, email, &blankEmail_);
+  entry.email = place(email, &blankEmail_);
   DAB_DBI_InternetFax_t internetFax{text(row, kInternetFaxAddress), 0};
-  entry.internetFax = place(internetFaxes_, internetFax, &blankInternetFax_);
+  entry.internetFax = place(internetFax, &blankInternetFax_);
   DAB_DBI_Fax_t fax{};
   fax.number = text(row, kFaxNumber);
   fax.isFavorite = sqlite3_column_int(row, kFaxFavorite);
-  entry.fax = place(faxes_, fax, &blankFax_);
+  entry.fax = place(fax, &blankFax_);
   DAB_DBI_Favorites_t favorites{};
   favorites.allFavoritesOrder = sqlite3_column_int(row, kAllFavoritesOrder);
-  entry.favorites = place(favorites_, favorites, &blankFavorites_);
+  entry.favorites = place(favorites, &blankFavorites_);
   appendScan(row, &entry);
-  entries_.push_back(entry);
+  if (size_ == capacity_) {
+    // More rows than counted: a writer added some meanwhile. The array
+    // moves; nothing points into it before the list is complete.
+    size_t capacity = capacity_ < 64 ? 64 : capacity_ * 2;
+    auto* grown =
+        static_cast<DAB_DBI_Contact_t*>(arena_.allocate(capacity * sizeof(DAB_DBI_Contact_t)));
+    if (size_ > 0) memcpy(grown, entries_, size_ * sizeof(DAB_DBI_Contact_t));
+    entries_ = grown;
+    capacity_ = capacity;
+  }
+  entries_[size_++] = entry;
 }
 
 bool ContactListStorage::holds(int32_t id) const {
-  auto entry = std::lower_bound(entries_.begin(), entries_.end(), id,
-                                [](const DAB_DBI_Contact_t& e, int32_t v) { return e.id < v; });
-  return entry != entries_.end() && entry->id == id;
+  const DAB_DBI_Contact_t* begin = entries_;
+  const DAB_DBI_Contact_t* end = begin + size_;
+  const DAB_DBI_Contact_t* entry = std::lower_bound(
+      begin, end, id, [](const DAB_DBI_Contact_t& e, int32_t v) { return e.id < v; });
+  return entry != end && entry->id == id;
 }
 
 DAB_DBI_Contact_t* adoptList(std::unique_ptr<ContactListStorage> storage) {
