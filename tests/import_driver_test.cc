@@ -2,6 +2,7 @@
 // contact limit and the record the database receives.
 #include <algorithm>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "DABImport.h"
@@ -228,6 +229,22 @@ TEST_F(ImportDriverTest, TheUploadIsReadInLargeBlocks) {
   EXPECT_EQ(4000, result_.successCount);
   ASSERT_FALSE(fake().transfers.empty());
   for (size_t size : fake().transfers) EXPECT_EQ(65536u, size);
+}
+
+// The import holds the upload's stream from its first field to its last, so
+// the parser's lock per field costs no atomic operation: while a contact is
+// created between two fields, another thread cannot take the stream.
+TEST_F(ImportDriverTest, TheUploadStaysLockedBetweenFields) {
+  std::vector<int> lockedForOthers;
+  fake().duringCreate = [&] {
+    std::thread([&] {
+      bool taken = ftrylockfile(fake().lastOpened) == 0;
+      if (taken) funlockfile(fake().lastOpened);
+      lockedForOthers.push_back(!taken);
+    }).join();
+  };
+  EXPECT_EQ(0, import(kAB));
+  EXPECT_EQ((std::vector<int>{1, 1}), lockedForOthers);
 }
 
 }  // namespace

@@ -171,6 +171,7 @@ extern "C" int DAB_DBI_GetAllGroupIds(DAB_DBI_GroupIds_t* ids, int contactId, in
 
 extern "C" int DAB_DBI_CreateContact(DAB_DBI_Contact_t* contact, int* newContactId) {
   fake().record("DAB_DBI_CreateContact()");
+  if (fake().duringCreate) fake().duringCreate();
   dabtest::CreatedContact c;
   c.record = *contact;
   c.newContactIdOnEntry = *newContactId;
@@ -233,7 +234,8 @@ extern "C" FILE* xpaths_open_file(const char* dir, const char* relativeName, con
   if (fake().failOpen) return nullptr;
   if (!fake().openInstead.empty()) return fopen(fake().openInstead.c_str(), mode);
   FILE* file = fopen((std::string(dir) + "/" + relativeName).c_str(), mode);
-  return fake().recordTransfers ? recordingStream(file, mode) : file;
+  fake().lastOpened = fake().recordTransfers ? recordingStream(file, mode) : file;
+  return fake().lastOpened;
 }
 
 // The library's chmod goes through here so that tests see it in the call

@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -69,6 +71,7 @@ class ScriptedPlatform {
   bool failOpen = false;         // xpaths_open_file returns NULL.
   std::string openInstead;       // When set, xpaths_open_file opens this path (e.g. /dev/full).
   bool recordTransfers = false;  // The opened stream records each read and write it makes.
+  std::function<void()> duringCreate;  // Runs inside every CreateContact call.
 
   // --- Record ---------------------------------------------------------------
   // Every platform call in order, e.g. "DAB_DBI_GetAllGroupIds(7,1)",
@@ -82,6 +85,7 @@ class ScriptedPlatform {
   int listsOutstanding = 0;       // Lists fetched and not yet freed.
   int createCalls = 0;            // CreateContact calls so far.
   std::vector<size_t> transfers;  // Sizes of the reads and writes, with recordTransfers.
+  FILE* lastOpened = nullptr;     // The stream xpaths_open_file handed out last.
 
   // Log lines at `level` only.
   std::vector<std::string> logTexts(int level) const;

@@ -251,6 +251,9 @@ int DABImport::runImport(DAB_DBI_Contact_t* record, const char* delimiterName,
 }
 
 void DABImport::readFields(DAB_DBI_Contact_t* record) {
+  // Held for the whole file, the parser's own lock per field is only a
+  // count on a lock this thread already owns, without an atomic operation.
+  StreamLock lock(importFile);
   while (stopImport != 1 && contactsCount <= kLastCountThatReads) {
     parserState = import_address_book_parser(importFile, delimiter, &parserParams);
     switch (parserState) {
