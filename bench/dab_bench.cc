@@ -102,8 +102,8 @@ bool measureSourceList(const Paths& paths, dabbench::ListBytes* bytes) {
 
 int prepare(const Paths& paths, int contacts, uint64_t seed) {
   char stamp[160];
-  snprintf(stamp, sizeof stamp, "\"contacts\": %d, \"seed\": %llu", contacts,
-           static_cast<unsigned long long>(seed));
+  snprintf(stamp, sizeof stamp, "\"contacts\": %d, \"seed\": %llu, \"dataset\": %d", contacts,
+           static_cast<unsigned long long>(seed), dabbench::kDatasetVersion);
   std::string old = slurp(paths.stamp);
   if (old.find(stamp) != std::string::npos && fs::exists(paths.source) &&
       fs::exists(paths.dataFile("addressbook.txt"))) {

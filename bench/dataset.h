@@ -16,6 +16,10 @@ namespace dabbench {
 
 constexpr int kDeviceLimit = 65000;
 constexpr uint64_t kDefaultSeed = 20240501;
+// Raised whenever the prepared files change for a given seed (what
+// generate() gives, or how the stand-in stores it), so that an older work
+// directory is prepared again.
+constexpr int kDatasetVersion = 2;
 
 // One entry as plain values; groups fill every field too, as a device that
 // keeps a distribution list's own address would.

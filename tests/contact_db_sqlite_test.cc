@@ -174,6 +174,28 @@ TEST_F(ContactDbTest, LargeListsComeBackWhole) {
   EXPECT_EQ(entries, fetchAll());
 }
 
+// A new file gets 16 KiB pages; a file that exists keeps the pages it has.
+TEST_F(ContactDbTest, NewFilesGetLargePagesAndOldOnesKeepTheirs) {
+  createNamed("Someone");
+  reconnect();
+  EXPECT_EQ(16384, RawDb(dabplatform_database_path()).integer("PRAGMA page_size"));
+
+  ASSERT_EQ(0, DAB_DBI_Disconnect());
+  std::string path = root_.file("old.db");
+  {
+    RawDb old(path);
+    old.exec("PRAGMA page_size = 4096");
+    old.exec("CREATE TABLE made_elsewhere (x)");
+  }
+  dabplatform_set_database_path(path.c_str());
+  ASSERT_EQ(0, DAB_DBI_Connect()) << dabplatform_database_error();
+  int32_t id = createNamed("Kept");
+  reconnect();
+  EXPECT_EQ(4096, RawDb(path).integer("PRAGMA page_size"));
+  EXPECT_EQ(1u, fetchAll().size());
+  EXPECT_LT(0, id);
+}
+
 TEST_F(ContactDbTest, ImportStyleRecordGetsDefaultsAndOutlivesTheConnection) {
   // Shaped as the import sends it: no scan, fax or favourites, a null text.
   char display[] = "Imported", first[] = "Ann", last[] = "Lee", mail[] = "ann@x.org", ifax[] = "";

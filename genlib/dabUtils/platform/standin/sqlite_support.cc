@@ -80,6 +80,10 @@ DbHandle openDatabase(const std::string& path, OpenMode mode) {
   check(db.get(), resultCode, ("cannot open " + path).c_str());
   sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
   if (mode == OpenMode::kCreate) {
+    // For a new file only (an existing one keeps its pages): the address book
+    // is read and written whole, and 16 KiB pages take a quarter of the
+    // system calls of 4 KiB ones, for the same bytes. It must come before WAL.
+    exec(db.get(), "PRAGMA page_size=16384");
     // Reading the journal mode reads the file header, so a file that is not
     // a database is refused here rather than at the first real query.
     exec(db.get(), "PRAGMA journal_mode=WAL");
