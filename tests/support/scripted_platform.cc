@@ -7,7 +7,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <new>
@@ -21,19 +20,9 @@ namespace dabtest {
 
 // Owns the entries, sub-records and strings of one list handed out.
 struct ScriptedPlatform::ListStorage {
-  std::vector<ScriptedContact> values;  // Strings the records point into.
+  std::vector<std::unique_ptr<ContactRecord>> records;
   std::unique_ptr<DAB_DBI_Contact_t[]> entries;
-  std::deque<DAB_DBI_Person_t> persons;
-  std::deque<DAB_DBI_Email_t> emails;
-  std::deque<DAB_DBI_InternetFax_t> ifaxes;
-  std::deque<DAB_DBI_Scan_t> scans;
-  std::deque<DAB_DBI_Fax_t> faxes;
-  std::deque<DAB_DBI_Favorites_t> favorites;
 };
-
-namespace {
-char* text(std::string& s) { return s.data(); }
-}  // namespace
 
 std::string copyText(const char* s) { return s ? std::string(s) : std::string(); }
 
@@ -70,40 +59,12 @@ int ScriptedPlatform::callCount(const std::string& prefix) const {
 DAB_DBI_Contact_t* ScriptedPlatform::handOutList() {
   if (contacts.empty()) return nullptr;
   auto storage = std::make_unique<ListStorage>();
-  storage->values = contacts;
   // Exactly as many entries as scripted, so a walk past the end is an overflow
   // that the sanitizers report.
   storage->entries.reset(new DAB_DBI_Contact_t[contacts.size()]);
-  for (size_t i = 0; i < storage->values.size(); ++i) {
-    ScriptedContact& c = storage->values[i];
-    DAB_DBI_Contact_t& e = storage->entries[i];
-    e = DAB_DBI_Contact_t{};
-    e.id = c.id;
-    e.dlType = c.dlType;
-    e.displayName = text(c.displayName);
-    e.person = &storage->persons.emplace_back(
-        DAB_DBI_Person_t{text(c.firstName), text(c.lastName), text(c.company), 0});
-    e.email = &storage->emails.emplace_back(DAB_DBI_Email_t{text(c.email), 0, c.emailFavorite});
-    e.internetFax = &storage->ifaxes.emplace_back(DAB_DBI_InternetFax_t{text(c.internetFax), 0});
-    DAB_DBI_Scan_t scan{};
-    scan.nickName = text(c.scanNickName);
-    scan.serverAddress = c.scanServerAddress ? c.scanServerAddress->data() : nullptr;
-    scan.serverAddressType = c.scanServerAddressType;
-    scan.documentPath = text(c.scanDocumentPath);
-    scan.loginName = text(c.scanLoginName);
-    scan.transferProtocol = c.scanTransferProtocol;
-    scan.shareOrVolume = text(c.scanShareOrVolume);
-    scan.ndsContext = text(c.scanNdsContext);
-    scan.ndsTree = text(c.scanNdsTree);
-    scan.isFavorite = c.scanFavorite;
-    e.scan = &storage->scans.emplace_back(scan);
-    DAB_DBI_Fax_t fax{};
-    fax.number = text(c.faxNumber);
-    fax.isFavorite = c.faxFavorite;
-    e.fax = &storage->faxes.emplace_back(fax);
-    DAB_DBI_Favorites_t favorite{};
-    favorite.allFavoritesOrder = c.allFavoritesOrder;
-    e.favorites = &storage->favorites.emplace_back(favorite);
+  for (size_t i = 0; i < contacts.size(); ++i) {
+    storage->records.push_back(std::make_unique<ContactRecord>(contacts[i]));
+    storage->entries[i] = *storage->records.back()->get();
   }
   DAB_DBI_Contact_t* first = storage->entries.get();
   lists_[first] = std::move(storage);

@@ -18,32 +18,13 @@
 #include <vector>
 
 #include "contact_db.h"
+#include "contact_values.h"
 #include "logging.h"
 
 namespace dabtest {
 
-// One entry of the contact list as a test scripts it. Every text is handed to
-// the library as a pointer to a NUL-terminated copy, except scanServerAddress,
-// which is a null pointer when absent.
-struct ScriptedContact {
-  int32_t id = 0;
-  int32_t dlType = DAB_DBI_INDIVIDUAL;
-  std::string displayName;
-  std::string firstName, lastName, company;
-  std::string email;
-  int32_t emailFavorite = 0;
-  std::string internetFax;
-  std::string faxNumber;
-  int32_t faxFavorite = 0;
-  int32_t allFavoritesOrder = -1;
-  std::string scanNickName;
-  std::optional<std::string> scanServerAddress;
-  int32_t scanServerAddressType = 0;
-  std::string scanDocumentPath, scanLoginName;
-  int32_t scanTransferProtocol = 1;
-  std::string scanShareOrVolume, scanNdsContext, scanNdsTree;
-  int32_t scanFavorite = 0;
-};
+// One entry of the contact list as a test scripts it.
+using ScriptedContact = ContactValues;
 
 // What DAB_DBI_CreateContact received, copied during the call.
 struct CreatedContact {

@@ -31,19 +31,59 @@ const char* dabplatform_data_root(void);
 /* --- Contact database -------------------------------------------------- */
 
 /*
- * Sets the SQLite file of the contact database. Until set, it is
- * "addressbook.db" in the data root. Takes effect at the next connect.
+ * Non-zero statuses of the stand-in's DAB_DBI_* functions, of
+ * dabplatform_add_membership() and of the audit functions below.
+ */
+enum {
+  DABPLATFORM_DB_OK = 0,
+  DABPLATFORM_DB_NOT_CONNECTED = 1,  /* No DAB_DBI_Connect() in force. */
+  DABPLATFORM_DB_BAD_ARGUMENT = 2,   /* Null record, missing display name, unknown list. */
+  DABPLATFORM_DB_NO_MEMORY = 3,      /* An allocation failed; nothing was changed. */
+  DABPLATFORM_DB_CHANGED = 4,        /* Fewer entries than the count last reported. */
+  DABPLATFORM_DB_NOT_FOUND = 5,      /* No contact or group with that id. */
+  DABPLATFORM_DB_REFUSED = 6,        /* Not a group, duplicate membership, id range. */
+  DABPLATFORM_DB_BUSY = 7,           /* Another connection kept the file locked. */
+  DABPLATFORM_DB_NOT_A_DATABASE = 8, /* The file is no SQLite database, or a newer one. */
+  DABPLATFORM_DB_CANNOT_OPEN = 9,    /* The file or its directory cannot be opened. */
+  DABPLATFORM_DB_ERROR = 10          /* Any other storage failure. */
+};
+
+/*
+ * Sets the SQLite file of the contact database and of the audit log. NULL
+ * or "" goes back to the default, "addressbook.db" in the data root (which
+ * is created when missing). Takes effect at the next connect.
  */
 void dabplatform_set_database_path(const char* path);
 
-/* The database file in use. Owned by the stand-in. */
+/* The database file in use. Owned by the stand-in; valid until the next call. */
 const char* dabplatform_database_path(void);
 
 /*
- * Adds contact `contactId` to group `groupId` (both must exist, the group
- * must have a non-zero dlType). REQUIRES: connected.
+ * Adds contact `contactId` to group `groupId`, after the groups it already
+ * belongs to. Both must exist, the group must have a non-zero dlType and
+ * differ from the contact, and the membership must be new.
+ * REQUIRES: connected. Durable, like created contacts, once disconnected.
  */
 int dabplatform_add_membership(int contactId, int groupId);
+
+/*
+ * Text of the most recent failure of a contact-database or audit call, for
+ * people reading a tool's output; "" before the first one. Owned by the
+ * stand-in.
+ */
+const char* dabplatform_database_error(void);
+
+/* --- Audit log ------------------------------------------------------------ */
+
+/* Receives one audit record: `at` is UTC ISO-8601 ("2024-05-01T12:00:00.000Z"). */
+typedef void (*dabplatform_audit_visitor)(void* context, const char* at, const char* event);
+
+/*
+ * Hands the newest `limit` audit records (every record when limit <= 0) to
+ * `visitor`, newest first; the texts are valid during the call only. A
+ * database file without records, or no file at all, gives none and 0.
+ */
+int dabplatform_audit_records(dabplatform_audit_visitor visitor, void* context, int limit);
 
 /* --- Logging ------------------------------------------------------------ */
 

@@ -5,8 +5,10 @@
 #include <errno.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 
 #include <filesystem>
+#include <new>
 #include <string>
 
 #include "dabplatform.h"
@@ -34,9 +36,27 @@ bool staysInside(const char* relativeName) {
   return true;
 }
 
+// fopen() also opens a directory for reading, and every read then fails as
+// if the file were empty; callers asked for a file, so a directory is NULL.
+FILE* openFile(const fs::path& full, const char* mode) {
+  FILE* file = fopen(full.c_str(), mode);
+  struct stat status;
+  if (file != nullptr && fstat(fileno(file), &status) == 0 && S_ISDIR(status.st_mode)) {
+    fclose(file);
+    return nullptr;
+  }
+  return file;
+}
+
 }  // namespace
 
-extern "C" void dabplatform_set_data_root(const char* dir) { dataRoot() = dir ? dir : ""; }
+extern "C" void dabplatform_set_data_root(const char* dir) {
+  try {
+    dataRoot() = dir ? dir : "";
+  } catch (const std::bad_alloc&) {
+    // The old root stays: better than a half-set one.
+  }
+}
 
 extern "C" const char* dabplatform_data_root(void) { return dataRoot().c_str(); }
 
@@ -47,11 +67,15 @@ extern "C" const char* xpaths_get_path(const char* key) {
 
 extern "C" FILE* xpaths_open_file(const char* dir, const char* relativeName, const char* mode) {
   if (dir == nullptr || relativeName == nullptr || mode == nullptr) return nullptr;
-  if (!staysInside(relativeName)) return nullptr;
-  fs::path full = fs::path(dir) / relativeName;
-  if (mode[0] != 'r') {
-    std::error_code ignored;  // A failed create shows up as the failed open below.
-    fs::create_directories(full.parent_path(), ignored);
+  try {
+    if (!staysInside(relativeName)) return nullptr;
+    fs::path full = fs::path(dir) / relativeName;
+    if (mode[0] != 'r') {
+      std::error_code ignored;  // A failed create shows up as the failed open below.
+      fs::create_directories(full.parent_path(), ignored);
+    }
+    return openFile(full, mode);
+  } catch (const std::bad_alloc&) {
+    return nullptr;  // Nothing may unwind into the C caller.
   }
-  return fopen(full.c_str(), mode);
 }

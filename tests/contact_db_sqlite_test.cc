@@ -1,0 +1,358 @@
+// The SQLite contact database stand-in: what goes in through CreateContact
+// and dabplatform_add_membership comes out of GetContactList and
+// GetAllGroupIds, survives reconnecting, and every misuse gets a status.
+#include <sqlite3.h>
+
+#include <fstream>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "contact_db.h"
+#include "contact_values.h"
+#include "dabplatform.h"
+#include "gtest/gtest.h"
+#include "temp_data_root.h"
+
+namespace dabtest {
+namespace {
+
+// A second connection to the same file, as another process would open it.
+class RawDb {
+ public:
+  explicit RawDb(const std::string& path) {
+    EXPECT_EQ(SQLITE_OK, sqlite3_open(path.c_str(), &db_)) << path;
+    sqlite3_busy_timeout(db_, 5000);
+  }
+  ~RawDb() { sqlite3_close(db_); }
+  RawDb(const RawDb&) = delete;
+  RawDb& operator=(const RawDb&) = delete;
+
+  void exec(const char* sql) {
+    EXPECT_EQ(SQLITE_OK, sqlite3_exec(db_, sql, nullptr, nullptr, nullptr)) << sqlite3_errmsg(db_);
+  }
+  int64_t integer(const char* sql) {
+    sqlite3_stmt* stmt = nullptr;
+    int64_t value = -1;
+    EXPECT_EQ(SQLITE_OK, sqlite3_prepare_v2(db_, sql, -1, &stmt, nullptr)) << sqlite3_errmsg(db_);
+    if (sqlite3_step(stmt) == SQLITE_ROW) value = sqlite3_column_int64(stmt, 0);
+    sqlite3_finalize(stmt);
+    return value;
+  }
+
+ private:
+  sqlite3* db_ = nullptr;
+};
+
+class ContactDbTest : public ::testing::Test {
+ protected:
+  ContactDbTest() { EXPECT_EQ(0, DAB_DBI_Connect()); }
+
+  int32_t create(const ContactValues& entry) {
+    ContactRecord record(entry);
+    int newId = -1;
+    EXPECT_EQ(0, DAB_DBI_CreateContact(record.get(), &newId)) << dabplatform_database_error();
+    return newId;
+  }
+
+  int32_t createNamed(const std::string& name, int32_t dlType = DAB_DBI_INDIVIDUAL) {
+    ContactValues entry;
+    entry.displayName = name;
+    entry.dlType = dlType;
+    return create(entry);
+  }
+
+  // Count, fetch and copy the whole list the way an export does.
+  std::vector<ContactValues> fetchAll() {
+    int count = 0;
+    EXPECT_EQ(0, DAB_DBI_GetContactsCount(&count, 0));
+    auto* list = static_cast<DAB_DBI_ContactList_t*>(calloc(1, sizeof(DAB_DBI_ContactList_t)));
+    std::vector<ContactValues> entries;
+    EXPECT_EQ(0, DAB_DBI_GetContactList(list, 0, 0)) << dabplatform_database_error();
+    for (int i = 0; i < count && list->contacts != nullptr; ++i) {
+      entries.push_back(readContact(list->contacts[i]));
+    }
+    EXPECT_EQ(0, DAB_DBI_Free_ContactList(list));
+    return entries;
+  }
+
+  std::vector<int32_t> groupsOf(int32_t contactId) {
+    DAB_DBI_GroupIds_t ids{-7, nullptr};
+    EXPECT_EQ(0, DAB_DBI_GetAllGroupIds(&ids, contactId, 1));
+    if (ids.count > 0 && ids.ids == nullptr) ADD_FAILURE() << "ids missing for " << contactId;
+    return ids.count > 0 ? std::vector<int32_t>(ids.ids, ids.ids + ids.count)
+                         : std::vector<int32_t>();
+  }
+
+  void reconnect() {
+    EXPECT_EQ(0, DAB_DBI_Disconnect());
+    EXPECT_EQ(0, DAB_DBI_Connect());
+  }
+
+  TempDataRoot root_;
+};
+
+ContactValues fullIndividual() {
+  ContactValues e;
+  e.displayName = "Zoë Ångström 東京";
+  e.firstName = "Zoë";
+  e.lastName = "Ångström";
+  e.company = "Société Générale 🚀";
+  e.email = "zoe@example.org";
+  e.emailFavorite = 1;
+  e.internetFax = "fax@example.org";
+  e.faxNumber = "+49/123/4567";
+  e.faxFavorite = 1;
+  e.allFavoritesOrder = 12;
+  e.scanNickName = "Büro-Scan";
+  e.scanServerAddress = "192.168.1.10:21";
+  e.scanServerAddressType = 1;
+  e.scanDocumentPath = "/scans/ü";
+  e.scanLoginName = "zoë";
+  e.scanTransferProtocol = 2;
+  e.scanShareOrVolume = "share$";
+  e.scanNdsContext = "ou=a";
+  e.scanNdsTree = "TREE";
+  e.scanFavorite = 1;
+  return e;
+}
+
+TEST_F(ContactDbTest, EveryFieldOfEveryKindSurvivesTheRoundTrip) {
+  std::vector<ContactValues> entries(5);
+  entries[0] = fullIndividual();
+  ContactValues& noServer =
+      entries[1];  // Individual without a server but with the other scan fields.
+  noServer.displayName = "No server";
+  noServer.scanNickName = "nick";
+  noServer.scanServerAddressType = 2;
+  noServer.scanTransferProtocol = 6;
+  noServer.allFavoritesOrder = 1;
+  // Groups carry favourite flags and empty texts; each of these differs from
+  // a blank sub-record by one number only, which must not be lost.
+  entries[2].displayName = "Fax group";
+  entries[2].dlType = DAB_DBI_FAX_GROUP;
+  entries[2].faxFavorite = 1;
+  entries[2].scanTransferProtocol = 4;
+  entries[3].displayName = "Mail group";
+  entries[3].dlType = DAB_DBI_EMAIL_GROUP;
+  entries[3].emailFavorite = 1;
+  entries[3].scanServerAddressType = 2;
+  entries[3].allFavoritesOrder = 3;
+  entries[4].displayName = "Other group";
+  entries[4].dlType = 7;
+  entries[4].scanFavorite = 1;
+  entries[4].scanServerAddress = "[fd00::5]:21";
+  entries[4].scanTransferProtocol = 0;
+
+  for (ContactValues& entry : entries) {
+    entry.id = 4242;  // Ignored: the database assigns ids.
+    entry.id = create(entry);
+  }
+  EXPECT_LT(entries[0].id, entries[1].id);
+  EXPECT_EQ(entries, fetchAll());
+}
+
+TEST_F(ContactDbTest, ImportStyleRecordGetsDefaultsAndOutlivesTheConnection) {
+  // Shaped as the import sends it: no scan, fax or favourites, a null text.
+  char display[] = "Imported", first[] = "Ann", last[] = "Lee", mail[] = "ann@x.org", ifax[] = "";
+  DAB_DBI_Person_t person{first, last, nullptr, 0};
+  DAB_DBI_Email_t email{mail, 0, 0};
+  DAB_DBI_InternetFax_t internetFax{ifax, 0};
+  DAB_DBI_Contact_t record{};
+  record.id = 99;
+  record.displayName = display;
+  record.person = &person;
+  record.email = &email;
+  record.internetFax = &internetFax;
+  int newId = -1;
+  ASSERT_EQ(0, DAB_DBI_CreateContact(&record, &newId));
+  DAB_DBI_Contact_t bare{};  // Every sub-record absent.
+  char bareName[] = "Bare";
+  bare.displayName = bareName;
+  ASSERT_EQ(0, DAB_DBI_CreateContact(&bare, nullptr));
+  reconnect();
+
+  ContactValues imported;
+  imported.id = newId;
+  imported.displayName = "Imported";
+  imported.firstName = "Ann";
+  imported.lastName = "Lee";
+  imported.email = "ann@x.org";
+  ContactValues bareEntry;
+  bareEntry.id = newId + 1;
+  bareEntry.displayName = "Bare";
+  EXPECT_EQ((std::vector<ContactValues>{imported, bareEntry}), fetchAll());
+}
+
+TEST_F(ContactDbTest, MembershipsComeBackInTheOrderTheyWereAdded) {
+  int32_t g1 = createNamed("G1", DAB_DBI_FAX_GROUP), g2 = createNamed("G2", DAB_DBI_EMAIL_GROUP);
+  int32_t g3 = createNamed("G3", 9);
+  int32_t loner = createNamed("Loner"), single = createNamed("Single"), many = createNamed("Many");
+  for (auto [contact, group] : {std::pair{single, g2}, {many, g3}, {many, g1}, {many, g2}}) {
+    ASSERT_EQ(0, dabplatform_add_membership(contact, group)) << dabplatform_database_error();
+  }
+  auto expectMemberships = [&](const char* stage) {
+    SCOPED_TRACE(stage);
+    EXPECT_EQ(std::vector<int32_t>{}, groupsOf(loner));
+    EXPECT_EQ(std::vector<int32_t>{g2}, groupsOf(single));
+    EXPECT_EQ((std::vector<int32_t>{g3, g1, g2}), groupsOf(many));
+    EXPECT_EQ(std::vector<int32_t>{}, groupsOf(123456));  // Unknown contact: none, no failure.
+  };
+  expectMemberships("queried");
+  fetchAll();
+  expectMemberships("loaded with the list");
+  reconnect();
+  expectMemberships("after reconnecting");
+
+  fetchAll();  // A membership added after a fetch must not be hidden by it.
+  ASSERT_EQ(0, dabplatform_add_membership(loner, g3));
+  EXPECT_EQ(std::vector<int32_t>{g3}, groupsOf(loner));
+}
+
+TEST_F(ContactDbTest, AddMembershipRefusesWhatCannotBeAMembership) {
+  int32_t group = createNamed("Group", DAB_DBI_EMAIL_GROUP), person = createNamed("Person");
+  ASSERT_EQ(0, dabplatform_add_membership(person, group));
+  struct Case {
+    const char* name;
+    int contact, group, status;
+  } cases[] = {
+      {"unknown contact", 9999, group, DABPLATFORM_DB_NOT_FOUND},
+      {"unknown group", person, 9999, DABPLATFORM_DB_NOT_FOUND},
+      {"individual as group", group, person, DABPLATFORM_DB_REFUSED},
+      {"group in itself", group, group, DABPLATFORM_DB_REFUSED},
+      {"duplicate", person, group, DABPLATFORM_DB_REFUSED},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.status, dabplatform_add_membership(c.contact, c.group)) << c.name;
+  }
+  EXPECT_EQ(std::vector<int32_t>{group}, groupsOf(person));
+  EXPECT_EQ(0, DAB_DBI_Disconnect());
+  EXPECT_EQ(DABPLATFORM_DB_NOT_CONNECTED, dabplatform_add_membership(person, group));
+}
+
+TEST_F(ContactDbTest, EveryCallFailsCleanlyWithoutAConnection) {
+  ASSERT_EQ(0, DAB_DBI_Disconnect());
+  int count = 0;
+  EXPECT_EQ(DABPLATFORM_DB_NOT_CONNECTED, DAB_DBI_GetContactsCount(&count, 0));
+  auto* list = static_cast<DAB_DBI_ContactList_t*>(calloc(1, sizeof(DAB_DBI_ContactList_t)));
+  EXPECT_EQ(DABPLATFORM_DB_NOT_CONNECTED, DAB_DBI_GetContactList(list, 0, 0));
+  EXPECT_EQ(nullptr, list->contacts);
+  EXPECT_EQ(0, DAB_DBI_Free_ContactList(list));
+  DAB_DBI_GroupIds_t ids{};
+  EXPECT_EQ(DABPLATFORM_DB_NOT_CONNECTED, DAB_DBI_GetAllGroupIds(&ids, 1, 1));
+  ContactValues entry;
+  entry.displayName = "x";
+  ContactRecord record(entry);
+  EXPECT_EQ(DABPLATFORM_DB_NOT_CONNECTED, DAB_DBI_CreateContact(record.get(), nullptr));
+  EXPECT_EQ(DABPLATFORM_DB_NOT_CONNECTED, DAB_DBI_Disconnect());
+  EXPECT_STRNE("", dabplatform_database_error());
+}
+
+TEST_F(ContactDbTest, RefusesMalformedArguments) {
+  DAB_DBI_Contact_t noName{};
+  EXPECT_EQ(DABPLATFORM_DB_BAD_ARGUMENT, DAB_DBI_CreateContact(&noName, nullptr));
+  EXPECT_EQ(DABPLATFORM_DB_BAD_ARGUMENT, DAB_DBI_CreateContact(nullptr, nullptr));
+  EXPECT_EQ(DABPLATFORM_DB_BAD_ARGUMENT, DAB_DBI_GetContactsCount(nullptr, 0));
+  EXPECT_EQ(DABPLATFORM_DB_BAD_ARGUMENT, DAB_DBI_GetContactList(nullptr, 0, 0));
+  EXPECT_EQ(DABPLATFORM_DB_BAD_ARGUMENT, DAB_DBI_GetAllGroupIds(nullptr, 1, 1));
+  EXPECT_EQ(DABPLATFORM_DB_BAD_ARGUMENT, DAB_DBI_Free_ContactList(nullptr));
+  EXPECT_EQ(std::vector<ContactValues>{}, fetchAll());  // Nothing was stored.
+}
+
+TEST_F(ContactDbTest, ConnectionsAreCountedAndEachDisconnectCommits) {
+  ASSERT_EQ(0, DAB_DBI_Connect());  // Nested, as a tool around a library call.
+  createNamed("Kept");
+  ASSERT_EQ(0, DAB_DBI_Disconnect());
+  RawDb other(dabplatform_database_path());
+  EXPECT_EQ(1, other.integer("SELECT COUNT(*) FROM contacts"));
+  int count = 0;
+  EXPECT_EQ(0, DAB_DBI_GetContactsCount(&count, 0));  // The outer connection is still open.
+  EXPECT_EQ(1, count);
+  EXPECT_EQ(0, DAB_DBI_Disconnect());
+  EXPECT_EQ(DABPLATFORM_DB_NOT_CONNECTED, DAB_DBI_Disconnect());
+}
+
+TEST_F(ContactDbTest, ListFailsWhenEntriesVanishAfterTheCount) {
+  for (const char* name : {"a", "b", "c"}) createNamed(name);
+  reconnect();
+  int count = 0;
+  ASSERT_EQ(0, DAB_DBI_GetContactsCount(&count, 0));
+  ASSERT_EQ(3, count);
+  RawDb(dabplatform_database_path()).exec("DELETE FROM contacts WHERE display_name = 'b'");
+
+  auto* list = static_cast<DAB_DBI_ContactList_t*>(calloc(1, sizeof(DAB_DBI_ContactList_t)));
+  EXPECT_EQ(DABPLATFORM_DB_CHANGED, DAB_DBI_GetContactList(list, 0, 0));
+  EXPECT_EQ(nullptr, list->contacts);
+  EXPECT_EQ(0, DAB_DBI_Free_ContactList(list));
+  EXPECT_EQ(2u, fetchAll().size());  // A fresh count makes the list acceptable again.
+}
+
+TEST_F(ContactDbTest, EntriesAddedAfterTheCountAreHarmless) {
+  createNamed("a");
+  reconnect();
+  int count = 0;
+  ASSERT_EQ(0, DAB_DBI_GetContactsCount(&count, 0));
+  RawDb(dabplatform_database_path()).exec("INSERT INTO contacts (display_name) VALUES ('late')");
+  auto* list = static_cast<DAB_DBI_ContactList_t*>(calloc(1, sizeof(DAB_DBI_ContactList_t)));
+  ASSERT_EQ(0, DAB_DBI_GetContactList(list, 0, 0));
+  ASSERT_NE(nullptr, list->contacts);
+  EXPECT_STREQ("late", list->contacts[1].displayName);
+  EXPECT_EQ(0, DAB_DBI_Free_ContactList(list));
+}
+
+TEST_F(ContactDbTest, EmptyAddressBookGivesAnEmptyList) {
+  int count = 0;
+  ASSERT_EQ(0, DAB_DBI_GetContactsCount(&count, 0));
+  EXPECT_EQ(0, count);
+  auto* list = static_cast<DAB_DBI_ContactList_t*>(calloc(1, sizeof(DAB_DBI_ContactList_t)));
+  EXPECT_EQ(0, DAB_DBI_GetContactList(list, 0, 0));
+  EXPECT_EQ(0, DAB_DBI_Free_ContactList(list));
+}
+
+TEST_F(ContactDbTest, ConnectRefusesFilesItCannotUseAsADatabase) {
+  ASSERT_EQ(0, DAB_DBI_Disconnect());
+  std::ofstream(root_.file("notes.txt")) << "Not a database, just some words.\n";
+  struct Case {
+    std::string path;
+    int status;
+  } cases[] = {
+      {root_.file("notes.txt"), DABPLATFORM_DB_NOT_A_DATABASE},
+      {root_.file("missing/dir/contacts.db"), DABPLATFORM_DB_CANNOT_OPEN},
+  };
+  for (const Case& c : cases) {
+    dabplatform_set_database_path(c.path.c_str());
+    EXPECT_EQ(c.status, DAB_DBI_Connect()) << c.path;
+    EXPECT_EQ(DABPLATFORM_DB_NOT_CONNECTED, DAB_DBI_Disconnect()) << c.path;
+  }
+  dabplatform_set_database_path(nullptr);  // Back to the default, which works.
+  EXPECT_EQ(root_.file("addressbook.db"), dabplatform_database_path());
+  EXPECT_EQ(0, DAB_DBI_Connect());
+}
+
+TEST_F(ContactDbTest, DefaultFileCreatesAMissingDataRoot) {
+  ASSERT_EQ(0, DAB_DBI_Disconnect());
+  std::string nested = root_.file("not/yet/there");
+  dabplatform_set_data_root(nested.c_str());
+  ASSERT_EQ(0, DAB_DBI_Connect()) << dabplatform_database_error();
+  EXPECT_TRUE(std::filesystem::exists(nested + "/addressbook.db"));
+}
+
+TEST_F(ContactDbTest, CreatedContactsAreDurableOnceDisconnectedAndReadableMeanwhile) {
+  constexpr int kContacts = 10001;  // One past a batch commit.
+  ContactValues entry;
+  entry.displayName = "Bulk";
+  ContactRecord record(entry);
+  for (int i = 0; i < kContacts; ++i) ASSERT_EQ(0, DAB_DBI_CreateContact(record.get(), nullptr));
+
+  RawDb reader(dabplatform_database_path());  // Reads while the batch is open, without failing.
+  int64_t visible = reader.integer("SELECT COUNT(*) FROM contacts");
+  EXPECT_GE(visible, 10000);
+  EXPECT_LT(visible, kContacts);
+  ASSERT_EQ(0, DAB_DBI_Disconnect());
+  EXPECT_EQ(kContacts, reader.integer("SELECT COUNT(*) FROM contacts"));
+}
+
+}  // namespace
+}  // namespace dabtest

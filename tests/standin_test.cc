@@ -1,0 +1,226 @@
+// The small stand-ins: path service, logging, UTF-8 helper and audit log.
+#include <stdio.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "audit_log.h"
+#include "contact_db.h"
+#include "dabplatform.h"
+#include "gtest/gtest.h"
+#include "logging.h"
+#include "path_service.h"
+#include "temp_data_root.h"
+#include "utf8_text.h"
+
+namespace dabtest {
+namespace {
+
+namespace fs = std::filesystem;
+
+class PathServiceTest : public ::testing::Test {
+ protected:
+  TempDataRoot root_;
+};
+
+TEST_F(PathServiceTest, AnswersOnlyItsKey) {
+  EXPECT_EQ(root_.path(), xpaths_get_path("nc_dlms_data"));
+  for (const char* key : {"nc_dlms", "NC_DLMS_DATA", ""}) EXPECT_EQ(nullptr, xpaths_get_path(key));
+  EXPECT_EQ(nullptr, xpaths_get_path(nullptr));
+}
+
+TEST_F(PathServiceTest, RefusesWhatIsNotAFileBelowTheRoot) {
+  fs::create_directories(root_.file("http/data"));
+  std::ofstream(root_.file("inside.txt")) << "x";
+  std::string absolute = root_.file("inside.txt");
+  struct Case {
+    std::string name;
+    const char* mode;
+  } cases[] = {
+      {absolute, "r"},          // Absolute, even when it names a file below the root.
+      {"../escaped.csv", "w"},  // Would land beside the root.
+      {"http/../../escaped.csv", "w"},
+      {"", "r"},
+      {"http/data/missing.txt", "r"},  // Reading never creates.
+      {"http/data", "r"},              // A directory is no file.
+  };
+  const char* dir = xpaths_get_path("nc_dlms_data");
+  for (const Case& c : cases) {
+    FILE* file = xpaths_open_file(dir, c.name.c_str(), c.mode);
+    EXPECT_EQ(nullptr, file) << c.name;
+    if (file != nullptr) fclose(file);
+  }
+  EXPECT_FALSE(fs::exists(fs::path(root_.path()).parent_path() / "escaped.csv"));
+  EXPECT_FALSE(fs::exists(root_.file("http/data/missing.txt")));
+}
+
+TEST_F(PathServiceTest, WritingCreatesHttpDataThenReadingFindsTheFile) {
+  const char* dir = xpaths_get_path("nc_dlms_data");
+  FILE* out = xpaths_open_file(dir, "http/data/ExportedAddressBook.csv", "w");
+  ASSERT_NE(nullptr, out);
+  fputs("a,b\r\n", out);
+  fclose(out);
+  FILE* in = xpaths_open_file(dir, "http/data/ExportedAddressBook.csv", "r");
+  ASSERT_NE(nullptr, in);
+  char line[16] = "";
+  EXPECT_NE(nullptr, fgets(line, sizeof line, in));
+  fclose(in);
+  EXPECT_STREQ("a,b\r\n", line);
+}
+
+struct Heard {
+  int level;
+  std::string source;
+  int line;
+  std::string message;
+  bool operator==(const Heard& o) const {
+    return level == o.level && source == o.source && line == o.line && message == o.message;
+  }
+};
+
+class LoggingTest : public ::testing::Test {
+ protected:
+  LoggingTest() : stream_(tmpfile()) { dabplatform_set_log_stream(stream_); }
+  ~LoggingTest() override {
+    dabplatform_set_log_threshold(DABPLATFORM_LOG_ERROR);
+    dabplatform_set_log_stream(nullptr);
+    dabplatform_set_log_listener(nullptr, nullptr, DABPLATFORM_LOG_OFF);
+    fclose(stream_);
+  }
+
+  std::string streamText() {
+    fflush(stream_);
+    rewind(stream_);
+    std::string text;
+    for (int c; (c = fgetc(stream_)) != EOF;) text += static_cast<char>(c);
+    return text;
+  }
+
+  static void listen(void* context, int level, const char* source, int line, const char* message) {
+    static_cast<std::vector<Heard>*>(context)->push_back({level, source, line, message});
+  }
+
+  FILE* stream_;
+  std::vector<Heard> heard_;
+};
+
+TEST_F(LoggingTest, ThresholdDropsLinesFromTheStreamButNotFromTheListener) {
+  dabplatform_set_log_threshold(DABPLATFORM_LOG_ERROR);
+  dabplatform_set_log_listener(&LoggingTest::listen, &heard_, DABPLATFORM_LOG_DEBUG);
+  Log_SpecEntry(logSpecInfo, "unit/a", 1, "below both %d", 1);
+  Log_SpecEntry(logSpecDebug, "unit/b", 2, "listener only %s", "x");
+  Log_SpecEntry(logSpecError, "unit/c", 3, "both %d%%", 50);
+  Log_SpecEntry(logSpecForceInfo, "unit/d", 4, "forced");
+  EXPECT_EQ((std::vector<Heard>{{DABPLATFORM_LOG_DEBUG, "unit/b", 2, "listener only x"},
+                                {DABPLATFORM_LOG_ERROR, "unit/c", 3, "both 50%"},
+                                {DABPLATFORM_LOG_FORCEINFO, "unit/d", 4, "forced"}}),
+            heard_);
+  EXPECT_EQ("ERROR     unit/c:3 both 50%\nFORCEINFO unit/d:4 forced\n", streamText());
+
+  dabplatform_set_log_threshold(DABPLATFORM_LOG_OFF);
+  dabplatform_set_log_listener(nullptr, nullptr, DABPLATFORM_LOG_LIBENTER);
+  Log_SpecEntry(logSpecForceInfo, "unit/e", 5, "nowhere");
+  EXPECT_EQ(3u, heard_.size());
+  EXPECT_EQ("ERROR     unit/c:3 both 50%\nFORCEINFO unit/d:4 forced\n", streamText());
+}
+
+TEST_F(LoggingTest, LongMessagesArriveWhole) {
+  dabplatform_set_log_threshold(DABPLATFORM_LOG_LIBENTER);
+  std::string name(3000, 'n');
+  Log_SpecEntry(logSpecLibEnter, "genlib/dabUtils/src/DABImport", 120, "Contact Added %s!",
+                name.c_str());
+  EXPECT_EQ("ENTER     genlib/dabUtils/src/DABImport:120 Contact Added " + name + "!\n",
+            streamText());
+}
+
+TEST(LogLevelNameTest, NamesEveryLevelAndMarksOthers) {
+  std::pair<int, const char*> names[] = {{DABPLATFORM_LOG_LIBENTER, "ENTER"},
+                                         {DABPLATFORM_LOG_INFO, "INFO"},
+                                         {DABPLATFORM_LOG_DEBUG, "DEBUG"},
+                                         {DABPLATFORM_LOG_ERROR, "ERROR"},
+                                         {DABPLATFORM_LOG_FORCEINFO, "FORCEINFO"},
+                                         {0, "?"},
+                                         {DABPLATFORM_LOG_OFF, "?"}};
+  for (auto [level, name] : names) EXPECT_STREQ(name, dabplatform_log_level_name(level)) << level;
+}
+
+TEST(Utf8StrlenTest, CountsCharactersNotBytes) {
+  std::pair<const char*, int> cases[] = {
+      {"", 0},
+      {"plain ASCII", 11},
+      {"\xC3\xA9t\xC3\xA9", 3},                 // é t é: two-byte characters.
+      {"\xE2\x82\xAC 5", 3},                    // €: three bytes.
+      {"\xF0\x9F\x98\x80\xF0\x9F\x98\x80", 2},  // Two four-byte emoji.
+      {"a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", 4},
+      {"\x80\x80", 0},  // Stray continuation bytes count as nothing.
+  };
+  for (auto [text, characters] : cases) EXPECT_EQ(characters, UTF8_strlen(text)) << text;
+}
+
+class AuditLogTest : public ::testing::Test {
+ protected:
+  using Records = std::vector<std::pair<std::string, std::string>>;
+
+  static void collect(void* context, const char* at, const char* event) {
+    static_cast<Records*>(context)->emplace_back(at, event);
+  }
+
+  Records read(int limit) {
+    Records records;
+    EXPECT_EQ(0, dabplatform_audit_records(&AuditLogTest::collect, &records, limit))
+        << dabplatform_database_error();
+    return records;
+  }
+
+  TempDataRoot root_;
+};
+
+TEST_F(AuditLogTest, ExportsAreRecordedAndReadNewestFirst) {
+  EXPECT_EQ(Records{}, read(0));  // No database file yet.
+  for (int i = 0; i < 3; ++i)
+    ASSERT_EQ(0, adlog_addressbook_export()) << dabplatform_database_error();
+
+  Records all = read(0);
+  ASSERT_EQ(3u, all.size());
+  const std::regex isoUtc(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z)");
+  for (const auto& [at, event] : all) {
+    EXPECT_TRUE(std::regex_match(at, isoUtc)) << at;
+    EXPECT_EQ("address book exported", event);
+  }
+  EXPECT_GE(all[0].first, all[2].first);
+  EXPECT_EQ(2u, read(2).size());
+}
+
+TEST_F(AuditLogTest, RecordsWhileTheContactDatabaseHoldsUnfinishedWrites) {
+  ASSERT_EQ(0, DAB_DBI_Connect());
+  char name[] = "Pending";
+  DAB_DBI_Contact_t contact{};
+  contact.displayName = name;
+  ASSERT_EQ(0, DAB_DBI_CreateContact(&contact, nullptr));
+  EXPECT_EQ(0, adlog_addressbook_export()) << dabplatform_database_error();
+  ASSERT_EQ(0, DAB_DBI_CreateContact(&contact, nullptr));  // The connection still writes.
+  EXPECT_EQ(0, DAB_DBI_Disconnect());
+  EXPECT_EQ(1u, read(0).size());
+  ASSERT_EQ(0, DAB_DBI_Connect());
+  int count = 0;
+  EXPECT_EQ(0, DAB_DBI_GetContactsCount(&count, 0));
+  EXPECT_EQ(2, count);
+}
+
+TEST_F(AuditLogTest, FailsOnAFileThatIsNotADatabase) {
+  std::string path = root_.file("words.txt");
+  std::ofstream(path) << "These words are not a database, whatever the name says.\n";
+  dabplatform_set_database_path(path.c_str());
+  EXPECT_EQ(DABPLATFORM_DB_NOT_A_DATABASE, adlog_addressbook_export());
+  Records records;
+  EXPECT_EQ(DABPLATFORM_DB_NOT_A_DATABASE,
+            dabplatform_audit_records(&AuditLogTest::collect, &records, 0));
+  EXPECT_EQ(DABPLATFORM_DB_BAD_ARGUMENT, dabplatform_audit_records(nullptr, nullptr, 0));
+}
+
+}  // namespace
+}  // namespace dabtest
