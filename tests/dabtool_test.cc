@@ -1,0 +1,731 @@
+// Runs the built dabtool as a person would, each test in a fresh folder, and
+// checks exit codes, messages, the files it leaves and the address book.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Outcome {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string readAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+void writeAll(const fs::path& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::vector<std::string> splitLines(const std::string& text, const std::string& end) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t at; (at = text.find(end, start)) != std::string::npos; start = at + end.size()) {
+    lines.push_back(text.substr(start, at - start));
+  }
+  if (start < text.size()) lines.push_back(text.substr(start));
+  return lines;
+}
+
+size_t countOf(const std::string& text, const std::string& part) {
+  size_t count = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+
+// Cells of a CSV text read by the usual rules (quotes, doubled quotes,
+// CR LF or LF line ends).
+std::vector<std::vector<std::string>> parseCsv(const std::string& text, char delimiter) {
+  std::vector<std::vector<std::string>> rows(1);
+  std::string cell;
+  bool quoted = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (quoted) {
+      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+        cell += '"';
+        ++i;
+      } else if (c == '"') {
+        quoted = false;
+      } else {
+        cell += c;
+      }
+    } else if (c == '"') {
+      quoted = true;
+    } else if (c == delimiter) {
+      rows.back().push_back(cell);
+      cell.clear();
+    } else if (c == '\n' || c == '\r') {
+      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      rows.back().push_back(cell);
+      cell.clear();
+      rows.emplace_back();
+    } else {
+      cell += c;
+    }
+  }
+  if (!cell.empty() || !rows.back().empty()) rows.back().push_back(cell);
+  if (rows.back().empty()) rows.pop_back();
+  return rows;
+}
+
+// argv for execv, pointing into `args`.
+std::vector<char*> argvOf(std::vector<std::string>& args) {
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  return argv;
+}
+
+// A fresh folder to run dabtool in, removed afterwards.
+class Sandbox {
+ public:
+  Sandbox(const Sandbox&) = delete;
+  Sandbox& operator=(const Sandbox&) = delete;
+  Sandbox() {
+    char pattern[] = "/tmp/dabtool-test-XXXXXX";
+    dir_ = ::mkdtemp(pattern);
+    ::unsetenv("DABUTILS_DATA_ROOT");
+  }
+  ~Sandbox() {
+    std::error_code ignored;
+    fs::remove_all(dir_, ignored);
+  }
+
+  // Runs dabtool in the test's folder with stdout and stderr captured.
+  Outcome run(std::vector<std::string> args) {
+    args.insert(args.begin(), DABTOOL_PATH);
+    fs::path out = dir_ / ".stdout", err = dir_ / ".stderr";
+    pid_t child = ::fork();
+    if (child == 0) {
+      int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      if (::chdir(dir_.c_str()) != 0 || o < 0 || e < 0) ::_exit(127);
+      ::dup2(o, 1);
+      ::dup2(e, 2);
+      std::vector<char*> argv = argvOf(args);
+      ::execv(argv[0], argv.data());
+      ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    Outcome result;
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.out = readAll(out);
+    result.err = readAll(err);
+    return result;
+  }
+
+  fs::path at(const std::string& name) const { return dir_ / name; }
+  void writeFile(const std::string& name, const std::string& bytes) const {
+    writeAll(at(name), bytes);
+  }
+  fs::path data(const std::string& name) const { return dir_ / "dabdata" / name; }
+  std::string book() const { return readAll(data("addressbook.db")); }
+
+  // Seeds `contacts` contacts and their groups; fails the test otherwise.
+  void seed(int contacts) {
+    Outcome seeded = run({"seed", "--contacts", std::to_string(contacts)});
+    ASSERT_EQ(seeded.exitCode, 0) << seeded.err;
+  }
+
+  // The entry count that `dabtool list` reports, -1 when it reports none.
+  int entries() {
+    Outcome listed = run({"list", "--limit", "1"});
+    size_t at = listed.out.rfind(" entr");
+    if (listed.exitCode != 0 || at == std::string::npos) return -1;
+    size_t start = listed.out.find_last_not_of("0123456789", at - 1) + 1;
+    return std::atoi(listed.out.c_str() + start);
+  }
+
+  fs::path dir_;
+};
+
+const char kHeader[] = "First,Last,Display,Company,E-mail,Internet fax\r\n";
+
+// --- Usage -----------------------------------------------------------------
+
+TEST(DabtoolUsage, UsageMistakesExitTwoWithOneLine) {
+  Sandbox box;
+  const std::vector<std::vector<std::string>> mistakes = {
+      {},
+      {"frobnicate"},
+      {"--colour", "list"},
+      {"--data-dir"},
+      {"--log-level", "loud", "list"},
+      {"seed", "--contacts"},
+      {"seed", "--contacts", "many"},
+      {"seed", "--contacts", "65001"},
+      {"list", "--limit", "-3"},
+      {"export", "--delimiter", "Tab"},
+      {"export", "--delimiter", "Comma", "--raw-delimiter", "x"},
+      {"import"},
+      {"import", "a.csv", "b.csv"},
+      {"import", "a.csv", "--dry-run", "--keep-partial"},
+      {"sample", "--services", "fax,telex"},
+      {"sample", "--legacy", "--services", "fax"},
+      {"demo", "--unknown"},
+  };
+  for (const auto& args : mistakes) {
+    Outcome result = box.run(args);
+    std::string shown = args.empty() ? "(nothing)" : args[0];
+    EXPECT_EQ(result.exitCode, 2) << shown;
+    EXPECT_TRUE(result.out.empty()) << shown;
+    if (!args.empty()) {
+      EXPECT_EQ(countOf(result.err, "\n"), 1u) << shown << ": " << result.err;
+    }
+  }
+  EXPECT_FALSE(fs::exists(box.data("addressbook.db")));
+}
+
+TEST(DabtoolUsage, EveryCommandHasHelp) {
+  Sandbox box;
+  for (std::string command : {"seed", "list", "export", "import", "sample", "demo"}) {
+    Outcome result = box.run({command, "--help"});
+    EXPECT_EQ(result.exitCode, 0) << command;
+    EXPECT_EQ(result.out.rfind("usage: dabtool " + command, 0), 0u) << result.out;
+  }
+  Outcome top = box.run({"--help"});
+  EXPECT_EQ(top.exitCode, 0);
+  EXPECT_NE(top.out.find("import"), std::string::npos);
+  EXPECT_FALSE(fs::exists(box.at("dabdata")));
+}
+
+TEST(DabtoolUsage, DelimiterNamesAreCheckedUnlessRaw) {
+  Sandbox box;
+  Outcome lower = box.run({"sample", "--legacy", "--delimiter", "semicolon"});
+  EXPECT_EQ(lower.exitCode, 0) << lower.err;
+  EXPECT_NE(readAll(box.data("http/data/LegacyAddressBookSample.csv")).find("Friendly Name;"),
+            std::string::npos);
+  // Any other text goes to the library unchanged, where the samples use ','.
+  Outcome raw = box.run({"sample", "--legacy", "--raw-delimiter", "Tab"});
+  EXPECT_EQ(raw.exitCode, 0) << raw.err;
+  EXPECT_NE(readAll(box.data("http/data/LegacyAddressBookSample.csv")).find("Friendly Name,"),
+            std::string::npos);
+}
+
+// --- Samples ---------------------------------------------------------------
+
+TEST(DabtoolSample, ServiceSetsChooseTheColumns) {
+  Sandbox box;
+  const std::vector<std::pair<std::string, size_t>> cases = {
+      {"none", 10}, {"fax,email", 14}, {"scan", 22}, {"ifax", 11}, {"all", 27}};
+  for (const auto& [services, cells] : cases) {
+    Outcome result = box.run({"sample", "--services", services, "-o", "sample.csv"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    std::string bytes = readAll(box.at("sample.csv"));
+    EXPECT_EQ(bytes, readAll(box.data("http/data/AddressBookSample.csv")));
+    std::string header = splitLines(bytes, "\n").at(0);
+    EXPECT_EQ(countOf(header, ",") + 1, cells) << services << ": " << header;
+  }
+}
+
+TEST(DabtoolSample, LegacySampleWithSemicolons) {
+  Sandbox box;
+  Outcome result = box.run({"sample", "--legacy", "--delimiter", "Semicolon", "-o", "legacy.csv"});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  std::string bytes = readAll(box.at("legacy.csv"));
+  EXPECT_EQ(bytes.rfind("Friendly Name;E-Mail Address;InternetFax Address\n", 0), 0u) << bytes;
+  EXPECT_NE(result.out.find("legacy.csv"), std::string::npos);
+}
+
+// --- Seed, list and export ---------------------------------------------------
+
+TEST(DabtoolBook, SeedIsReproducibleAndListed) {
+  Sandbox box;
+  box.seed(60);
+  ASSERT_EQ(box.run({"export", "-o", "first.csv"}).exitCode, 0);
+  Outcome listed = box.run({"list", "--limit", "0"});
+  ASSERT_EQ(listed.exitCode, 0) << listed.err;
+  EXPECT_NE(listed.out.find("62 entries"), std::string::npos) << listed.out;
+  EXPECT_NE(listed.out.find("(60 contacts, 2 groups)"), std::string::npos);
+  EXPECT_NE(listed.out.find("fax group"), std::string::npos);
+  EXPECT_NE(listed.out.find("e-mail group"), std::string::npos);
+
+  Sandbox other;
+  ASSERT_EQ(other.run({"seed", "--contacts", "60"}).exitCode, 0);
+  ASSERT_EQ(other.run({"export", "-o", "same.csv"}).exitCode, 0);
+  EXPECT_EQ(readAll(box.at("first.csv")), readAll(other.at("same.csv")));
+  Sandbox third;
+  ASSERT_EQ(third.run({"seed", "--contacts", "60", "--seed", "7"}).exitCode, 0);
+  ASSERT_EQ(third.run({"export", "-o", "differs.csv"}).exitCode, 0);
+  EXPECT_NE(readAll(box.at("first.csv")), readAll(third.at("differs.csv")));
+}
+
+TEST(DabtoolBook, SeedCoversWhatTheExportShows) {
+  Sandbox box;
+  box.seed(300);
+  ASSERT_EQ(box.run({"export", "-o", "book.csv"}).exitCode, 0);
+  std::vector<std::vector<std::string>> rows = parseCsv(readAll(box.at("book.csv")), ',');
+  ASSERT_EQ(rows.size(), 313u);
+  std::set<std::string> protocols, kinds;
+  size_t utf8 = 0, commas = 0, members = 0, masked = 0, ipv6 = 0, favourites = 0;
+  for (size_t i = 1; i < rows.size(); ++i) {
+    const std::vector<std::string>& row = rows[i];
+    ASSERT_EQ(row.size(), 26u) << i;
+    kinds.insert(row[7]);
+    if (!row[16].empty()) protocols.insert(row[16]);
+    utf8 += std::any_of(row[1].begin(), row[1].end(), [](char c) { return (c & 0x80) != 0; });
+    commas += row[4].find(',') != std::string::npos;
+    members += !row[6].empty();
+    masked += row[9].find("//") != std::string::npos;
+    ipv6 += row[17].rfind("[2001:db8::", 0) == 0;
+    favourites += !row[5].empty();
+  }
+  EXPECT_EQ(protocols, (std::set<std::string>{"1", "2", "3", "4", "5", "6", "7"}));
+  EXPECT_EQ(kinds, (std::set<std::string>{"0", "1", "2"}));
+  EXPECT_GT(utf8, 0u);
+  EXPECT_GT(commas, 0u);
+  EXPECT_GT(members, 0u);
+  EXPECT_GT(masked, 0u);
+  EXPECT_GT(ipv6, 0u);
+  EXPECT_GT(favourites, 0u);
+}
+
+TEST(DabtoolBook, ExportBothFormatsAndDelimiters) {
+  Sandbox box;
+  box.seed(30);
+  Outcome dab = box.run({"export", "--delimiter", "Semicolon", "-o", "dab.csv"});
+  ASSERT_EQ(dab.exitCode, 0) << dab.err;
+  EXPECT_NE(dab.out.find("Exported 31 entries to dab.csv"), std::string::npos) << dab.out;
+  std::vector<std::string> lines = splitLines(readAll(box.at("dab.csv")), "\r\n");
+  ASSERT_EQ(lines.size(), 32u);
+  EXPECT_EQ(lines[0].rfind("ZltAddressBookId;DisplayName;", 0), 0u);
+
+  Outcome legacy = box.run({"export", "--legacy"});
+  ASSERT_EQ(legacy.exitCode, 0) << legacy.err;
+  std::string bytes = readAll(box.data("http/data/LegacyExportedAddressBook.csv"));
+  EXPECT_EQ(bytes.rfind("Friendly Name,E-Mail Address,Internet Fax Address\n", 0), 0u);
+  size_t rows = countOf(bytes, "\r\n");
+  EXPECT_NE(legacy.out.find("Exported " + std::to_string(rows) + " contacts"), std::string::npos)
+      << legacy.out << rows;
+  EXPECT_NE(legacy.out.find("dabdata/http/data/LegacyExportedAddressBook.csv"), std::string::npos);
+}
+
+// Terminal columns of UTF-8 text: CJK ideographs (lead bytes E4-E9) take two.
+size_t columnsOf(const std::string& text) {
+  size_t columns = 0;
+  for (unsigned char c : text) {
+    if ((c & 0xC0) != 0x80) columns += (c >= 0xE4 && c <= 0xE9) ? 2 : 1;
+  }
+  return columns;
+}
+
+TEST(DabtoolBook, ListLinesUpWideAndAccentedNames) {
+  Sandbox box;
+  box.writeFile("in.csv", std::string(kHeader) + "Na,Li,李娜,Acme,,\r\n" +
+                              "Zoë,Ek,Zoë Åkesson-Ek,Acme,,\r\nAl,Bo,Al Bo,Acme,,\r\n");
+  ASSERT_EQ(box.run({"import", "in.csv"}).exitCode, 0);
+  Outcome listed = box.run({"list"});
+  ASSERT_EQ(listed.exitCode, 0) << listed.err;
+  std::vector<std::string> lines = splitLines(listed.out, "\n");
+  ASSERT_EQ(lines.size(), 5u) << listed.out;
+  size_t company = columnsOf(lines[0].substr(0, lines[0].find("Company")));
+  for (size_t i = 1; i <= 3; ++i) {
+    EXPECT_EQ(columnsOf(lines[i].substr(0, lines[i].find("Acme"))), company) << lines[i];
+    EXPECT_NE(lines[i].back(), ' ');
+  }
+  EXPECT_EQ(lines[4], "3 entries in dabdata/addressbook.db (3 contacts, 0 groups).");
+}
+
+TEST(DabtoolBook, SeedPastTheDeviceLimitChangesNothing) {
+  Sandbox box;
+  box.seed(10);
+  std::string before = box.book();
+  Outcome result = box.run({"seed", "--contacts", "65000"});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_NE(result.err.find("65000"), std::string::npos) << result.err;
+  EXPECT_EQ(box.book(), before);
+}
+
+// --- Import ----------------------------------------------------------------
+
+TEST(DabtoolImport, LastLineWithoutLineEndIsNotLost) {
+  Sandbox box;
+  for (std::string end : {"\r\n", ""}) {
+    Sandbox fresh;
+    std::string file = std::string(kHeader) + "Ann,Lee,Ann Lee,,ann@example.com,\r\n" +
+                       "Bo,Ek,Bo Ek,,bo@example.com," + end;
+    writeAll(fresh.at("in.csv"), file);
+    Outcome result = fresh.run({"import", "in.csv"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.out.find("Created 2 contacts from 2 data records; 0 refused."),
+              std::string::npos)
+        << result.out;
+    EXPECT_EQ(result.out.find("added a line end") != std::string::npos, end.empty()) << result.out;
+    EXPECT_EQ(readAll(fresh.at("in.csv")), file);
+    std::string placed = readAll(fresh.data("http/data/addressbook.txt"));
+    EXPECT_EQ(placed, end.empty() ? file + "\r\n" : file);
+    EXPECT_EQ(fresh.entries(), 2);
+  }
+}
+
+TEST(DabtoolImport, RefusedAndDoubtfulRecordsAreNamedByLine) {
+  Sandbox box;
+  writeAll(box.at("in.csv"), std::string(kHeader) +
+                                 "Ann,Lee,Ann Lee,,ann@example.com,\r\n"
+                                 "No,Name,,Acme,no@example.com,\r\n"
+                                 "Cy,Ko,\"Ko,\r\nCy\",\"Two\r\nlines\",c y@example.com,\r\n"
+                                 "\r\n"
+                                 "Ed\r\n"
+                                 "Di,Yu,Di Yu,,di@example.com,\r\n");
+  Outcome result = box.run({"import", "in.csv"});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_NE(result.out.find("Created 3 contacts from 5 data records; 2 refused."),
+            std::string::npos)
+      << result.out;
+  EXPECT_NE(result.out.find("record 3 (line 3): not created: the display name (column 3) is empty"),
+            std::string::npos)
+      << result.out;
+  // The empty line on line 7 is no record.
+  EXPECT_NE(result.out.find("record 4 (lines 4-6): created, but the e-mail address (column 5)"),
+            std::string::npos)
+      << result.out;
+  EXPECT_NE(result.out.find("record 5 (line 8): not created: it has fewer than 3 columns"),
+            std::string::npos)
+      << result.out;
+  Outcome listed = box.run({"list"});
+  EXPECT_NE(listed.out.find("Ko, Cy"), std::string::npos) << listed.out;
+}
+
+TEST(DabtoolImport, MalformedFieldLeavesTheBookAsItWas) {
+  Sandbox box;
+  box.seed(20);
+  std::string before = box.book();
+  writeAll(box.at("in.csv"), std::string(kHeader) + "Ann,Lee,Ann Lee,,ann@example.com,\r\n" +
+                                 "Bo,Ek,Bo Ek,,bo@example.com,\r\n" +
+                                 "Cy,Ko,\"Cy\" Ko,,cy@example.com,\r\n" +
+                                 "Di,Yu,Di Yu,,di@example.com,\r\n");
+  Outcome result = box.run({"import", "in.csv"});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_NE(result.err.find("stopped at record 4 (starting on line 4, the bad field is on line 4)"),
+            std::string::npos)
+      << result.err;
+  EXPECT_NE(result.err.find("status 3"), std::string::npos);
+  EXPECT_NE(result.err.find("unchanged"), std::string::npos);
+  EXPECT_EQ(box.book(), before);
+
+  Outcome partial = box.run({"import", "in.csv", "--keep-partial"});
+  EXPECT_EQ(partial.exitCode, 1);
+  EXPECT_NE(partial.err.find("The 2 contacts created before it were kept"), std::string::npos)
+      << partial.err;
+  EXPECT_EQ(box.entries(), 22);
+}
+
+TEST(DabtoolImport, MalformedHeaderIsStatusSix) {
+  Sandbox box;
+  writeAll(box.at("in.csv"), "First,\"Last\"x,Display\r\nA,B,C,,,\r\n");
+  Outcome result = box.run({"import", "in.csv"});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_NE(result.err.find("record 1"), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("status 6"), std::string::npos) << result.err;
+}
+
+TEST(DabtoolImport, DryRunReportsAndChangesNothing) {
+  Sandbox box;
+  box.seed(5);
+  std::string before = box.book();
+  writeAll(box.at("in.csv"),
+           std::string(kHeader) + "Ann,Lee,Ann Lee,,ann@example.com,\r\n" + "No,Name,,,,\r\n");
+  Outcome result = box.run({"import", "--dry-run", "in.csv"});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_NE(result.out.find("Dry run: would create 1 contact from 2 data records; 1 would be "
+                            "refused."),
+            std::string::npos)
+      << result.out;
+  EXPECT_NE(result.out.find("would hold 6 entries"), std::string::npos) << result.out;
+  EXPECT_EQ(box.book(), before);
+  for (const auto& entry : fs::directory_iterator(box.at("dabdata"))) {
+    EXPECT_EQ(entry.path().filename().string().find("scratch"), std::string::npos);
+  }
+}
+
+TEST(DabtoolImport, SemicolonFiles) {
+  Sandbox box;
+  writeAll(box.at("in.csv"), "A;B;C;D;E;F\nJo;Ng;\"Ng, Jo\";X;jo@example.com;\n");
+  // Read with ',', the quoted name is followed by ';': a malformed field.
+  Outcome comma = box.run({"import", "--dry-run", "in.csv"});
+  EXPECT_EQ(comma.exitCode, 1);
+  EXPECT_NE(comma.err.find("stopped at record 2"), std::string::npos) << comma.err;
+  Outcome semicolon = box.run({"import", "--delimiter", "Semicolon", "in.csv"});
+  ASSERT_EQ(semicolon.exitCode, 0) << semicolon.err;
+  EXPECT_NE(semicolon.out.find("Created 1 contact from 1 data record"), std::string::npos)
+      << semicolon.out;
+}
+
+TEST(DabtoolImport, Utf16IsConvertedAndBadUtf8IsNamed) {
+  Sandbox box;
+  std::string utf8 = std::string(kHeader) + "Zoë,Ek,Zoë Ek,,zoe@example.com,\r\n";
+  std::string utf16 = "\xFF\xFE";
+  for (size_t i = 0; i < utf8.size();) {  // the text is below U+0800
+    auto c = static_cast<unsigned char>(utf8[i]);
+    unsigned code = c < 0x80 ? c : ((c & 0x1F) << 6) | (utf8[i + 1] & 0x3F);
+    i += c < 0x80 ? 1 : 2;
+    utf16 += static_cast<char>(code & 0xFF);
+    utf16 += static_cast<char>(code >> 8);
+  }
+  writeAll(box.at("utf16.csv"), utf16);
+  Outcome converted = box.run({"import", "utf16.csv"});
+  ASSERT_EQ(converted.exitCode, 0) << converted.err;
+  EXPECT_NE(converted.out.find("converted it from UTF-16"), std::string::npos) << converted.out;
+  EXPECT_EQ(readAll(box.data("http/data/addressbook.txt")), utf8);
+  EXPECT_EQ(readAll(box.at("utf16.csv")), utf16);
+
+  writeAll(box.at("latin1.csv"),
+           std::string(kHeader) + "Al,Ek,Al Ek,,,\r\nZo\xEB,Ek,Zo\xEB Ek,,,\r\n");
+  Outcome latin1 = box.run({"import", "latin1.csv"});
+  EXPECT_EQ(latin1.exitCode, 0) << latin1.err;
+  EXPECT_NE(latin1.err.find("warning: latin1.csv is not valid UTF-8 from line 3 on"),
+            std::string::npos)
+      << latin1.err;
+
+  writeAll(box.at("broken16.csv"), std::string("\xFF\xFE"
+                                               "A\0\x00\xD8"
+                                               "B\0",
+                                               8));
+  Outcome broken = box.run({"import", "broken16.csv"});
+  EXPECT_EQ(broken.exitCode, 1);
+  EXPECT_NE(broken.err.find("not valid UTF-16"), std::string::npos) << broken.err;
+}
+
+TEST(DabtoolImport, HeaderWithoutDisplayNameSkipsTheFirstRowAndSaysSo) {
+  Sandbox box;
+  box.writeFile("in.csv", "First,Last,,Company,E-mail,Fax\nAnn,Lee,Ann Lee,,,\nBo,Ek,Bo Ek,,,\n");
+  Outcome result = box.run({"import", "in.csv"});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_NE(result.out.find("record 2 (line 2): not created: the header row's third column is "
+                            "empty"),
+            std::string::npos)
+      << result.out;
+  EXPECT_EQ(box.entries(), 1);
+}
+
+TEST(DabtoolImport, ValuesTheLibraryFlagsAreListed) {
+  Sandbox box;
+  std::string longName(256, 'n');
+  std::string longEmail(300, 'e');
+  box.writeFile("in.csv", std::string(kHeader) + longName + ",Lee,Ann Lee,,,\r\n" +
+                              "Bo,Ek,Bo Ek,,,fax@" + longEmail + "\r\n");
+  Outcome result = box.run({"import", "in.csv"});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_NE(result.out.find("record 2 (line 2): created, but the first name (column 1) is longer "
+                            "than 255 characters"),
+            std::string::npos)
+      << result.out;
+  EXPECT_NE(result.out.find("record 3 (line 3): not created: the internet-fax address (column 6) "
+                            "is longer than"),
+            std::string::npos)
+      << result.out;
+}
+
+TEST(DabtoolImport, Utf8ByteOrderMarkIsLeftAlone) {
+  Sandbox box;
+  std::string file = "\xEF\xBB\xBF" + std::string(kHeader) + "Zoë,Ek,Zoë Ek,,,\r\n";
+  box.writeFile("bom.csv", file);
+  Outcome result = box.run({"import", "bom.csv"});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_NE(result.out.find("left its UTF-8 byte-order mark in place"), std::string::npos);
+  EXPECT_EQ(readAll(box.data("http/data/addressbook.txt")), file);
+  EXPECT_EQ(result.err, "");
+}
+
+TEST(DabtoolImport, TheUploadFileItselfIsNeverChanged) {
+  Sandbox box;
+  box.run({"sample"});  // makes the data folder
+  std::string file = std::string(kHeader) + "Ann,Lee,Ann Lee,,,";
+  box.writeFile("dabdata/http/data/addressbook.txt", file);
+  Outcome result = box.run({"import", "dabdata/http/data/addressbook.txt"});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_NE(result.err.find("upload file itself"), std::string::npos) << result.err;
+  EXPECT_EQ(readAll(box.data("http/data/addressbook.txt")), file);
+}
+
+TEST(DabtoolImport, OtherDatabaseFileAndDataFolder) {
+  Sandbox box;
+  box.writeFile("in.csv", std::string(kHeader) + "Ann,Lee,Ann Lee,,,\r\n");
+  Outcome result =
+      box.run({"--data-dir", "root", "--database", "books/office.db", "import", "in.csv"});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_NE(result.err.find("the folder of books/office.db does not exist"), std::string::npos)
+      << result.err;
+  fs::create_directory(box.at("books"));
+  result = box.run({"--data-dir=root", "--database", "books/office.db", "import", "in.csv"});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_NE(result.out.find("books/office.db now holds 1 entry"), std::string::npos) << result.out;
+  EXPECT_TRUE(fs::exists(box.at("root/http/data/addressbook.txt")));
+  EXPECT_FALSE(fs::exists(box.at("root/addressbook.db")));
+  EXPECT_FALSE(fs::exists(box.at("dabdata")));
+}
+
+// --- Bad input ---------------------------------------------------------------
+
+TEST(DabtoolBadInput, MissingOrUnreadableFile) {
+  Sandbox box;
+  box.seed(3);
+  std::string before = box.book();
+  fs::create_directory(box.at("folder.csv"));
+  for (std::string file : {"missing.csv", "folder.csv"}) {
+    Outcome result = box.run({"import", file});
+    EXPECT_EQ(result.exitCode, 1) << file;
+    EXPECT_EQ(result.err.rfind("dabtool: cannot read " + file + ": ", 0), 0u) << result.err;
+    EXPECT_EQ(countOf(result.err, "\n"), 1u);
+  }
+  writeAll(box.at("empty.csv"), "");
+  Outcome empty = box.run({"import", "empty.csv"});
+  EXPECT_EQ(empty.exitCode, 1);
+  EXPECT_NE(empty.err.find("holds no data records"), std::string::npos) << empty.err;
+  EXPECT_EQ(box.book(), before);
+}
+
+TEST(DabtoolBadInput, DataRootThatCannotBeCreated) {
+  Sandbox box;
+  writeAll(box.at("plain-file"), "x");
+  for (std::string command : {"list", "seed", "sample", "demo"}) {
+    Outcome result = box.run({"--data-dir", "plain-file/root", command});
+    EXPECT_EQ(result.exitCode, 1) << command;
+    EXPECT_EQ(result.err.rfind("dabtool: cannot create the data folder plain-file/root: ", 0), 0u)
+        << result.err;
+  }
+}
+
+TEST(DabtoolBadInput, DatabaseThatIsNotADatabase) {
+  Sandbox box;
+  fs::create_directories(box.data("http/data"));
+  std::string junk = "this is a shopping list, not an address book\n";
+  junk.resize(4096, '.');
+  writeAll(box.data("addressbook.db"), junk);
+  writeAll(box.at("in.csv"), std::string(kHeader) + "Ann,Lee,Ann Lee,,,\r\n");
+  const std::vector<std::vector<std::string>> commands = {
+      {"list"}, {"export"}, {"export", "--legacy"}, {"seed"}, {"import", "in.csv"}, {"demo"}};
+  for (const auto& args : commands) {
+    Outcome result = box.run(args);
+    EXPECT_EQ(result.exitCode, 1) << args[0];
+    EXPECT_NE(result.err.find("dabdata/addressbook.db is not an address book database"),
+              std::string::npos)
+        << result.err;
+    EXPECT_EQ(box.book(), junk);
+  }
+}
+
+TEST(DabtoolBadInput, OneChangeAtATime) {
+  Sandbox box;
+  box.seed(3);
+  std::string before = box.book();
+  box.writeFile("in.csv", std::string(kHeader) + "Ann,Lee,Ann Lee,,,\r\n");
+  int held = ::open(box.data("addressbook.db.dabtool-lock").c_str(), O_RDWR);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  for (std::vector<std::string> args :
+       {std::vector<std::string>{"import", "in.csv"}, std::vector<std::string>{"seed"}}) {
+    Outcome result = box.run(args);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find("is being changed by another dabtool"), std::string::npos)
+        << result.err;
+  }
+  ::close(held);
+  EXPECT_EQ(box.book(), before);
+  EXPECT_EQ(box.run({"import", "in.csv"}).exitCode, 0);
+}
+
+// Kills an import while the library is creating contacts, after the
+// database has committed its first batch (10000 writes) to the file it works
+// on: the book must be as it was, and the next command must clean up after
+// the killed one.
+TEST(DabtoolBadInput, KilledImportLeavesTheBookAsItWas) {
+  Sandbox box;
+  box.seed(10);
+  std::string before = box.book();
+  std::string file = kHeader;
+  for (int i = 0; i < 25000; ++i) {
+    file += "F" + std::to_string(i) + ",L,Name " + std::to_string(i) + ",,x@example.com,\r\n";
+  }
+  writeAll(box.at("big.csv"), file);
+  int pipeFds[2];
+  ASSERT_EQ(::pipe(pipeFds), 0);
+  pid_t child = ::fork();
+  if (child == 0) {
+    ::dup2(pipeFds[1], 2);
+    ::close(pipeFds[0]);
+    if (::chdir(box.dir_.c_str()) != 0) ::_exit(127);
+    std::vector<std::string> args = {DABTOOL_PATH, "--log-level", "debug", "import", "big.csv"};
+    std::vector<char*> argv = argvOf(args);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  ::close(pipeFds[1]);
+  // Reads whole lines so that a count never sees half a message.
+  size_t added = 0;
+  std::string pending;
+  char buffer[4096];
+  while (added < 12000) {
+    ssize_t n = ::read(pipeFds[0], buffer, sizeof buffer);
+    if (n <= 0) break;
+    pending.append(buffer, static_cast<size_t>(n));
+    size_t lastEnd = pending.rfind('\n');
+    if (lastEnd == std::string::npos) continue;
+    added += countOf(pending.substr(0, lastEnd), "Contact Added Successfully");
+    pending.erase(0, lastEnd + 1);
+  }
+  ::kill(child, SIGKILL);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ::close(pipeFds[0]);
+  ASSERT_TRUE(WIFSIGNALED(status)) << "dabtool ended before it was killed";
+  EXPECT_GE(added, 12000u);
+  EXPECT_EQ(box.book(), before);
+  EXPECT_EQ(box.entries(), 10);
+  Outcome again = box.run({"import", "--dry-run", "big.csv"});
+  EXPECT_EQ(again.exitCode, 0) << again.err;
+  for (const auto& entry : fs::directory_iterator(box.at("dabdata"))) {
+    EXPECT_EQ(entry.path().filename().string().find("scratch"), std::string::npos) << entry.path();
+  }
+}
+
+// --- Demo ------------------------------------------------------------------
+
+TEST(DabtoolDemo, DemoReportsEveryFileAndIsSafeToRepeat) {
+  Sandbox box;
+  Outcome first = box.run({"demo", "--contacts", "120"});
+  ASSERT_EQ(first.exitCode, 0) << first.err;
+  for (std::string file :
+       {"dabdata/addressbook.db", "dabdata/http/data/ExportedAddressBook.csv",
+        "dabdata/http/data/LegacyExportedAddressBook.csv",
+        "dabdata/http/data/AddressBookSample.csv", "dabdata/http/data/LegacyAddressBookSample.csv",
+        "dabdata/demo-import.csv", "dabdata/http/data/addressbook.txt"}) {
+    EXPECT_NE(first.out.find(file), std::string::npos) << file << "\n" << first.out;
+    EXPECT_TRUE(fs::file_size(box.at(file)) > 0) << file;
+  }
+  EXPECT_NE(first.out.find("created 4 contacts, 1 refused"), std::string::npos) << first.out;
+  EXPECT_EQ(box.entries(), 120 + 4 + 4);
+  ASSERT_EQ(box.run({"export", "-o", "after.csv"}).exitCode, 0);
+  EXPECT_NE(readAll(box.at("after.csv")).find("\"Yamada Trading Co., Ltd.\""), std::string::npos);
+
+  std::string before = box.book();
+  Outcome second = box.run({"demo"});
+  ASSERT_EQ(second.exitCode, 0) << second.err;
+  EXPECT_NE(second.out.find("dry run: would create 4 contacts"), std::string::npos) << second.out;
+  EXPECT_EQ(box.entries(), 128);
+}
+
+}  // namespace

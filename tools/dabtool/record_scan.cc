@@ -1,0 +1,150 @@
+#include "record_scan.h"
+
+namespace dabtool {
+
+namespace {
+
+enum class State { kUnquoted, kQuoted, kAfterQuote };
+
+// Walks the bytes once. The states mirror the import's parser: unquoted text,
+// quoted text, and a quote just read inside quoted text, which either doubles
+// a quote, ends the field, or makes it malformed.
+class Scanner {
+ public:
+  Scanner(const std::string& bytes, char delimiter) : bytes_(bytes), delimiter_(delimiter) {}
+
+  RecordScan run() {
+    while (pos_ < bytes_.size() && !scan_.malformed) step();
+    if (scan_.malformed) return scan_;
+    if (state_ == State::kQuoted) {
+      fail(quoteLine_, "a quoted value is never closed (a double quote is missing)");
+    } else if (recordStarted_) {
+      scan_.trailingData = true;
+    }
+    return scan_;
+  }
+
+ private:
+  // Consumes a line end at pos_ (LF, CR LF or a lone CR); false if none.
+  bool lineEnd() {
+    char c = bytes_[pos_];
+    if (c == '\n') {
+      ++pos_;
+    } else if (c == '\r') {
+      ++pos_;
+      if (pos_ < bytes_.size() && bytes_[pos_] == '\n') ++pos_;
+    } else {
+      return false;
+    }
+    ++line_;
+    return true;
+  }
+
+  void startRecordIfNeeded() {
+    if (recordStarted_) return;
+    recordStarted_ = true;
+    current_ = ScannedRecord();
+    current_.startLine = line_;
+    fieldEmpty_ = true;
+    lineEmpty_ = true;
+  }
+
+  void endField() {
+    if (current_.fields == 2) current_.blankDisplayName = fieldEmpty_;
+    if (current_.fields == 0) lineEmpty_ = fieldEmpty_;
+    ++current_.fields;
+    fieldEmpty_ = true;
+  }
+
+  void endRecord() {
+    endField();
+    if (current_.fields < 3) current_.blankDisplayName = true;
+    current_.endLine = line_ - 1;
+    // The import passes over an empty line without counting it as a record.
+    bool emptyLine = current_.fields == 1 && lineEmpty_;
+    if (!emptyLine) scan_.records.push_back(current_);
+    recordStarted_ = false;
+    state_ = State::kUnquoted;
+  }
+
+  void fail(int line, const std::string& reason) {
+    scan_.malformed = true;
+    scan_.malformedRecord = static_cast<int>(scan_.records.size()) + 1;
+    scan_.malformedRecordLine = current_.startLine;
+    scan_.malformedLine = line;
+    scan_.malformedReason = reason;
+  }
+
+  void step() {
+    startRecordIfNeeded();
+    char c = bytes_[pos_];
+    switch (state_) {
+      case State::kUnquoted:
+        if (lineEnd()) return endRecord();
+        ++pos_;
+        if (c == '"') {
+          state_ = State::kQuoted;
+          quoteLine_ = line_;
+        } else if (c == delimiter_) {
+          endField();
+        } else {
+          fieldEmpty_ = false;
+        }
+        return;
+      case State::kQuoted:
+        if (!lineEnd()) ++pos_;
+        if (c == '"') {
+          state_ = State::kAfterQuote;
+        } else {
+          fieldEmpty_ = false;
+        }
+        return;
+      case State::kAfterQuote:
+        if (lineEnd()) return endRecord();
+        ++pos_;
+        if (c == '"') {
+          state_ = State::kQuoted;
+          fieldEmpty_ = false;
+        } else if (c == delimiter_) {
+          state_ = State::kUnquoted;
+          endField();
+        } else {
+          fail(line_,
+               "a closing double quote is followed by other text (write a double quote "
+               "inside a quoted value as two double quotes)");
+        }
+        return;
+    }
+  }
+
+  const std::string& bytes_;
+  const char delimiter_;
+  size_t pos_ = 0;
+  int line_ = 1;
+  int quoteLine_ = 1;
+  State state_ = State::kUnquoted;
+  bool recordStarted_ = false;
+  bool fieldEmpty_ = true;
+  bool lineEmpty_ = true;  // the record's first field is empty
+  ScannedRecord current_;
+  RecordScan scan_;
+};
+
+}  // namespace
+
+RecordScan scanRecords(const std::string& bytes, char delimiter) {
+  return Scanner(bytes, delimiter).run();
+}
+
+std::string describeRecord(const RecordScan& scan, int number) {
+  std::string text = "record " + std::to_string(number);
+  if (number < 1 || static_cast<size_t>(number) > scan.records.size()) return text;
+  const ScannedRecord& record = scan.records[static_cast<size_t>(number) - 1];
+  if (record.endLine > record.startLine) {
+    return text + " (lines " + std::to_string(record.startLine) + "-" +
+           std::to_string(record.endLine) + ")";
+  }
+  return text + " (line " + std::to_string(record.startLine) + ")";
+}
+
+}  // namespace dabtool

@@ -1,0 +1,140 @@
+#include "upload_file.h"
+
+#include <cstdint>
+
+#include "cli.h"
+
+namespace dabtool {
+
+namespace {
+
+void appendUtf8(std::string& out, uint32_t code) {
+  if (code < 0x80) {
+    out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    out += static_cast<char>(0xC0 | (code >> 6));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    out += static_cast<char>(0xE0 | (code >> 12));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (code >> 18));
+    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+// Converts UTF-16 after its byte-order mark to UTF-8 without a mark.
+std::string utf16ToUtf8(const std::string& in, bool bigEndian, const std::string& shownName) {
+  if (in.size() % 2 != 0) {
+    throw Failure(
+        shownName +
+        " starts like UTF-16 but has an odd number of bytes; save it again as UTF-8 or UTF-16");
+  }
+  auto unit = [&](size_t i) {
+    auto hi = static_cast<unsigned char>(in[bigEndian ? i : i + 1]);
+    auto lo = static_cast<unsigned char>(in[bigEndian ? i + 1 : i]);
+    return static_cast<uint32_t>(hi << 8 | lo);
+  };
+  std::string out;
+  out.reserve(in.size() / 2);
+  for (size_t i = 2; i < in.size(); i += 2) {
+    uint32_t code = unit(i);
+    if (code >= 0xD800 && code <= 0xDBFF && i + 3 < in.size()) {
+      uint32_t low = unit(i + 2);
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+        i += 2;
+      }
+    }
+    if (code >= 0xD800 && code <= 0xDFFF) {
+      throw Failure(shownName + " is not valid UTF-16 (a broken character on line " +
+                    std::to_string(lineAt(out, out.size())) + "); save it again as UTF-8");
+    }
+    appendUtf8(out, code);
+  }
+  return out;
+}
+
+bool startsWith(const std::string& bytes, const char* prefix, size_t length) {
+  return bytes.size() >= length && bytes.compare(0, length, prefix, length) == 0;
+}
+
+// The file's own line end, so an added one matches the others.
+const char* lineEndOf(const std::string& bytes) {
+  size_t at = bytes.find_first_of("\r\n");
+  if (at == std::string::npos || bytes[at] == '\n') return "\n";
+  return at + 1 < bytes.size() && bytes[at + 1] == '\n' ? "\r\n" : "\r";
+}
+
+}  // namespace
+
+int lineAt(const std::string& bytes, size_t offset) {
+  int line = 1;
+  for (size_t i = 0; i < offset && i < bytes.size(); ++i) {
+    if (bytes[i] == '\n') {
+      ++line;
+    } else if (bytes[i] == '\r' && (i + 1 >= bytes.size() || bytes[i + 1] != '\n')) {
+      ++line;
+    }
+  }
+  return line;
+}
+
+size_t firstInvalidUtf8(const std::string& bytes) {
+  size_t i = 0;
+  while (i < bytes.size()) {
+    auto lead = static_cast<unsigned char>(bytes[i]);
+    size_t length = lead < 0x80                    ? 1
+                    : lead >= 0xC2 && lead <= 0xDF ? 2
+                    : lead >= 0xE0 && lead <= 0xEF ? 3
+                    : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                   : 0;
+    if (length == 0 || i + length > bytes.size()) return i;
+    for (size_t k = 1; k < length; ++k) {
+      if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) return i;
+    }
+    auto second = static_cast<unsigned char>(bytes[i + 1 < bytes.size() ? i + 1 : i]);
+    bool overlong = (lead == 0xE0 && second < 0xA0) || (lead == 0xF0 && second < 0x90);
+    bool surrogate = lead == 0xED && second >= 0xA0;
+    bool tooHigh = lead == 0xF4 && second >= 0x90;
+    if (overlong || surrogate || tooHigh) return i;
+    i += length;
+  }
+  return std::string::npos;
+}
+
+PreparedUpload prepareUpload(const std::string& original, const std::string& shownName) {
+  PreparedUpload upload;
+  if (startsWith(original, "\xFF\xFE", 2) || startsWith(original, "\xFE\xFF", 2)) {
+    bool bigEndian = original[0] == '\xFE';
+    upload.bytes = utf16ToUtf8(original, bigEndian, shownName);
+    upload.changes.push_back(std::string("converted it from UTF-16 (") +
+                             (bigEndian ? "big" : "little") +
+                             "-endian, with a byte-order mark) to UTF-8");
+  } else {
+    upload.bytes = original;
+    if (startsWith(original, "\xEF\xBB\xBF", 3)) {
+      upload.changes.push_back(
+          "left its UTF-8 byte-order mark in place (it only touches the header row)");
+    }
+  }
+  size_t bad = firstInvalidUtf8(upload.bytes);
+  if (bad != std::string::npos) {
+    upload.warnings.push_back(shownName + " is not valid UTF-8 from line " +
+                              std::to_string(lineAt(upload.bytes, bad)) +
+                              " on; its text was imported byte for byte and may show wrongly "
+                              "(save the file as UTF-8 to avoid this)");
+  }
+  if (!upload.bytes.empty() && upload.bytes.back() != '\n' && upload.bytes.back() != '\r') {
+    upload.bytes += lineEndOf(upload.bytes);
+    upload.changes.push_back(
+        "added a line end after its last line, which had none, so that "
+        "its last record is not lost");
+  }
+  return upload;
+}
+
+}  // namespace dabtool
