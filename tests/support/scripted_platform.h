@@ -70,6 +70,7 @@ class ScriptedPlatform {
   std::string dataDir;           // What xpaths_get_path returns.
   bool failOpen = false;         // xpaths_open_file returns NULL.
   std::string openInstead;       // When set, xpaths_open_file opens this path (e.g. /dev/full).
+  bool keepInfoLogs = true;      // False: logSpecInfo lines are counted, not formatted or kept.
   bool recordTransfers = false;  // The opened stream records each read and write it makes.
   std::function<void()> duringCreate;  // Runs inside every CreateContact call.
 
@@ -84,6 +85,7 @@ class ScriptedPlatform {
   std::vector<CreatedContact> created;
   int listsOutstanding = 0;       // Lists fetched and not yet freed.
   int createCalls = 0;            // CreateContact calls so far.
+  long infoLogsDropped = 0;       // logSpecInfo lines not kept (keepInfoLogs false).
   std::vector<size_t> transfers;  // Sizes of the reads and writes, with recordTransfers.
   FILE* lastOpened = nullptr;     // The stream xpaths_open_file handed out last.
 
