@@ -184,10 +184,14 @@ class ContactListHold {
 };
 
 // Closes the output file on every way out.
+// The output stream's buffer (see Streams.h).
+char outputBuffer[kStreamBufferSize];
+
 class OutputFile {
  public:
-  explicit OutputFile(FILE* file)
-      : file_(file), buffer_(file != NULL ? giveStreamBuffer(file) : NULL) {}
+  explicit OutputFile(FILE* file) : file_(file) {
+    if (file_ != NULL) giveStreamBuffer(file_, outputBuffer);
+  }
   ~OutputFile() { close(); }
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
@@ -196,13 +200,10 @@ class OutputFile {
   void close() {
     if (file_ != NULL) fclose(file_);
     file_ = NULL;
-    free(buffer_);
-    buffer_ = NULL;
   }
 
  private:
   FILE* file_;
-  char* buffer_;  // The stream's buffer; outlives it.
 };
 
 typedef void (DABExport::*ExportWriter)(FILE*, char, int, DAB_DBI_ContactList_t*);

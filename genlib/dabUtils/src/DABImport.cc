@@ -35,10 +35,10 @@ struct ContactCreationRecord {
   DAB_DBI_InternetFax_t internetFax;
 };
 
-// The open import file and its buffer. Module-level rather than members, so
-// only one import may run at a time in a process.
+// The open import file and its buffer (see Streams.h). Module-level rather
+// than members, so only one import may run at a time in a process.
 FILE* importFile = NULL;
-char* importBuffer = NULL;
+char importBuffer[kStreamBufferSize];
 
 void closeImportFile() {
   if (importFile == NULL) {
@@ -47,8 +47,6 @@ void closeImportFile() {
   }
   fclose(importFile);
   importFile = NULL;
-  free(importBuffer);
-  importBuffer = NULL;
 }
 
 ContactCreationRecord* newCreationRecord() {
@@ -230,7 +228,7 @@ int DABImport::runImport(DAB_DBI_Contact_t* record, const char* delimiterName,
     LOG(logSpecError, "Failed to open Imported Address Book File");
     return 1;
   }
-  importBuffer = giveStreamBuffer(importFile);
+  giveStreamBuffer(importFile, importBuffer);
   firstRecord = 1;
   parserState = 0;
   bool semicolon = delimiterName != NULL && strcmp(delimiterName, "Semicolon") == 0;

@@ -4,8 +4,8 @@
 #ifndef DABUTILS_SRC_STREAMS_H_
 #define DABUTILS_SRC_STREAMS_H_
 
+#include <stddef.h>
 #include <stdio.h>
-#include <stdlib.h>
 
 // Holds a stream while a whole file or field is written or read with the
 // stream's unlocked calls. The web server that hosts the library has
@@ -24,20 +24,17 @@ class StreamLock {
 
 // Size of the buffer that a freshly opened export or import stream gets in
 // place of the C library's default of one disk block: one system call per
-// 64 KiB instead of per 4 KiB.
+// 64 KiB instead of per 4 KiB. Each unit keeps one such buffer at module
+// level, as it keeps its file's fixed name: one operation runs at a time
+// (the library is not re-entrant), and a buffer that is never allocated
+// cannot fail to be.
 const size_t kStreamBufferSize = 64 * 1024;
 
-// Gives `file`, before its first read or write, a buffer of
-// kStreamBufferSize bytes from malloc(). Returns the buffer, which the
-// caller frees after fclose(), or NULL when none was given (out of memory, or
-// the stream refused it), in which case the stream keeps its own.
-inline char* giveStreamBuffer(FILE* file) {
-  char* buffer = static_cast<char*>(malloc(kStreamBufferSize));
-  if (buffer != NULL && setvbuf(file, buffer, _IOFBF, kStreamBufferSize) != 0) {
-    free(buffer);
-    buffer = NULL;
-  }
-  return buffer;
+// Gives `file`, before its first read or write, `buffer` of
+// kStreamBufferSize bytes, which must outlive the stream. Should the stream
+// refuse it, it keeps its own.
+inline void giveStreamBuffer(FILE* file, char* buffer) {
+  setvbuf(file, buffer, _IOFBF, kStreamBufferSize);
 }
 
 #endif  // DABUTILS_SRC_STREAMS_H_
