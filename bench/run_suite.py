@@ -129,9 +129,13 @@ def run_micro(build, work, runs, threaded):
     return results
 
 
+MICRO_ORDER = ["ImportParser", "LibcsvParser", "DabWriter", "LegacyWriter"]
+
+
 def micro_rows(results, note):
     rows = []
-    for name, reps in results.items():
+    order = {name: i for i, name in enumerate(MICRO_ORDER)}
+    for name, reps in sorted(results.items(), key=lambda item: (order.get(item[0], 99), item[0])):
         times = [r["real_time"] for r in reps]  # Milliseconds (Unit set per case).
         mid, low, high = median_spread(times)
         rate = ""
