@@ -24,6 +24,7 @@ int runExport(const GlobalOptions& global, const Args& args);
 int runImport(const GlobalOptions& global, const Args& args);
 int runSample(const GlobalOptions& global, const Args& args);
 int runDemo(const GlobalOptions& global, const Args& args);
+int runServe(const GlobalOptions& global, const Args& args);
 
 // --- seed ---
 struct SeedResult {
