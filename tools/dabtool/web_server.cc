@@ -1,6 +1,7 @@
 #include "web_server.h"
 
 #include <httplib.h>
+#include <sys/socket.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -116,6 +117,12 @@ WebServer::WebServer(ConsoleService& service, const ServeOptions& options)
   // httplib owns the queue it asks for and deletes it when listening ends.
   http_->new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
   http_->set_payload_max_length(options_.maxUpload + kFormOverhead);
+  // httplib's default adds SO_REUSEPORT, which would let a second server
+  // share the port silently instead of being told that it is taken.
+  http_->set_socket_options([](int socket) {
+    int yes = 1;
+    setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
   installRoutes(service);
   installHandlers();
 }
