@@ -28,7 +28,6 @@ using httplib::Response;
 constexpr size_t kWorkerThreads = 16;
 // Room for the multipart framing around a file of the upload limit.
 constexpr size_t kFormOverhead = 64 * 1024;
-const char* const kMethods[] = {"GET", "POST", "PUT", "PATCH", "DELETE", "OPTIONS"};
 
 void answerFailure(Response& res, std::exception_ptr failure) {
   try {
@@ -104,7 +103,8 @@ std::string statusMessage(const Request& req, int status, size_t maxUpload) {
   }
 }
 
-// httplib refuses a request that should have a body but gives no length.
+// A request that should have a body but says neither how long it is nor
+// that it comes in chunks.
 bool lacksLength(const Request& req) {
   bool hasBody = req.method == "POST" || req.method == "PUT" || req.method == "PATCH";
   return hasBody && !req.has_header("Content-Length") && !req.has_header("Transfer-Encoding");
@@ -154,10 +154,16 @@ void WebServer::installHandlers() {
   http_->set_pre_routing_handler([loopbackOnly](const Request& req, Response& res) {
     std::string refusal = requestRefusal(req.method, req.get_header_value("Host"),
                                          req.get_header_value("Origin"), loopbackOnly);
+    int status = 403;
+    if (refusal.empty() && lacksLength(req)) {
+      // httplib would wait for the connection to close to find the body's end.
+      status = 411;
+      refusal = "a " + req.method + " request must give its Content-Length (0 for no body)";
+    }
     if (refusal.empty()) return httplib::Server::HandlerResponse::Unhandled;
     // The body, if any, stays unread: the connection cannot carry another request.
     res.set_header("Connection", "close");
-    sendError(res, 403, refusal);
+    sendError(res, status, refusal);
     return httplib::Server::HandlerResponse::Handled;
   });
   size_t maxUpload = options_.maxUpload;
@@ -165,14 +171,7 @@ void WebServer::installHandlers() {
   // answers (unknown path, unreadable request, body past the limit) have no
   // text yet.
   http_->set_error_handler([maxUpload](const Request& req, Response& res) {
-    if (!res.body.empty()) return;
-    if (res.status == 400 && lacksLength(req)) {
-      res.status = 411;
-      sendError(res, 411,
-                "a " + req.method + " request must give its Content-Length (0 for no body)");
-      return;
-    }
-    sendError(res, res.status, statusMessage(req, res.status, maxUpload));
+    if (res.body.empty()) sendError(res, res.status, statusMessage(req, res.status, maxUpload));
   });
   http_->set_exception_handler([](const Request&, Response& res, std::exception_ptr failure) {
     answerFailure(res, failure);
