@@ -68,6 +68,7 @@ class ScriptedPlatform {
   std::string dataDir;          // What xpaths_get_path returns.
   bool failOpen = false;        // xpaths_open_file returns NULL.
   std::string openInstead;      // When set, xpaths_open_file opens this path (e.g. /dev/full).
+  bool keepInfoLogs = true;     // False: logSpecInfo lines are counted, not formatted or kept.
 
   // --- Record ---------------------------------------------------------------
   // Every platform call in order, e.g. "DAB_DBI_GetAllGroupIds(7,1)",
@@ -80,6 +81,7 @@ class ScriptedPlatform {
   std::vector<CreatedContact> created;
   int listsOutstanding = 0;  // Lists fetched and not yet freed.
   int createCalls = 0;       // CreateContact calls so far.
+  long infoLogsDropped = 0;  // logSpecInfo lines not kept (keepInfoLogs false).
 
   // Log lines at `level` only.
   std::vector<std::string> logTexts(int level) const;

@@ -1,6 +1,7 @@
 // Import of an uploaded CSV file into the contact database.
 #include "DABImport.h"
 
+#include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -224,7 +225,9 @@ void DABImport::readFields(DAB_DBI_Contact_t* record) {
     switch (parserState) {
       case ABA_PARSE_END_OF_FIELD_STATE:
         importContactToDB();
-        ++fieldCnt;
+        // Past 2^31 fields of one record the position stays put rather than
+        // wrapping: every position from 6 on is ignored anyway.
+        if (fieldCnt < INT32_MAX) ++fieldCnt;
         break;
       case ABA_PARSE_END_OF_RECORD_STATE:
         endRecord(record);
@@ -249,8 +252,9 @@ void DABImport::endRecord(DAB_DBI_Contact_t* record) {
   // An empty line, as spreadsheets leave at the end of a file, is no record
   // at all: not created, not counted, and it does not take the header's place.
   if (fieldCnt == 0 && parserParams.fieldBuffer[0] == '\0') return;
-  LOG(logSpecInfo, "Successfully Parsed record Number %d", recordNumber + 1);
-  ++recordNumber;
+  // An upload of more than 2^31 records stops counting rather than wrapping.
+  if (recordNumber < INT32_MAX) ++recordNumber;
+  LOG(logSpecInfo, "Successfully Parsed record Number %d", recordNumber);
   importContactToDB();
   record->displayName = displayName;
   record->person->firstName = firstName;

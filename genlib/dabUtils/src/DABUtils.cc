@@ -6,6 +6,7 @@
 #include "DABExport.h"
 #include "DABImport.h"
 #include "logging.h"
+#include "record_layout.h"  // Stops the build unless the records match the device.
 
 #define LOG(level, ...) \
   Log_SpecEntry((level), "genlib/dabUtils/src/DABUtils", __LINE__, __VA_ARGS__)

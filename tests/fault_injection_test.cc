@@ -1,0 +1,405 @@
+// Faults the library must survive without crashing, leaking or leaving a
+// connection or a file open: a file system that fills up under an export,
+// each database call failing in turn, and a failed allocation at every
+// allocation site of each entry point (plain build only: see
+// support/alloc_faults.h).
+#include <fcntl.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+#include <iostream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "DABExport.h"
+#include "DABUtils.h"
+#include "scripted_platform.h"
+
+#ifdef DABUTILS_ALLOC_FAULTS
+#include "alloc_faults.h"
+#endif
+
+namespace dabtest {
+namespace {
+
+const char kDabFile[] = "http/data/ExportedAddressBook.csv";
+const char kLegacyFile[] = "http/data/LegacyExportedAddressBook.csv";
+const char kUpload[] = "http/data/addressbook.txt";
+const std::string kTwoRows =
+    "First,Last,Display,Company,Email,Ifax\nAnn,Lee,\"Lee, Ann\",ACME,ann@x.org,\nBob,Ray,Bob "
+    "Ray,,bob@x.org,\n";
+
+int lowestFreeFd() {
+  int fd = open("/dev/null", O_RDONLY);
+  if (fd >= 0) close(fd);
+  return fd;
+}
+
+ScriptedContact individual(int32_t id, const std::string& name) {
+  ScriptedContact c;
+  c.id = id;
+  c.displayName = name;
+  c.firstName = "John";
+  c.lastName = "Doe";
+  c.company = "ACME \"Ltd\"";
+  c.email = "jd@example.com";
+  c.internetFax = "fax\"1@example.com";
+  c.faxNumber = "12/34/56";
+  c.scanServerAddress = "host:21";
+  return c;
+}
+
+ScriptedContact group(int32_t id, const std::string& name) {
+  ScriptedContact c;
+  c.id = id;
+  c.dlType = DAB_DBI_FAX_GROUP;
+  c.displayName = name;
+  c.email = "team@example.com";
+  return c;
+}
+
+// One way into the library: the entry point, the file it writes (or reads)
+// and whether it holds a database connection.
+struct EntryPoint {
+  const char* name;
+  std::function<int(ResultStatus*)> call;
+  const char* file;
+  bool connects;
+  bool exports;
+};
+
+const EntryPoint kEntryPoints[] = {
+    {"AdressBookExport",
+     [](ResultStatus*) {
+       std::string name = "Comma";
+       return AdressBookExport(name.data(), nullptr, nullptr);
+     },
+     kDabFile, true, true},
+    {"LegacyAdressBookExport",
+     [](ResultStatus*) {
+       std::string name = "Comma";
+       return LegacyAdressBookExport(name.data(), nullptr, nullptr, nullptr);
+     },
+     kLegacyFile, true, true},
+    {"AddressBookImport",
+     [](ResultStatus* result) {
+       std::string name = "Comma";
+       return AddressBookImport(name.data(), nullptr, nullptr, result);
+     },
+     kUpload, true, false},
+    {"GenerateSampleDAB",
+     [](ResultStatus*) {
+       std::string name = "Comma";
+       return GenerateSampleDAB(name.data(), nullptr, nullptr, 15);
+     },
+     "http/data/AddressBookSample.csv", false, false},
+    {"GenerateSampleLegacy",
+     [](ResultStatus*) {
+       std::string name = "Semicolon";
+       return GenerateSampleLegacy(name.data());
+     },
+     "http/data/LegacyAddressBookSample.csv", false, false},
+};
+
+class FaultInjectionTest : public PlatformTest {
+ protected:
+  // Resets the fake and the data directory for another run in the same data
+  // root, with a small address book and an upload of two data rows.
+  void script() {
+    for (const auto& file : std::filesystem::directory_iterator(root_ + "/http/data")) {
+      std::filesystem::remove_all(file.path());
+    }
+    fake().reset();
+    fake().dataDir = root_;
+    fake().contacts = {individual(5, "Doe, John"), group(6, "Team, A")};
+    fake().groupIds[5] = {6};
+    writeFile(kUpload, kTwoRows);
+  }
+
+  // Checks what every run must leave behind, whatever failed.
+  void expectCleanEnd(const EntryPoint& entry, int fdBefore) {
+    EXPECT_EQ(lowestFreeFd(), fdBefore) << "a file was left open";
+    EXPECT_EQ(0, fake().listsOutstanding);
+    EXPECT_EQ(0, fake().callCount("DAB_DBI_Free_ContactList(moved)"));
+    int connections = entry.connects ? 1 : 0;
+    EXPECT_EQ(connections, fake().callCount("DAB_DBI_Connect"));
+    EXPECT_EQ(connections, fake().callCount("DAB_DBI_Disconnect"));
+  }
+};
+
+// --- A full file system -------------------------------------------------------
+// Write errors are not looked at: the export counts as done and the file is
+// what fit. Nothing worse may happen.
+
+TEST_F(FaultInjectionTest, FullDeviceLeavesAnEmptyFileAndSuccess) {
+  for (const EntryPoint& entry : kEntryPoints) {
+    if (std::string(entry.name) == "AddressBookImport") continue;
+    SCOPED_TRACE(entry.name);
+    script();
+    // Enough rows for stdio to flush, and fail, several times mid-export.
+    for (int32_t id = 10; id < 400; ++id) fake().contacts.push_back(individual(id, "Doe, J"));
+    fake().openInstead = "/dev/full";
+    int fdBefore = lowestFreeFd();
+    EXPECT_EQ(1, entry.call(nullptr));
+    expectCleanEnd(entry, fdBefore);
+    EXPECT_EQ(entry.exports ? 1 : 0, fake().callCount("adlog_addressbook_export"));
+    EXPECT_TRUE(fake().logTexts(kError).empty());
+  }
+}
+
+// Holds the file size limit at `bytes` for its lifetime; a write past it
+// fails with EFBIG instead of raising SIGXFSZ.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    previousHandler_ = signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    signal(SIGXFSZ, previousHandler_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  rlimit saved_{};
+  sighandler_t previousHandler_;
+};
+
+TEST_F(FaultInjectionTest, FileSystemFillingUpTruncatesTheExport) {
+  const rlim_t kRoom = 5000;
+  for (const EntryPoint& entry : kEntryPoints) {
+    if (!entry.exports) continue;
+    SCOPED_TRACE(entry.name);
+    script();
+    for (int32_t id = 10; id < 200; ++id) fake().contacts.push_back(individual(id, "Doe, J"));
+    std::vector<ScriptedContact> book = fake().contacts;
+    ASSERT_EQ(1, entry.call(nullptr));
+    std::string whole = readFile(entry.file);
+    ASSERT_GT(whole.size(), kRoom);
+
+    script();
+    fake().contacts = book;
+    int fdBefore = lowestFreeFd();
+    int ok = 0;
+    {
+      FileSizeLimit limit(kRoom);
+      ok = entry.call(nullptr);
+    }
+    EXPECT_EQ(1, ok);
+    EXPECT_EQ(whole.substr(0, kRoom), readFile(entry.file));
+    expectCleanEnd(entry, fdBefore);
+    EXPECT_EQ(1, fake().callCount("adlog_addressbook_export"));
+  }
+}
+
+// --- Database calls failing in turn --------------------------------------------
+
+struct DatabaseFault {
+  const char* call;
+  std::function<void()> inject;
+  // Per entry point (DAB export, legacy export, import): the entry point's
+  // result and its error lines in order.
+  int results[3];
+  std::vector<std::string> errors[3];
+};
+
+const char kDabFailed[] = "Could not Export Addressbook";
+const char kLegacyFailed[] = "Could not Export Legacy Addressbook";
+const char kNoList[] = "Cannot get the list of contact from Database";
+
+const DatabaseFault kDatabaseFaults[] = {
+    {"DAB_DBI_Connect",
+     [] { fake().connectResult = 1; },
+     {0, 0, 0},
+     {{kDabFailed}, {kLegacyFailed}, {"Could not Import Addressbook"}}},
+    {"DAB_DBI_GetContactsCount", [] { fake().countResult = 1; }, {1, 1, 1}, {}},
+    {"DAB_DBI_GetContactList",
+     [] { fake().listResult = 1; },
+     {0, 0, 1},
+     {{kNoList, kDabFailed}, {kNoList, kLegacyFailed}, {}}},
+    {"DAB_DBI_GetAllGroupIds", [] { fake().groupIdsResult = 1; }, {1, 1, 1}, {}},
+    {"DAB_DBI_CreateContact", [] { fake().createResult = 1; }, {1, 1, 1}, {}},
+    {"DAB_DBI_Disconnect", [] { fake().disconnectResult = 1; }, {1, 1, 1}, {}},
+};
+
+TEST_F(FaultInjectionTest, EachDatabaseCallFailingInTurn) {
+  for (const DatabaseFault& fault : kDatabaseFaults) {
+    for (int e = 0; e < 3; ++e) {
+      const EntryPoint& entry = kEntryPoints[e];
+      SCOPED_TRACE(std::string(fault.call) + " failing under " + entry.name);
+      script();
+      fault.inject();
+      ResultStatus counts{-1, -1};
+      int fdBefore = lowestFreeFd();
+      EXPECT_EQ(fault.results[e], entry.call(&counts));
+      EXPECT_EQ(fault.errors[e], fake().logTexts(kError));
+      expectCleanEnd(entry, fdBefore);
+      bool exported = entry.exports && fault.results[e] == 1;
+      EXPECT_EQ(exported ? 1 : 0, fake().callCount("adlog_addressbook_export"));
+      if (entry.exports && !exported) {
+        EXPECT_FALSE(fileExists(entry.file));
+      }
+      if (!entry.exports) {
+        int created = fake().createResult == 0 ? 2 : 0;
+        std::vector<int> expected = {created, 2 - created};
+        if (fault.results[e] != 1) expected = {-1, -1};
+        EXPECT_EQ(expected, (std::vector<int>{counts.successCount, counts.failureCount}));
+      }
+    }
+  }
+}
+
+TEST_F(FaultInjectionTest, FailedCountOrMembershipLeavesMemberOfEmpty) {
+  for (auto inject : {+[] { fake().countResult = 1; }, +[] { fake().groupIdsResult = 1; }}) {
+    script();
+    inject();
+    ASSERT_EQ(1, kEntryPoints[0].call(nullptr));
+    std::string file = readFile(kDabFile);
+    EXPECT_NE(std::string::npos,
+              file.find("\r\n5,\"Doe, John\",John,Doe,\"ACME \"\"Ltd\"\"\",,,0"));
+    EXPECT_NE(std::string::npos, file.find("\r\n6,\"Team, A\",,,,,,1,Fax,"));
+  }
+}
+
+// --- A failed allocation at every site ---------------------------------------------
+
+#ifdef DABUTILS_ALLOC_FAULTS
+
+// What a failed allocation may legitimately change in an otherwise complete
+// file: a text written unquoted, a masked fax number left out, a server
+// address left out. Each is the baseline with one piece replaced.
+struct Degradation {
+  std::string from, to;
+};
+
+struct AllocationCase {
+  const EntryPoint& entry;
+  std::vector<Degradation> degradations;
+};
+
+std::string degrade(const std::string& baseline, const Degradation& d) {
+  size_t at = baseline.find(d.from);
+  if (at == std::string::npos) return "(" + d.from + " not in the baseline)";
+  return baseline.substr(0, at) + d.to + baseline.substr(at + d.from.size());
+}
+
+TEST_F(FaultInjectionTest, CountingSeesTheLibrarysOwnAllocationsOnly) {
+  ASSERT_TRUE(libraryFound());
+  DABExport exporter;
+  std::string comma = "a,b";
+  {
+    AllocationFaults faults;
+    std::string mine(500, 'x');
+    char* volatile block = static_cast<char*>(malloc(64));
+    free(block);
+    EXPECT_EQ(0, faults.count());
+    char* quoted = exporter.makeCsvSafe(comma.data());
+    ASSERT_NE(nullptr, quoted);
+    EXPECT_EQ(1, faults.count());
+    EXPECT_EQ(1, faults.outstanding());
+    free(quoted);
+    EXPECT_EQ(0, faults.outstanding());
+  }
+  {
+    AllocationFaults faults(0);
+    EXPECT_EQ(nullptr, exporter.makeCsvSafe(comma.data()));
+    EXPECT_TRUE(faults.failed());
+  }
+  {
+    AllocationFaults faults(0);
+    EXPECT_EQ(nullptr, exporter.MaskData(comma.data()));
+    EXPECT_TRUE(faults.failed());
+  }
+}
+
+TEST_F(FaultInjectionTest, FailedAllocationAtEverySite) {
+  const AllocationCase kCases[] = {
+      {kEntryPoints[0],
+       {{"\"Doe, John\"", "Doe, John"},
+        {"\"ACME \"\"Ltd\"\"\"", "ACME \"Ltd\""},
+        {",12//56,", ",,"},
+        {"\"fax\"\"1@example.com\"", "fax\"1@example.com"},
+        {",host,21,", ",,0,"},
+        {"\"Team, A\"", "Team, A"}}},
+      {kEntryPoints[1],
+       {{"\"Doe, John\"", "Doe, John"}, {"\"fax\"\"1@example.com\"", "fax\"1@example.com"}}},
+      {kEntryPoints[2], {}},
+      {kEntryPoints[3], {}},
+      {kEntryPoints[4], {}},
+  };
+  for (const AllocationCase& c : kCases) {
+    SCOPED_TRACE(c.entry.name);
+    script();
+    ResultStatus counts{-1, -1};
+    long sites = 0;
+    {
+      AllocationFaults faults;
+      ASSERT_EQ(1, c.entry.call(&counts));
+      sites = faults.count();
+      EXPECT_EQ(0, faults.outstanding());
+    }
+    std::string baseline = c.entry.exports ? readFile(c.entry.file) : "";
+    std::cout << "[  sites   ] " << c.entry.name << ": " << sites << " library allocations\n";
+    if (c.entry.connects) {
+      EXPECT_GE(sites, 1) << "the counting does not see the library";
+    }
+
+    std::set<size_t> seen;  // Degradations that some failure produced.
+    int fatal = 0;
+    for (long k = 0; k < sites; ++k) {
+      SCOPED_TRACE("allocation " + std::to_string(k));
+      script();
+      counts = ResultStatus{-1, -1};
+      int fdBefore = lowestFreeFd();
+      int ok = 0;
+      {
+        AllocationFaults faults(k);
+        ok = c.entry.call(&counts);
+        EXPECT_TRUE(faults.failed());
+        EXPECT_EQ(0, faults.outstanding()) << "leaked library blocks";
+      }
+      expectCleanEnd(c.entry, fdBefore);
+      if (ok == 0) {
+        ++fatal;
+        EXPECT_EQ(0, fake().callCount("adlog_addressbook_export"));
+        EXPECT_EQ((std::vector<int>{-1, -1}),
+                  (std::vector<int>{counts.successCount, counts.failureCount}));
+        continue;
+      }
+      ASSERT_TRUE(c.entry.exports) << "succeeded although an allocation failed";
+      std::string file = readFile(c.entry.file);
+      size_t match = c.degradations.size();
+      for (size_t d = 0; d < c.degradations.size(); ++d) {
+        if (file == degrade(baseline, c.degradations[d])) match = d;
+      }
+      ASSERT_LT(match, c.degradations.size()) << "unexpected file:\n" << file;
+      seen.insert(match);
+    }
+    EXPECT_EQ(c.degradations.size(), seen.size()) << "a degradable site was never reached";
+    if (c.entry.connects) {
+      EXPECT_GE(fatal, 1);
+    }
+  }
+}
+
+#else
+
+TEST_F(FaultInjectionTest, FailedAllocationAtEverySite) {
+  GTEST_SKIP() << "the sanitizer runtime owns malloc here; the plain build injects allocation "
+                  "faults";
+}
+
+#endif
+
+}  // namespace
+}  // namespace dabtest
