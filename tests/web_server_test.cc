@@ -3,10 +3,12 @@
 // seeded book, talks to it with cpp-httplib's client and stops it with
 // SIGTERM, expecting a clean exit.
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <netinet/in.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -591,6 +593,41 @@ TEST_F(WebConsoleTest, OtherSitesCanNeitherReadNorChangeTheBook) {
   auto byName = http.Get("/api/contacts", {{"Host", "localhost:" + port}});
   ASSERT_TRUE(byName);
   EXPECT_EQ(byName->status, 200);
+}
+
+TEST_F(WebConsoleTest, ABookHeldByAnotherDabtoolIs503AndReleasedLater) {
+  seed();
+  serve();
+  std::string lockName = (data_ / "addressbook.db.dabtool-lock").string();
+  int held = open(lockName.c_str(), O_RDWR | O_CREAT, 0644);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(flock(held, LOCK_EX), 0);
+  auto busy = import(kGoodImport);
+  ASSERT_TRUE(busy);
+  EXPECT_EQ(busy->status, 503);
+  EXPECT_EQ(busy->get_header_value("Retry-After"), "2");
+  EXPECT_NE(json(busy)["error"].text.find("another dabtool"), std::string::npos);
+  close(held);
+  EXPECT_EQ(import(kGoodImport)->status, 200);
+}
+
+TEST_F(WebConsoleTest, ABrokenDatabaseIs500AndThePageStillLoads) {
+  fs::create_directories(data_);
+  std::ofstream(data_ / "addressbook.db") << "this is no database, just text long enough to tell";
+  serve();
+  std::vector<httplib::Result> answers;
+  answers.push_back(client().Get("/api/contacts"));
+  answers.push_back(client().Post("/api/export", "", "text/plain"));
+  answers.push_back(import(kGoodImport));
+  for (const httplib::Result& answer : answers) {
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->status, 500) << answer->body;
+    EXPECT_NE(json(answer)["error"].text.find("not an address book database"), std::string::npos)
+        << answer->body;
+  }
+  auto page = client().Get("/");
+  ASSERT_TRUE(page);
+  EXPECT_EQ(page->status, 200);
 }
 
 // --- Load ---
