@@ -25,6 +25,13 @@ class Failure : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A Failure that passes when another program lets go of the address book:
+// trying again later may work.
+class Busy : public Failure {
+ public:
+  using Failure::Failure;
+};
+
 // One option a command accepts. `name` is spelled as typed ("--limit", "-o").
 struct Option {
   std::string name;

@@ -11,6 +11,7 @@
 
 #include "import_log.h"
 #include "record_scan.h"
+#include "upload_file.h"
 #include "workspace.h"
 
 namespace dabtool {
@@ -23,6 +24,7 @@ int runExport(const GlobalOptions& global, const Args& args);
 int runImport(const GlobalOptions& global, const Args& args);
 int runSample(const GlobalOptions& global, const Args& args);
 int runDemo(const GlobalOptions& global, const Args& args);
+int runServe(const GlobalOptions& global, const Args& args);
 
 // --- seed ---
 struct SeedResult {
@@ -45,6 +47,12 @@ struct ExportResult {
 ExportResult exportBook(const Workspace& workspace, bool legacy, const std::string& delimiterName);
 
 // --- sample ---
+// The service bits of the DAB sample from a comma-separated list of the names
+// people use: fax, email, ifax, scan, all, none. Throws UsageError for
+// another name.
+unsigned servicesFromList(const std::string& list);
+// The flags' services as such a list, in the file's column order; "none".
+std::string serviceNames(unsigned flags);
 // Writes a sample and returns the absolute path of the library's output.
 std::string writeSample(bool legacy, const std::string& delimiterName, unsigned services,
                         const Workspace& workspace);
@@ -73,6 +81,22 @@ struct ImportReport {
 // when the library ran to its end (or stopped, with keepPartial), unless it
 // is a dry run. Throws Failure for what stops it before the library runs.
 ImportReport importFile(const Workspace& workspace, const ImportRequest& request);
+// The same for an upload that is no file of the caller's: `upload` is written
+// to the fixed upload name and nowhere else. `request.file` only names it.
+ImportReport importUpload(const Workspace& workspace, const ImportRequest& request,
+                          const PreparedUpload& upload);
+// One sentence for each record the library refused or doubted ("record 3
+// (line 3): not created: the display name (column 3) is empty").
+std::vector<std::string> recordFindings(const ImportReport& report, bool dryRun);
+// Where and why the library stopped an import that ended on a malformed field.
+std::string stopPlace(const ImportReport& report);
+// The library's status for an import that did not run to its end, and what
+// it means.
+struct FailedImport {
+  int status;           // 1, 3 or 6
+  std::string meaning;  // "a field could not be read"
+};
+FailedImport failedImport(const ImportReport& report);
 // Prints the report; returns the exit code.
 int printImportReport(const Workspace& workspace, const ImportRequest& request,
                       const ImportReport& report);

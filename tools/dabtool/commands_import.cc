@@ -51,44 +51,9 @@ void placeUpload(const std::string& source, const std::string& placed, const std
 }
 
 void printRecordFindings(const ImportReport& report, bool dryRun) {
-  const ImportLog& log = report.log;
-  std::set<int> numbers;
-  for (const auto& refused : log.refused) numbers.insert(refused.first);
-  for (const auto& doubt : log.doubts) numbers.insert(doubt.first);
-  for (int record = 2; record <= log.parsedRecords; ++record) {
-    if (log.created.count(record) == 0) numbers.insert(record);
+  for (const std::string& finding : recordFindings(report, dryRun)) {
+    std::printf("  %s\n", finding.c_str());
   }
-  for (int record : numbers) {
-    std::string where = describeRecord(report.scan, record);
-    if (log.created.count(record) == 0) {
-      auto refused = log.refused.find(record);
-      std::string reason =
-          refused == log.refused.end() ? "the library gave no reason" : refused->second;
-      std::printf("  %s: %s: %s\n", where.c_str(), dryRun ? "would not be created" : "not created",
-                  reason.c_str());
-    }
-    auto doubts = log.doubts.find(record);
-    if (doubts == log.doubts.end()) continue;
-    for (const std::string& doubt : doubts->second) {
-      const char* outcome = log.created.count(record) == 0 ? "also"
-                            : dryRun                       ? "would be created"
-                                                           : "created";
-      std::printf("  %s: %s, but %s\n", where.c_str(), outcome, doubt.c_str());
-    }
-  }
-}
-
-std::string stopPlace(const ImportReport& report) {
-  const RecordScan& scan = report.scan;
-  if (scan.malformed) {
-    return "record " + std::to_string(scan.malformedRecord) + " (starting on line " +
-           std::to_string(scan.malformedRecordLine) + ", the bad field is on line " +
-           std::to_string(scan.malformedLine) + "): " + scan.malformedReason;
-  }
-  std::string reason = report.log.malformedString
-                           ? "a closing double quote is followed by other text"
-                           : "a quoted value is never closed";
-  return describeRecord(scan, report.log.stoppedAtRecord) + ": " + reason;
 }
 
 int printFailure(const Workspace& workspace, const ImportRequest& request,
@@ -102,10 +67,8 @@ int printFailure(const Workspace& workspace, const ImportRequest& request,
     return kExitFailed;
   }
   printRecordFindings(report, request.dryRun);
-  std::string status = log.tooFewRecords
-                           ? "import status 6: a field could not be read before the second "
-                             "record was complete"
-                           : "import status 3: a field could not be read";
+  FailedImport failed = failedImport(report);
+  std::string status = "import status " + std::to_string(failed.status) + ": " + failed.meaning;
   std::string outcome;
   int created = static_cast<int>(log.created.size());
   if (request.dryRun) {
@@ -168,15 +131,70 @@ int printSuccess(const Workspace& workspace, const ImportRequest& request,
 
 }  // namespace
 
-ImportReport importFile(const Workspace& workspace, const ImportRequest& request) {
+std::vector<std::string> recordFindings(const ImportReport& report, bool dryRun) {
+  std::vector<std::string> findings;
+  const ImportLog& log = report.log;
+  std::set<int> numbers;
+  for (const auto& refused : log.refused) numbers.insert(refused.first);
+  for (const auto& doubt : log.doubts) numbers.insert(doubt.first);
+  for (int record = 2; record <= log.parsedRecords; ++record) {
+    if (log.created.count(record) == 0) numbers.insert(record);
+  }
+  for (int record : numbers) {
+    std::string where = describeRecord(report.scan, record);
+    if (log.created.count(record) == 0) {
+      auto refused = log.refused.find(record);
+      std::string reason =
+          refused == log.refused.end() ? "the library gave no reason" : refused->second;
+      findings.push_back(where + ": " + (dryRun ? "would not be created" : "not created") + ": " +
+                         reason);
+    }
+    auto doubts = log.doubts.find(record);
+    if (doubts == log.doubts.end()) continue;
+    for (const std::string& doubt : doubts->second) {
+      const char* outcome = log.created.count(record) == 0 ? "also"
+                            : dryRun                       ? "would be created"
+                                                           : "created";
+      findings.push_back(where + ": " + outcome + ", but " + doubt);
+    }
+  }
+  return findings;
+}
+
+std::string stopPlace(const ImportReport& report) {
+  const RecordScan& scan = report.scan;
+  if (scan.malformed) {
+    return "record " + std::to_string(scan.malformedRecord) + " (starting on line " +
+           std::to_string(scan.malformedRecordLine) + ", the bad field is on line " +
+           std::to_string(scan.malformedLine) + "): " + scan.malformedReason;
+  }
+  std::string reason = report.log.malformedString
+                           ? "a closing double quote is followed by other text"
+                           : "a quoted value is never closed";
+  return describeRecord(scan, report.log.stoppedAtRecord) + ": " + reason;
+}
+
+FailedImport failedImport(const ImportReport& report) {
+  const ImportLog& log = report.log;
+  if (!log.parseError) {
+    return {1, log.fileNotOpened ? "the upload file could not be opened"
+                                 : "the address book could not be opened"};
+  }
+  if (log.tooFewRecords) {
+    return {6, "a field could not be read before the second record was complete"};
+  }
+  return {3, "a field could not be read"};
+}
+
+namespace {
+
+// Runs the library on the upload already placed at its fixed name.
+ImportReport importPlaced(const Workspace& workspace, const ImportRequest& request,
+                          const PreparedUpload& upload) {
   ImportReport report;
-  std::string source = workspace.fromCaller(request.file);
-  std::string original = readFile(source, request.file);
-  PreparedUpload upload = prepareUpload(original, request.file);
   report.changes = upload.changes;
   report.warnings = upload.warnings;
   report.placedFile = workspace.fixedFile(kUploadFile);
-  placeUpload(source, report.placedFile, original, upload.bytes, request.file);
   report.scan = scanRecords(upload.bytes, importDelimiter(request.delimiterName));
 
   const std::string& database = workspace.databasePath();
@@ -213,6 +231,23 @@ ImportReport importFile(const Workspace& workspace, const ImportRequest& request
     report.saved = true;
   }
   return report;
+}
+
+}  // namespace
+
+ImportReport importFile(const Workspace& workspace, const ImportRequest& request) {
+  std::string source = workspace.fromCaller(request.file);
+  std::string original = readFile(source, request.file);
+  PreparedUpload upload = prepareUpload(original, request.file);
+  placeUpload(source, workspace.fixedFile(kUploadFile), original, upload.bytes, request.file);
+  return importPlaced(workspace, request, upload);
+}
+
+ImportReport importUpload(const Workspace& workspace, const ImportRequest& request,
+                          const PreparedUpload& upload) {
+  std::string placed = workspace.fixedFile(kUploadFile);
+  writeFileAtomically(placed, upload.bytes, "the upload file " + workspace.shown(placed));
+  return importPlaced(workspace, request, upload);
 }
 
 int printImportReport(const Workspace& workspace, const ImportRequest& request,

@@ -7,6 +7,7 @@
 #include "cli.h"
 #include "commands.h"
 #include "database_copy.h"
+#include "entry_text.h"
 #include "text_table.h"
 
 namespace dabtool {
@@ -19,50 +20,6 @@ const char kHelp[] =
     "Shows the first N entries of the address book (default 50; 0 shows all)\n"
     "with their kind, e-mail, fax and scan destinations, favourite marks and\n"
     "group memberships.\n";
-
-std::string kindOf(int dlType) {
-  switch (dlType) {
-    case 0:
-      return "contact";
-    case 1:
-      return "fax group";
-    case 2:
-      return "e-mail group";
-    default:
-      return "group (kind " + std::to_string(dlType) + ")";
-  }
-}
-
-std::string protocolName(int code) {
-  switch (code) {
-    case -1:
-      return "";
-    case 0:
-      return "NDS";
-    case 1:
-      return "FTP";
-    case 2:
-      return "SMB";
-    case 6:
-      return "SFTP";
-    default:
-      return "code " + std::to_string(code);
-  }
-}
-
-std::string favoriteMarks(const BookEntry& entry) {
-  std::string marks;
-  if (entry.favoritesOrder != -1) marks = "#" + std::to_string(entry.favoritesOrder);
-  auto add = [&marks](bool on, const char* letter) {
-    if (!on) return;
-    if (!marks.empty()) marks += ' ';
-    marks += letter;
-  };
-  add(entry.faxFavorite, "fax");
-  add(entry.emailFavorite, "mail");
-  add(entry.scanFavorite, "scan");
-  return marks;
-}
 
 std::string joinIds(const std::vector<int>& ids) {
   std::string text;
@@ -116,7 +73,7 @@ int runList(const GlobalOptions& global, const Args& args) {
   size_t shown = limit == 0 ? entries.size() : std::min(entries.size(), static_cast<size_t>(limit));
   for (size_t i = 0; i < shown; ++i) {
     const BookEntry& e = entries[i];
-    table.addRow({std::to_string(e.id), kindOf(e.dlType), e.displayName, e.company, e.email,
+    table.addRow({std::to_string(e.id), kindName(e.dlType), e.displayName, e.company, e.email,
                   e.faxNumber, protocolName(e.scanProtocol), favoriteMarks(e),
                   membershipCell(e, memberCounts)});
   }

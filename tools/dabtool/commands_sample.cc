@@ -20,7 +20,8 @@ const char kHelp[] =
     "--raw-delimiter TEXT hands TEXT to the library unchecked (any name but\n"
     "Semicolon gives ',').\n";
 
-// The service bits of the DAB sample, by the names people use.
+}  // namespace
+
 unsigned servicesFromList(const std::string& list) {
   unsigned flags = 0;
   std::stringstream items(list);
@@ -53,8 +54,6 @@ std::string serviceNames(unsigned flags) {
   }
   return names.empty() ? "none" : names;
 }
-
-}  // namespace
 
 std::string writeSample(bool legacy, const std::string& delimiterName, unsigned services,
                         const Workspace& workspace) {

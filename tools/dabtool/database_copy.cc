@@ -33,7 +33,7 @@ using SqliteHandle = std::unique_ptr<sqlite3, SqliteCloser>;
     throw Failure(what + " is not an address book database (" + reason + ")");
   }
   if ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED) {
-    throw Failure(what + " is in use by another program (" + reason + ")");
+    throw Busy(what + " is in use by another program (" + reason + ")");
   }
   throw Failure("cannot use " + what + ": " + reason);
 }
@@ -82,7 +82,7 @@ void settle(const std::string& path, const std::string& shownName) {
     }
   }
   if (hasContent(path + "-wal") || hasContent(path + "-journal")) {
-    throw Failure(shownName + " is in use by another program (its journal is still open)");
+    throw Busy(shownName + " is in use by another program (its journal is still open)");
   }
 }
 
@@ -128,7 +128,7 @@ DatabaseLock::DatabaseLock(const std::string& database, const std::string& shown
   if (fd_ < 0) throw Failure("cannot lock " + shownName + ": " + errorText(errno));
   if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
     ::close(fd_);
-    throw Failure(shownName + " is being changed by another dabtool; try again when it is done");
+    throw Busy(shownName + " is being changed by another dabtool; try again when it is done");
   }
 }
 

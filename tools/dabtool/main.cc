@@ -25,6 +25,7 @@ const char kUsage[] =
     "  import   import a CSV file (all or nothing; --dry-run to try)\n"
     "  sample   write a sample (template) CSV file\n"
     "  demo     seed, export, write samples and import, with a short report\n"
+    "  serve    the address book console in a browser (http://127.0.0.1:8765/)\n"
     "\n"
     "Options:\n"
     "  --data-dir DIR     the data folder (default: $DABUTILS_DATA_ROOT or ./dabdata);\n"
@@ -98,6 +99,7 @@ int dispatch(const Invocation& call) {
       {"seed", dabtool::runSeed},     {"list", dabtool::runList},
       {"export", dabtool::runExport}, {"import", dabtool::runImport},
       {"sample", dabtool::runSample}, {"demo", dabtool::runDemo},
+      {"serve", dabtool::runServe},
   };
   for (const auto& command : kCommands) {
     if (call.command == command.first) return command.second(call.global, call.args);

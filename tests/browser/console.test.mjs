@@ -1,0 +1,175 @@
+// The web console in Debian's headless Chromium, as a person uses it: browse
+// and search the table, export, download a template, import a good file and
+// a malformed one. Set SCREENSHOT=path to also save a picture of the page.
+//   DABTOOL=build/tools/dabtool/dabtool node --test tests/browser/console.test.mjs
+import { after, before, test } from 'node:test';
+import assert from 'node:assert/strict';
+import { execFileSync, spawn } from 'node:child_process';
+import { mkdtempSync, readFileSync, rmSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import path from 'node:path';
+import { fileURLToPath } from 'node:url';
+import { chromium } from 'playwright-core';
+
+const here = path.dirname(fileURLToPath(import.meta.url));
+const dabtool = path.resolve(process.env.DABTOOL || path.join(here, '../../build/tools/dabtool/dabtool'));
+const chromiumPath = process.env.CHROMIUM || '/usr/bin/chromium';
+const seededContacts = 60;
+const seededGroups = 2;
+
+const goodFile = [
+  'First Name,Last Name,Display Name,Company,E-mail,Internet Fax',
+  'Ada,Lovelace,Ada Lovelace,"Analytical Engines, Ltd",ada@example.com,',
+  'Nobody,Here,,No Name Inc,nobody@example.com,',
+  'Grace,Hopper,Grace Hopper,Navy,grace@example.com,fax.grace@example.com',
+  '',
+].join('\r\n');
+const malformedFile = 'First Name,Last Name,Display Name\r\n"Alan"x,Turing,Alan Turing\r\n';
+
+let dataDir;
+let server;
+let serverExit;
+let browser;
+let page;
+const pageErrors = [];
+
+// Starts dabtool serve on a free port and resolves with the console's address.
+function startServer() {
+  server = spawn(dabtool, ['--data-dir', '.', 'serve', '--port', '0', '--quiet'], {
+    cwd: dataDir, stdio: ['ignore', 'pipe', 'inherit'],
+  });
+  serverExit = new Promise((resolve) => server.on('exit', (code, signal) => resolve({ code, signal })));
+  return new Promise((resolve, reject) => {
+    let out = '';
+    const timer = setTimeout(() => reject(new Error(`no address from dabtool serve: ${out}`)), 10000);
+    server.stdout.on('data', (chunk) => {
+      out += chunk;
+      const match = /(http:\/\/\S+\/)/.exec(out);
+      if (match) {
+        clearTimeout(timer);
+        resolve(match[1]);
+      }
+    });
+    server.on('exit', (code) => reject(new Error(`dabtool serve ended with ${code}: ${out}`)));
+  });
+}
+
+async function bookInfo() {
+  return page.locator('#book-info').textContent();
+}
+
+async function download(click) {
+  const [file] = await Promise.all([page.waitForEvent('download'), click()]);
+  return { name: file.suggestedFilename(), text: readFileSync(await file.path(), 'utf8') };
+}
+
+before(async () => {
+  dataDir = mkdtempSync(path.join(tmpdir(), 'dabtool-console-'));
+  execFileSync(dabtool, ['--data-dir', dataDir, 'seed', '--contacts', String(seededContacts),
+    '--groups', String(seededGroups)]);
+  const url = await startServer();
+  // Playwright gives the browser a fresh profile folder of its own.
+  browser = await chromium.launch({
+    executablePath: chromiumPath,
+    headless: true,
+    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+      '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+  });
+  const context = await browser.newContext({ acceptDownloads: true, viewport: { width: 1400, height: 900 } });
+  page = await context.newPage();
+  page.on('pageerror', (error) => pageErrors.push(error.message));
+  await page.goto(url);
+});
+
+after(async () => {
+  await browser?.close();
+  if (server && server.exitCode === null) server.kill('SIGTERM');
+  const exit = await serverExit;
+  rmSync(dataDir, { recursive: true, force: true });
+  assert.deepEqual(exit, { code: 0, signal: null }, 'dabtool serve stops cleanly on SIGTERM');
+});
+
+test('the table pages and searches the address book', async () => {
+  const total = seededContacts + seededGroups;
+  await page.locator('#range').filter({ hasText: `1–50 of ${total}` }).waitFor();
+  assert.equal(await page.locator('#entries tbody tr').count(), 50);
+  assert.match(await bookInfo(), new RegExp(`${seededContacts} contacts and ${seededGroups} groups`));
+
+  await page.click('#next');
+  await page.locator('#range').filter({ hasText: `51–${total} of ${total}` }).waitFor();
+  assert.equal(await page.locator('#entries tbody tr').count(), total - 50);
+  assert.ok(await page.locator('#next').isDisabled());
+
+  const name = await page.locator('#entries tbody tr').first().locator('td').nth(2).textContent();
+  await page.fill('#search', name);
+  await page.locator('#range').filter({ hasText: 'matching' }).waitFor();
+  const names = await page.locator('#entries tbody tr td:nth-child(3)').allTextContents();
+  assert.ok(names.length >= 1 && names.every((shown) => shown.includes(name)), names.join(' | '));
+
+  await page.fill('#search', 'no such entry anywhere');
+  await page.locator('#empty').filter({ hasText: 'No entry matches' }).waitFor();
+  await page.fill('#search', '');
+  await page.locator('#range').filter({ hasText: `1–50 of ${total}` }).waitFor();
+});
+
+test('Export downloads the DAB file the library wrote and records it', async () => {
+  const firstName = await page.locator('#entries tbody tr').first().locator('td').nth(2).textContent();
+  const file = await download(() => page.click('#export-form button[type=submit]'));
+  assert.equal(file.name, 'ExportedAddressBook.csv');
+  const lines = file.text.split('\r\n');
+  assert.equal(lines[0].split(',').length, 26);
+  assert.ok(lines[0].startsWith('ZltAddressBookId,DisplayName,FirstName,LastName,Company,'), lines[0]);
+  assert.ok(lines[1].startsWith(`1,${firstName},`), lines[1]);
+  assert.equal(lines.filter((line) => line !== '').length, 1 + seededContacts + seededGroups);
+  await page.locator('#export-result').filter({ hasText: `Exported ${seededContacts + seededGroups} entries` }).waitFor();
+  await page.locator('#audit li').filter({ hasText: 'address book exported' }).first().waitFor();
+});
+
+test('Download template gives the columns of the ticked services only', async () => {
+  await page.uncheck('#template-form input[value=ifax]');
+  await page.uncheck('#template-form input[value=scan]');
+  const file = await download(() => page.click('#template-form button[type=submit]'));
+  assert.equal(file.name, 'AddressBookSample.csv');
+  const header = file.text.split('\n')[0].split(',');
+  assert.equal(header.length, 1 + 9 + 4, header.join(','));
+  assert.deepEqual(header.slice(-4), ['FaxNumber', 'ZltIsFaxFavorite', 'E-mailAddress', 'ZltIsEmailFavorite']);
+  assert.ok(!header.includes('InternetFaxAddress') && !header.includes('ScanNickName'));
+});
+
+test('Import shows the counts, the refused record and the new contacts', async () => {
+  await page.setInputFiles('#import-form input[type=file]', {
+    name: 'people.csv', mimeType: 'text/csv', buffer: Buffer.from(goodFile),
+  });
+  await page.click('#import-form button[type=submit]');
+  const result = page.locator('#import-result');
+  await result.filter({ hasText: 'Created 2 contacts from 3 data records; 1 refused.' }).waitFor();
+  assert.match(await result.textContent(), /record 3 \(line 3\): not created: the display name \(column 3\) is empty/);
+
+  await page.locator('#entries tbody tr').filter({ hasText: 'Grace Hopper' }).waitFor();
+  const names = await page.locator('#entries tbody tr td:nth-child(3)').allTextContents();
+  assert.ok(names.includes('Ada Lovelace') && names.includes('Grace Hopper'), names.join(' | '));
+  assert.match(await bookInfo(), new RegExp(`${seededContacts + 2} contacts`));
+
+  if (process.env.SCREENSHOT) {
+    await page.click('#first');
+    await page.locator('#range').filter({ hasText: '1–50' }).waitFor();
+    await page.setViewportSize({ width: 1600, height: 900 });
+    await page.evaluate(() => window.scrollTo(0, 0));
+    await page.screenshot({ path: process.env.SCREENSHOT });
+  }
+});
+
+test('a malformed file shows the error and changes nothing', async () => {
+  const before = await bookInfo();
+  await page.setInputFiles('#import-form input[type=file]', {
+    name: 'broken.csv', mimeType: 'text/csv', buffer: Buffer.from(malformedFile),
+  });
+  await page.click('#import-form button[type=submit]');
+  const result = page.locator('#import-result.failed');
+  await result.waitFor();
+  const text = await result.textContent();
+  assert.match(text, /Import failed: the import stopped at record 2 \(starting on line 2/);
+  assert.match(text, /Import status 6: a field could not be read before the second record was complete\./);
+  assert.equal(await bookInfo(), before);
+  assert.deepEqual(pageErrors, []);
+});

@@ -1,0 +1,743 @@
+// dabtool serve over HTTP, as a browser or a script meets it: each test
+// starts the built dabtool on a free port in a fresh data folder with a
+// seeded book, talks to it with cpp-httplib's client and stops it with
+// SIGTERM, expecting a clean exit.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "web_json_reader.h"
+
+namespace fs = std::filesystem;
+using webtest::Json;
+using webtest::JsonReader;
+
+namespace {
+
+constexpr int kSeededContacts = 30;
+constexpr int kSeededGroups = 2;
+constexpr int kSeeded = kSeededContacts + kSeededGroups;
+const char kDabHeader[] =
+    "ZltAddressBookId,DisplayName,FirstName,LastName,Company,ZltAllFavoritesOrder,MemberOf,IsDL,"
+    "ZltApplicableWorkflows,FaxNumber,ZltIsFaxFavorite,E-mailAddress,ZltIsEmailFavorite,"
+    "InternetFaxAddress,ScanNickName,ZltIsScanFavorite,ScanTransferProtocol,ScanServerAddress,"
+    "ScanServerPort,ScanDocumentPath,ScanLoginName,ScanLoginPassword,ScanSMBShare,ScanNDSTree,"
+    "ScanNDSContext,ScanNDSVolume";
+const char kGoodImport[] =
+    "First,Last,Display,Company,E-mail,Internet fax\n"
+    "Ada,Lovelace,Ada Lovelace,\"Engines, Ltd\",ada@example.com,\n"
+    "No,Name,,Nameless Inc,no@example.com,\n"
+    "Grace,Hopper,Grace Hopper,Navy,grace@example.com,fax.grace@example.com\n";
+// The closing quote of the first data field is followed by other text.
+const char kMalformedImport[] = "First,Last,Display\n\"Alan\"x,Turing,Alan Turing\n";
+
+std::string readAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+// Starts dabtool with `args`, its stdout and stderr going to `out`.
+pid_t startTool(const std::vector<std::string>& args, const fs::path& out) {
+  pid_t pid = fork();
+  if (pid == 0) {
+    FILE* sink = std::freopen(out.c_str(), "w", stdout);
+    if (sink == nullptr || dup2(fileno(stdout), STDERR_FILENO) < 0) _exit(127);
+    std::vector<char*> argv{const_cast<char*>(DABTOOL_PATH)};
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    execv(DABTOOL_PATH, argv.data());
+    _exit(127);
+  }
+  return pid;
+}
+
+// Its exit code, or 128 + the signal that ended it.
+int waitFor(pid_t pid) {
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+int runTool(const std::vector<std::string>& args, const fs::path& out) {
+  return waitFor(startTool(args, out));
+}
+
+// A running `dabtool serve`, stopped with SIGTERM at the latest on destruction.
+class ServeProcess {
+ public:
+  ServeProcess(const fs::path& dataDir, const std::vector<std::string>& options)
+      : out_(dataDir.parent_path() / (dataDir.filename().string() + "-serve.out")) {
+    std::vector<std::string> args = {"--data-dir", dataDir.string(), "serve", "--port", "0"};
+    args.insert(args.end(), options.begin(), options.end());
+    pid_ = startTool(args, out_);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    std::smatch found;
+    static const std::regex address(R"(http://127\.0\.0\.1:(\d+)/)");
+    while (std::chrono::steady_clock::now() < deadline) {
+      banner_ = readAll(out_);
+      if (std::regex_search(banner_, found, address)) {
+        port_ = std::stoi(found[1]);
+        return;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
+  ~ServeProcess() {
+    stop();
+    fs::remove(out_);
+  }
+  ServeProcess(const ServeProcess&) = delete;
+  ServeProcess& operator=(const ServeProcess&) = delete;
+
+  int port() const { return port_; }
+  const std::string& banner() const { return banner_; }
+  std::string output() const { return readAll(out_); }
+
+  // Sends SIGTERM and returns the exit code (128 + signal when killed).
+  int stop() {
+    if (pid_ <= 0) return exitCode_;
+    kill(pid_, SIGTERM);
+    exitCode_ = waitFor(pid_);
+    pid_ = -1;
+    return exitCode_;
+  }
+
+ private:
+  fs::path out_;
+  pid_t pid_ = -1;
+  int port_ = 0;
+  int exitCode_ = -1;
+  std::string banner_;
+};
+
+// True once `answer` holds a whole response with its Content-Length.
+bool answered(const std::string& answer) {
+  size_t end = answer.find("\r\n\r\n");
+  if (end == std::string::npos) return false;
+  static const std::regex length("\r\nContent-Length: (\\d+)\r\n", std::regex::icase);
+  std::smatch found;
+  std::string head = answer.substr(0, end + 2);
+  size_t body = std::regex_search(head, found, length) ? std::stoul(found[1]) : 0;
+  return answer.size() >= end + 4 + body;
+}
+
+// Sends `request` as typed and returns all the server answered.
+std::string rawExchange(int port, const std::string& request) {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  timeval timeout{10, 0};
+  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+  std::string answer;
+  if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+      send(fd, request.data(), request.size(), MSG_NOSIGNAL) ==
+          static_cast<ssize_t>(request.size())) {
+    char buffer[4096];
+    for (ssize_t n; !answered(answer) && (n = recv(fd, buffer, sizeof buffer, 0)) > 0;) {
+      answer.append(buffer, n);
+    }
+  }
+  close(fd);
+  return answer;
+}
+
+std::string percentEncoded(const std::string& text) {
+  std::string out;
+  for (unsigned char c : text) {
+    if (std::isalnum(c) || c == '-' || c == '.' || c == '_') {
+      out += static_cast<char>(c);
+    } else {
+      char escaped[4];
+      std::snprintf(escaped, sizeof escaped, "%%%02X", c);
+      out += escaped;
+    }
+  }
+  return out;
+}
+
+// CSV records of an export: split at line ends outside quotes, each cut
+// into fields at `delimiter` outside quotes.
+std::vector<std::vector<std::string>> csvRecords(const std::string& text, char delimiter) {
+  std::vector<std::vector<std::string>> records;
+  std::vector<std::string> fields;
+  std::string field;
+  bool quoted = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '"') {
+      quoted = !quoted;
+      field += c;
+    } else if (!quoted && c == delimiter) {
+      fields.push_back(field);
+      field.clear();
+    } else if (!quoted && (c == '\n' || c == '\r')) {
+      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      fields.push_back(field);
+      records.push_back(fields);
+      fields.clear();
+      field.clear();
+    } else {
+      field += c;
+    }
+  }
+  if (!field.empty() || !fields.empty()) {
+    fields.push_back(field);
+    records.push_back(fields);
+  }
+  return records;
+}
+
+class WebConsoleTest : public ::testing::Test {
+ protected:
+  WebConsoleTest() {
+    std::string pattern = (fs::temp_directory_path() / "dabweb-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    root_ = pattern;
+    data_ = root_ / "data";
+  }
+  ~WebConsoleTest() override {
+    if (server_) {
+      EXPECT_EQ(server_->stop(), 0) << server_->output();
+    }
+    server_.reset();
+    fs::remove_all(root_);
+  }
+
+  void seed() {
+    ASSERT_EQ(runTool({"--data-dir", data_.string(), "seed", "--contacts",
+                       std::to_string(kSeededContacts), "--groups", std::to_string(kSeededGroups)},
+                      root_ / "seed.out"),
+              0)
+        << readAll(root_ / "seed.out");
+  }
+
+  void serve(const std::vector<std::string>& options = {"--max-upload", "64K", "--quiet"}) {
+    server_ = std::make_unique<ServeProcess>(data_, options);
+    ASSERT_NE(server_->port(), 0) << server_->output();
+  }
+
+  httplib::Client client() const {
+    httplib::Client http("127.0.0.1", server_->port());
+    http.set_read_timeout(60, 0);
+    http.set_write_timeout(60, 0);
+    return http;
+  }
+
+  // The answer's JSON; fails the test on a missing answer or bad JSON.
+  static Json json(const httplib::Result& answer) {
+    if (!answer) throw std::runtime_error("no answer: " + httplib::to_string(answer.error()));
+    EXPECT_EQ(answer->get_header_value("Content-Type"), "application/json; charset=utf-8");
+    return JsonReader::parse(answer->body);
+  }
+
+  long entries() { return json(client().Get("/api/contacts?limit=1"))["total"].integer(); }
+
+  httplib::Result import(const std::string& bytes, const std::string& query = "") {
+    return client().Post(("/api/import" + query).c_str(), bytes, "text/csv");
+  }
+
+  std::string uploadFile() const { return readAll(data_ / "http/data/addressbook.txt"); }
+
+  fs::path root_;
+  fs::path data_;
+  std::unique_ptr<ServeProcess> server_;
+};
+
+// --- The page and the table ---
+
+TEST_F(WebConsoleTest, ServesThePageItselfWithNothingFromElsewhere) {
+  seed();
+  serve();
+  EXPECT_NE(server_->banner().find("uploads up to 64 KiB"), std::string::npos) << server_->banner();
+  httplib::Client http = client();
+  auto page = http.Get("/");
+  ASSERT_TRUE(page);
+  EXPECT_EQ(page->status, 200);
+  EXPECT_EQ(page->get_header_value("Content-Type"), "text/html; charset=utf-8");
+  EXPECT_EQ(page->get_header_value("Content-Security-Policy").rfind("default-src 'self'", 0), 0u);
+  EXPECT_NE(page->body.find("<script src=\"app.js\""), std::string::npos);
+  EXPECT_EQ(page->body.find("http://"), std::string::npos) << "the page loads nothing from outside";
+  for (const char* path : {"/app.js", "/style.css", "/index.html"}) {
+    auto asset = http.Get(path);
+    ASSERT_TRUE(asset) << path;
+    EXPECT_EQ(asset->status, 200) << path;
+    EXPECT_GT(asset->body.size(), 1000u) << path;
+  }
+  auto head = http.Head("/app.js");
+  ASSERT_TRUE(head);
+  EXPECT_EQ(head->status, 200);
+  EXPECT_EQ(head->get_header_value("Content-Type"), "text/javascript; charset=utf-8");
+}
+
+TEST_F(WebConsoleTest, ContactsComeInPagesWithGroupsAndSearch) {
+  seed();
+  serve();
+  Json page = json(client().Get("/api/contacts?offset=5&limit=10"));
+  EXPECT_TRUE(page["exists"].flag);
+  EXPECT_EQ(page["total"].integer(), kSeeded);
+  EXPECT_EQ(page["contacts"].integer(), kSeededContacts);
+  EXPECT_EQ(page["groups"].integer(), kSeededGroups);
+  EXPECT_EQ(page["matched"].integer(), kSeeded);
+  ASSERT_EQ(page["entries"].items.size(), 10u);
+  EXPECT_EQ(page["entries"][0]["id"].integer(), 6);
+  EXPECT_EQ(page["entries"][9]["id"].integer(), 15);
+
+  Json all = json(client().Get("/api/contacts?limit=500"));
+  int members = 0;
+  int memberships = 0;
+  for (const Json& entry : all["entries"].items) {
+    if (entry["kind"].text == "contact") {
+      EXPECT_EQ(entry["members"].kind, Json::kNull);
+      memberships += static_cast<int>(entry["memberOf"].items.size());
+      for (const Json& group : entry["memberOf"].items) EXPECT_FALSE(group["name"].text.empty());
+    } else {
+      members += static_cast<int>(entry["members"].integer());
+    }
+  }
+  EXPECT_GT(members, 0);
+  EXPECT_EQ(members, memberships) << "each membership is counted once on both sides";
+
+  std::string name = all["entries"][2]["displayName"].text;
+  Json found = json(client().Get(("/api/contacts?q=" + percentEncoded(name)).c_str()));
+  ASSERT_GE(found["matched"].integer(), 1);
+  for (const Json& entry : found["entries"].items) {
+    EXPECT_NE(entry["displayName"].text.find(name), std::string::npos);
+  }
+  Json folded = json(client().Get("/api/contacts?q=ACME%20CORP&limit=500"));
+  Json exact = json(client().Get("/api/contacts?q=Acme%20Corp&limit=500"));
+  EXPECT_GT(exact["matched"].integer(), 0);
+  EXPECT_EQ(folded["matched"].integer(), exact["matched"].integer());
+  EXPECT_EQ(json(client().Get("/api/contacts?q=nothing-like-this"))["matched"].integer(), 0);
+}
+
+TEST_F(WebConsoleTest, BadPagingParametersAre400) {
+  seed();
+  serve();
+  for (const char* query : {"limit=0", "limit=501", "limit=ten", "offset=-1", "offset=1e3"}) {
+    auto answer = client().Get((std::string("/api/contacts?") + query).c_str());
+    ASSERT_TRUE(answer) << query;
+    EXPECT_EQ(answer->status, 400) << query;
+    EXPECT_NE(json(answer)["error"].text.find("wants a whole number"), std::string::npos) << query;
+  }
+}
+
+TEST_F(WebConsoleTest, AnEmptyFolderHasNoBookToExportYet) {
+  serve();
+  Json page = json(client().Get("/api/contacts"));
+  EXPECT_FALSE(page["exists"].flag);
+  EXPECT_EQ(page["total"].integer(), 0);
+  auto answer = client().Post("/api/export", "", "text/plain");
+  ASSERT_TRUE(answer);
+  EXPECT_EQ(answer->status, 409);
+  EXPECT_NE(json(answer)["error"].text.find("import a file"), std::string::npos);
+}
+
+// --- Export and templates ---
+
+TEST_F(WebConsoleTest, ExportAnswersWithTheFileTheLibraryWrote) {
+  seed();
+  serve();
+  auto dab = client().Post("/api/export", "", "text/plain");
+  ASSERT_TRUE(dab);
+  ASSERT_EQ(dab->status, 200) << dab->body;
+  EXPECT_EQ(dab->get_header_value("Content-Disposition"),
+            "attachment; filename=\"ExportedAddressBook.csv\"");
+  EXPECT_EQ(dab->get_header_value("X-Entry-Count"), std::to_string(kSeeded));
+  EXPECT_EQ(dab->body, readAll(data_ / "http/data/ExportedAddressBook.csv"));
+  EXPECT_EQ(dab->body.rfind(std::string(kDabHeader) + "\r\n", 0), 0u);
+  EXPECT_EQ(csvRecords(dab->body, ',').size(), 1u + kSeeded);
+
+  auto legacy = client().Post("/api/export?format=legacy&delimiter=semicolon", "", "text/plain");
+  ASSERT_TRUE(legacy);
+  ASSERT_EQ(legacy->status, 200) << legacy->body;
+  EXPECT_EQ(legacy->body.rfind("Friendly Name;E-Mail Address;Internet Fax Address\n", 0), 0u);
+  EXPECT_EQ(csvRecords(legacy->body, ';').size() - 1,
+            std::stoul(legacy->get_header_value("X-Entry-Count")));
+
+  Json audit = json(client().Get("/api/audit"));
+  ASSERT_EQ(audit["records"].items.size(), 2u);
+  EXPECT_EQ(audit["records"][0]["event"].text, "address book exported");
+  EXPECT_LE(audit["records"][1]["at"].text, audit["records"][0]["at"].text) << "newest first";
+
+  for (const char* query : {"?format=csv", "?delimiter=tab", "?delimiter="}) {
+    auto refused = client().Post((std::string("/api/export") + query).c_str(), "", "text/plain");
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->status, 400) << query;
+  }
+}
+
+TEST_F(WebConsoleTest, TemplateCarriesTheColumnsOfTheTickedServices) {
+  serve();
+  auto headerOf = [&](const std::string& query) {
+    auto answer = client().Get(("/api/template" + query).c_str());
+    EXPECT_TRUE(answer && answer->status == 200) << query;
+    return answer ? answer->body.substr(0, answer->body.find('\n')) : std::string();
+  };
+  const std::string base =
+      "*****,ZltAddressBookId,DisplayName,FirstName,LastName,Company,ZltAllFavoritesOrder,"
+      "MemberOf,IsDL,ZltApplicableWorkflows";
+  EXPECT_EQ(headerOf("?services=none"), base);
+  EXPECT_EQ(headerOf("?services=email,fax"),
+            base + ",FaxNumber,ZltIsFaxFavorite,E-mailAddress,ZltIsEmailFavorite");
+  std::string ifaxAndScan = headerOf("?services=scan,ifax");
+  EXPECT_EQ(ifaxAndScan.rfind(base + ",InternetFaxAddress,ScanNickName,", 0), 0u) << ifaxAndScan;
+  EXPECT_EQ(headerOf("").substr(base.size() + 1), std::string(kDabHeader).substr(base.size() - 5))
+      << "all four services give the export's columns";
+  EXPECT_EQ(headerOf("?services=fax&delimiter=Semicolon").find(','), std::string::npos);
+  // The legacy template spells its third column unlike the legacy export.
+  EXPECT_EQ(headerOf("?format=legacy"), "Friendly Name,E-Mail Address,InternetFax Address");
+
+  for (const char* query : {"?services=fax,telex", "?format=legacy&services=fax"}) {
+    auto refused = client().Get((std::string("/api/template") + query).c_str());
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->status, 400) << query;
+    EXPECT_FALSE(json(refused)["error"].text.empty());
+  }
+}
+
+// --- Import ---
+
+TEST_F(WebConsoleTest, ImportCreatesContactsAndNamesTheRefusedRecords) {
+  seed();
+  serve();
+  auto answer = import(kGoodImport, "?name=people.csv");
+  ASSERT_TRUE(answer);
+  ASSERT_EQ(answer->status, 200) << answer->body;
+  Json result = json(answer);
+  EXPECT_EQ(result["summary"].text, "Created 2 contacts from 3 data records; 1 refused.");
+  EXPECT_EQ(result["created"].integer(), 2);
+  EXPECT_EQ(result["refused"].integer(), 1);
+  EXPECT_TRUE(result["saved"].flag);
+  ASSERT_EQ(result["findings"].items.size(), 1u);
+  EXPECT_EQ(result["findings"][0].text,
+            "record 3 (line 3): not created: the display name (column 3) is empty");
+  EXPECT_EQ(uploadFile(), kGoodImport);
+  EXPECT_EQ(entries(), kSeeded + 2);
+  Json added = json(client().Get("/api/contacts?q=lovelace"));
+  ASSERT_EQ(added["matched"].integer(), 1);
+  EXPECT_EQ(added["entries"][0]["company"].text, "Engines, Ltd");
+
+  Json checked = json(import(kGoodImport, "?dryRun=1"));
+  EXPECT_TRUE(checked["dryRun"].flag);
+  EXPECT_FALSE(checked["saved"].flag);
+  EXPECT_EQ(checked["summary"].text,
+            "Check only: would create 2 contacts from 3 data records; 1 would be refused.");
+  EXPECT_EQ(entries(), kSeeded + 2);
+}
+
+TEST_F(WebConsoleTest, ImportTakesAFormFieldAndFixesTheLastLineEnd) {
+  seed();
+  serve();
+  httplib::MultipartFormDataItems form = {
+      {"file", "First,Last,Display\r\nKaty,Jones,Katy Jones", "katy.csv", "text/csv"}};
+  auto answer = client().Post("/api/import?delimiter=Comma", form);
+  ASSERT_TRUE(answer);
+  ASSERT_EQ(answer->status, 200) << answer->body;
+  Json result = json(answer);
+  EXPECT_EQ(result["created"].integer(), 1);
+  ASSERT_EQ(result["changes"].items.size(), 1u);
+  EXPECT_NE(result["changes"][0].text.find("line end"), std::string::npos);
+  EXPECT_EQ(uploadFile(), "First,Last,Display\r\nKaty,Jones,Katy Jones\r\n");
+
+  httplib::MultipartFormDataItems wrongField = {{"upload", "a,b,c\n1,2,3\n", "x.csv", "text/csv"}};
+  auto refused = client().Post("/api/import", wrongField);
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->status, 400);
+  EXPECT_EQ(entries(), kSeeded + 1);
+}
+
+TEST_F(WebConsoleTest, MalformedFileIs422WithTheStatusAndChangesNothing) {
+  seed();
+  serve();
+  auto early = import(kMalformedImport, "?name=broken.csv");
+  ASSERT_TRUE(early);
+  EXPECT_EQ(early->status, 422);
+  Json result = json(early);
+  EXPECT_EQ(result["status"].integer(), 6);
+  EXPECT_EQ(result["statusMeaning"].text,
+            "a field could not be read before the second record was complete");
+  EXPECT_NE(result["error"].text.find("record 2 (starting on line 2"), std::string::npos)
+      << result["error"].text;
+
+  // Two good records first: the library created them before it stopped, and
+  // the scratch copy throws them away.
+  std::string late = std::string(kGoodImport) + "\"Alan\"x,Turing,Alan Turing,,,\n";
+  Json stopped = json(import(late));
+  EXPECT_EQ(stopped["status"].integer(), 3);
+  EXPECT_EQ(stopped["statusMeaning"].text, "a field could not be read");
+  EXPECT_EQ(entries(), kSeeded);
+  EXPECT_EQ(json(client().Get("/api/contacts?q=lovelace"))["matched"].integer(), 0);
+}
+
+TEST_F(WebConsoleTest, FilesWithoutDataRecordsAre422) {
+  seed();
+  serve();
+  for (const std::string& bytes :
+       {std::string(), std::string("First,Last,Display\n"), std::string("\xFF\xFE", 2) + "x"}) {
+    auto answer = import(bytes, "?name=empty.csv");
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->status, 422) << answer->body;
+    EXPECT_NE(json(answer)["error"].text.find("empty.csv"), std::string::npos);
+  }
+  EXPECT_EQ(entries(), kSeeded);
+}
+
+// --- Errors of the protocol ---
+
+TEST_F(WebConsoleTest, OversizedUploadIs413AndNeverWritten) {
+  seed();
+  serve();
+  ASSERT_EQ(import(kGoodImport)->status, 200);
+  // Just past the limit (read, then refused), and far past it (refused by
+  // its Content-Length, the body skipped).
+  for (size_t size : {size_t{64 * 1024 + 1}, size_t{3 << 20}}) {
+    std::string big(std::string(kGoodImport) + std::string(size, 'x'));
+    auto answer = import(big);
+    ASSERT_TRUE(answer) << size;
+    EXPECT_EQ(answer->status, 413) << size;
+    EXPECT_EQ(json(answer)["error"].text,
+              "the file is larger than the upload limit of 64 KiB; split it and import the parts "
+              "one after the other.");
+  }
+  EXPECT_EQ(uploadFile(), kGoodImport);
+  EXPECT_EQ(entries(), kSeeded + 2);
+  EXPECT_EQ(import(kGoodImport)->status, 200) << "the server goes on";
+}
+
+TEST_F(WebConsoleTest, WrongMethodIs405WithTheAllowedOnes) {
+  serve();
+  httplib::Client http = client();
+  auto getImport = http.Get("/api/import");
+  ASSERT_TRUE(getImport);
+  EXPECT_EQ(getImport->status, 405);
+  EXPECT_EQ(getImport->get_header_value("Allow"), "POST");
+  EXPECT_EQ(json(getImport)["error"].text, "GET is not allowed on /api/import; use POST.");
+  auto deleteContacts = http.Delete("/api/contacts");
+  ASSERT_TRUE(deleteContacts);
+  EXPECT_EQ(deleteContacts->status, 405);
+  EXPECT_EQ(deleteContacts->get_header_value("Allow"), "GET, HEAD");
+  auto putExport = http.Put("/api/export", "x", "text/plain");
+  ASSERT_TRUE(putExport);
+  EXPECT_EQ(putExport->status, 405);
+  auto postPage = http.Post("/", "x", "text/plain");
+  ASSERT_TRUE(postPage);
+  EXPECT_EQ(postPage->status, 405);
+  auto options = http.Options("/api/export");
+  ASSERT_TRUE(options);
+  EXPECT_EQ(options->status, 204);
+  EXPECT_EQ(options->get_header_value("Allow"), "POST");
+  // A POST without a length cannot be read.
+  std::string answer = rawExchange(server_->port(),
+                                   "POST /api/export HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                                   "Connection: close\r\n\r\n");
+  EXPECT_EQ(answer.rfind("HTTP/1.1 411 ", 0), 0u) << answer;
+}
+
+TEST_F(WebConsoleTest, UnknownPathIs404AndNoFileOfTheFolderIsServed) {
+  seed();
+  serve();
+  for (const char* path : {"/nope", "/api/nope", "/api/contacts/1", "/addressbook.db",
+                           "/http/data/ExportedAddressBook.csv", "/../addressbook.db",
+                           "/%2e%2e/addressbook.db", "/index.html/"}) {
+    auto answer = client().Get(path);
+    ASSERT_TRUE(answer) << path;
+    EXPECT_EQ(answer->status, 404) << path;
+    EXPECT_NE(json(answer)["error"].text.find("there is nothing at"), std::string::npos);
+  }
+  std::string garbage = rawExchange(server_->port(), "BREW /pot HTCPCP/1.0\r\n\r\n");
+  EXPECT_EQ(garbage.rfind("HTTP/1.1 400 ", 0), 0u) << garbage;
+}
+
+TEST_F(WebConsoleTest, OtherSitesCanNeitherReadNorChangeTheBook) {
+  seed();
+  serve();
+  httplib::Client http = client();
+  auto rebound = http.Get("/api/contacts", {{"Host", "attacker.example:8765"}});
+  ASSERT_TRUE(rebound);
+  EXPECT_EQ(rebound->status, 403);
+  EXPECT_EQ(rebound->body.find("displayName"), std::string::npos);
+  std::string port = std::to_string(server_->port());
+  auto posted =
+      http.Post("/api/import", {{"Origin", "http://attacker.example"}}, kGoodImport, "text/plain");
+  ASSERT_TRUE(posted);
+  EXPECT_EQ(posted->status, 403);
+  EXPECT_EQ(entries(), kSeeded);
+  auto ownPage =
+      http.Post("/api/import", {{"Origin", "http://127.0.0.1:" + port}}, kGoodImport, "text/plain");
+  ASSERT_TRUE(ownPage);
+  EXPECT_EQ(ownPage->status, 200);
+  auto byName = http.Get("/api/contacts", {{"Host", "localhost:" + port}});
+  ASSERT_TRUE(byName);
+  EXPECT_EQ(byName->status, 200);
+}
+
+TEST_F(WebConsoleTest, ABookHeldByAnotherDabtoolIs503AndReleasedLater) {
+  seed();
+  serve();
+  std::string lockName = (data_ / "addressbook.db.dabtool-lock").string();
+  int held = open(lockName.c_str(), O_RDWR | O_CREAT, 0644);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(flock(held, LOCK_EX), 0);
+  auto busy = import(kGoodImport);
+  ASSERT_TRUE(busy);
+  EXPECT_EQ(busy->status, 503);
+  EXPECT_EQ(busy->get_header_value("Retry-After"), "2");
+  EXPECT_NE(json(busy)["error"].text.find("another dabtool"), std::string::npos);
+  close(held);
+  EXPECT_EQ(import(kGoodImport)->status, 200);
+}
+
+TEST_F(WebConsoleTest, ABrokenDatabaseIs500AndThePageStillLoads) {
+  fs::create_directories(data_);
+  std::ofstream(data_ / "addressbook.db") << "this is no database, just text long enough to tell";
+  serve();
+  std::vector<httplib::Result> answers;
+  answers.push_back(client().Get("/api/contacts"));
+  answers.push_back(client().Post("/api/export", "", "text/plain"));
+  answers.push_back(import(kGoodImport));
+  for (const httplib::Result& answer : answers) {
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->status, 500) << answer->body;
+    EXPECT_NE(json(answer)["error"].text.find("not an address book database"), std::string::npos)
+        << answer->body;
+  }
+  auto page = client().Get("/");
+  ASSERT_TRUE(page);
+  EXPECT_EQ(page->status, 200);
+}
+
+// --- Load ---
+
+// Several tabs at once: exports of both formats, imports and table reads,
+// all interleaved. Every answer must be complete and consistent in itself,
+// and every import must be in the book exactly once at the end.
+TEST_F(WebConsoleTest, BurstOfConcurrentExportsAndImportsAllSucceed) {
+  seed();
+  serve({"--quiet"});
+  constexpr int kExporters = 4, kExportsEach = 5, kImporters = 3, kImportsEach = 3, kReaders = 2;
+  std::mutex lock;
+  std::vector<std::string> problems;
+  auto problem = [&](const std::string& what) {
+    std::lock_guard<std::mutex> hold(lock);
+    problems.push_back(what);
+  };
+  std::vector<std::thread> tabs;
+  for (int t = 0; t < kExporters; ++t) {
+    tabs.emplace_back([&, t] {
+      httplib::Client http = client();
+      for (int i = 0; i < kExportsEach; ++i) {
+        bool legacy = (t + i) % 2 == 1;
+        auto answer =
+            http.Post(legacy ? "/api/export?format=legacy" : "/api/export", "", "text/plain");
+        if (!answer || answer->status != 200) {
+          problem("export " + (answer ? answer->body : httplib::to_string(answer.error())));
+          continue;
+        }
+        size_t rows = std::stoul(answer->get_header_value("X-Entry-Count"));
+        auto records = csvRecords(answer->body, ',');
+        std::string header = answer->body.substr(0, answer->body.find('\n'));
+        bool headerOk = legacy ? header == "Friendly Name,E-Mail Address,Internet Fax Address"
+                               : header == std::string(kDabHeader) + "\r";
+        if (!headerOk || records.size() != rows + 1) {
+          problem("export of " + std::to_string(rows) + " rows came with " +
+                  std::to_string(records.size()) + " records");
+        }
+        for (const auto& record : records) {
+          if (!legacy && record.size() != 26) problem("a DAB record without 26 fields");
+        }
+      }
+    });
+  }
+  for (int t = 0; t < kImporters; ++t) {
+    tabs.emplace_back([&, t] {
+      httplib::Client http = client();
+      for (int i = 0; i < kImportsEach; ++i) {
+        std::string tag = std::to_string(t) + "x" + std::to_string(i);
+        std::string file = "First,Last,Display\nAnn,Burst" + tag + ",Ann Burst" + tag +
+                           "\nBen,Burst" + tag + ",Ben Burst" + tag + "\n";
+        auto answer = http.Post("/api/import", file, "text/csv");
+        if (!answer || answer->status != 200) {
+          problem("import " + (answer ? answer->body : httplib::to_string(answer.error())));
+        } else if (JsonReader::parse(answer->body)["created"].integer() != 2) {
+          problem("import created other than 2: " + answer->body);
+        }
+      }
+    });
+  }
+  for (int t = 0; t < kReaders; ++t) {
+    tabs.emplace_back([&] {
+      httplib::Client http = client();
+      for (int i = 0; i < 10; ++i) {
+        auto answer = http.Get("/api/contacts?limit=200");
+        if (!answer || answer->status != 200) {
+          problem("read " + (answer ? answer->body : httplib::to_string(answer.error())));
+          continue;
+        }
+        Json page = JsonReader::parse(answer->body);
+        if (page["entries"].items.size() != static_cast<size_t>(page["total"].integer())) {
+          problem("a page that does not hold the whole book");
+        }
+      }
+    });
+  }
+  for (std::thread& tab : tabs) tab.join();
+  EXPECT_TRUE(problems.empty()) << problems.size() << " problems, the first: " << problems[0];
+  EXPECT_EQ(entries(), kSeeded + 2 * kImporters * kImportsEach);
+  for (int t = 0; t < kImporters; ++t) {
+    for (int i = 0; i < kImportsEach; ++i) {
+      std::string name = "Burst" + std::to_string(t) + "x" + std::to_string(i);
+      EXPECT_EQ(json(client().Get(("/api/contacts?q=" + name).c_str()))["matched"].integer(), 2)
+          << name;
+    }
+  }
+  Json audit = json(client().Get("/api/audit?limit=1000"));
+  EXPECT_EQ(audit["records"].items.size(), static_cast<size_t>(kExporters * kExportsEach));
+}
+
+// --- The command line ---
+
+TEST_F(WebConsoleTest, ServeRefusesBadOptionsAndATakenPort) {
+  fs::path out = root_ / "out.txt";
+  std::vector<std::string> base = {"--data-dir", data_.string(), "serve"};
+  auto run = [&](std::vector<std::string> extra) {
+    std::vector<std::string> args = base;
+    args.insert(args.end(), extra.begin(), extra.end());
+    return runTool(args, out);
+  };
+  EXPECT_EQ(run({"--port", "70000"}), 2);
+  EXPECT_EQ(run({"--max-upload", "0"}), 2);
+  EXPECT_NE(readAll(out).find("--max-upload wants a size"), std::string::npos) << readAll(out);
+  EXPECT_EQ(run({"--max-upload", "2G"}), 2);
+  EXPECT_EQ(run({"extra"}), 2);
+  serve();
+  EXPECT_EQ(run({"--port", std::to_string(server_->port())}), 1);
+  EXPECT_NE(readAll(out).find("cannot listen on 127.0.0.1 port " + std::to_string(server_->port())),
+            std::string::npos)
+      << readAll(out);
+}
+
+}  // namespace

@@ -1,0 +1,267 @@
+// The address book console: a table of entries read page by page from
+// /api/contacts, and forms for the export, template and import endpoints.
+// Everything from the server is put in the page as text, never as markup.
+'use strict';
+
+const state = { offset: 0, limit: 50, query: '', matched: 0 };
+const $ = (selector) => document.querySelector(selector);
+
+function element(tag, text, className) {
+  const node = document.createElement(tag);
+  if (text !== undefined) node.textContent = text;
+  if (className) node.className = className;
+  return node;
+}
+
+function showMessage(text) {
+  const box = $('#message');
+  box.textContent = text;
+  box.hidden = !text;
+}
+
+// The sentence of an error answer, or a description of one without it.
+async function errorOf(response) {
+  try {
+    const body = await response.json();
+    if (body && body.error) return { text: body.error, body };
+  } catch (ignored) {
+    // Not JSON: fall through.
+  }
+  return { text: `the server answered ${response.status} ${response.statusText}.`, body: null };
+}
+
+async function call(url, options) {
+  try {
+    return await fetch(url, options);
+  } catch (failure) {
+    throw new Error('the console could not be reached. Is dabtool serve still running?');
+  }
+}
+
+// Runs `work` with the form's button disabled, and shows what failed.
+async function busy(form, what, work) {
+  const button = form.querySelector('button[type=submit]');
+  button.disabled = true;
+  showMessage('');
+  try {
+    await work();
+  } catch (failure) {
+    showMessage(`${what} failed: ${failure.message}`);
+  } finally {
+    button.disabled = false;
+  }
+}
+
+function fileNameOf(response, fallback) {
+  const match = /filename="([^"]+)"/.exec(response.headers.get('Content-Disposition') || '');
+  return match ? match[1] : fallback;
+}
+
+async function download(response, fallbackName) {
+  const blob = await response.blob();
+  const url = URL.createObjectURL(blob);
+  const link = element('a');
+  link.href = url;
+  link.download = fileNameOf(response, fallbackName);
+  document.body.append(link);
+  link.click();
+  link.remove();
+  setTimeout(() => URL.revokeObjectURL(url), 60000);
+  return link.download;
+}
+
+// --- The table ---
+
+function groupsCell(entry) {
+  if (entry.members !== null) return entry.members === 1 ? '1 member' : `${entry.members} members`;
+  return entry.memberOf.map((group) => group.name || `#${group.id}`).join(', ');
+}
+
+function entryRow(entry) {
+  const row = element('tr');
+  if (entry.kind !== 'contact') row.className = 'group';
+  const cells = [entry.id, entry.kind, entry.displayName, entry.company, entry.email,
+    entry.internetFax, entry.fax, entry.scan, entry.favourite, groupsCell(entry)];
+  for (const cell of cells) row.append(element('td', String(cell)));
+  return row;
+}
+
+function describeBook(page) {
+  const info = $('#book-info');
+  if (!page.exists) {
+    info.textContent = `${page.database} does not exist yet: import a file to start it.`;
+    return;
+  }
+  const contacts = page.contacts === 1 ? '1 contact' : `${page.contacts} contacts`;
+  const groups = page.groups === 1 ? '1 group' : `${page.groups} groups`;
+  info.textContent = `${page.database}: ${contacts} and ${groups}.`;
+}
+
+function showPage(page) {
+  describeBook(page);
+  state.matched = page.matched;
+  const body = $('#entries tbody');
+  body.replaceChildren(...page.entries.map(entryRow));
+  const empty = $('#empty');
+  empty.hidden = page.entries.length > 0;
+  empty.textContent = page.total === 0 ? 'The address book has no entries.'
+    : page.matched === 0 ? `No entry matches “${state.query}”.` : 'No entries on this page.';
+  const first = page.matched === 0 ? 0 : page.offset + 1;
+  const last = page.offset + page.entries.length;
+  const of = state.query ? `${page.matched} matching` : `${page.matched}`;
+  $('#range').textContent = `${first}–${last} of ${of}`;
+  $('#first').disabled = $('#prev').disabled = page.offset === 0;
+  $('#next').disabled = $('#last').disabled = last >= page.matched;
+}
+
+async function loadEntries() {
+  const query = new URLSearchParams({ offset: state.offset, limit: state.limit, q: state.query });
+  try {
+    const response = await call(`/api/contacts?${query}`);
+    if (!response.ok) throw new Error((await errorOf(response)).text);
+    showPage(await response.json());
+  } catch (failure) {
+    showMessage(`Reading the address book failed: ${failure.message}`);
+  }
+}
+
+function goTo(offset) {
+  const lastPage = Math.max(0, Math.floor((state.matched - 1) / state.limit) * state.limit);
+  state.offset = Math.min(Math.max(0, offset), lastPage);
+  loadEntries();
+}
+
+let searchTimer = null;
+function onSearch(event) {
+  clearTimeout(searchTimer);
+  searchTimer = setTimeout(() => {
+    state.query = event.target.value.trim();
+    state.offset = 0;
+    loadEntries();
+  }, 250);
+}
+
+// --- Audit ---
+
+async function loadAudit() {
+  const list = $('#audit');
+  try {
+    const response = await call('/api/audit?limit=10');
+    if (!response.ok) throw new Error((await errorOf(response)).text);
+    const { records } = await response.json();
+    list.replaceChildren(...records.map((record) => {
+      const item = element('li');
+      const time = element('time', new Date(record.at).toLocaleString());
+      time.dateTime = record.at;
+      item.append(time, ` ${record.event}`);
+      return item;
+    }));
+    if (records.length === 0) list.replaceChildren(element('li', 'No exports yet.', 'quiet'));
+  } catch (failure) {
+    list.replaceChildren(element('li', `Could not read the audit log: ${failure.message}`));
+  }
+}
+
+// --- Forms ---
+
+function onExport(event) {
+  event.preventDefault();
+  const form = event.target;
+  const params = new URLSearchParams({
+    format: form.format.value, delimiter: form.delimiter.value,
+  });
+  busy(form, 'Export', async () => {
+    const response = await call(`/api/export?${params}`, { method: 'POST' });
+    if (!response.ok) throw new Error((await errorOf(response)).text);
+    const rows = Number(response.headers.get('X-Entry-Count'));
+    const name = await download(response, 'ExportedAddressBook.csv');
+    const what = form.format.value === 'legacy' ? 'contacts' : 'entries';
+    $('#export-result').textContent = `Exported ${rows} ${what} to ${name}.`;
+    loadAudit();
+  });
+}
+
+function onTemplate(event) {
+  event.preventDefault();
+  const form = event.target;
+  const services = [...form.querySelectorAll('input[name=service]:checked')].map((box) => box.value);
+  const params = new URLSearchParams({
+    services: services.length ? services.join(',') : 'none', delimiter: form.delimiter.value,
+  });
+  busy(form, 'Template', async () => {
+    const response = await call(`/api/template?${params}`);
+    if (!response.ok) throw new Error((await errorOf(response)).text);
+    await download(response, 'AddressBookSample.csv');
+  });
+}
+
+function list(items, className) {
+  const listNode = element('ul', undefined, className);
+  listNode.append(...items.map((item) => element('li', item)));
+  return listNode;
+}
+
+function showImport(result, ok) {
+  const box = $('#import-result');
+  box.className = ok ? 'result ok' : 'result failed';
+  const parts = [element('p', ok ? result.summary : `Import failed: ${result.error}`, 'summary')];
+  if (!ok && result.status !== undefined) {
+    parts.push(element('p', `Import status ${result.status}: ${result.statusMeaning}.`, 'status'));
+  }
+  if (result.notRead) parts.push(element('p', `${result.notRead}.`));
+  const notes = [...(result.changes || []), ...(result.warnings || [])];
+  if (notes.length) parts.push(list(notes, 'notes'));
+  if (result.findings && result.findings.length) parts.push(list(result.findings, 'findings'));
+  box.replaceChildren(...parts);
+}
+
+function onImport(event) {
+  event.preventDefault();
+  const form = event.target;
+  const file = form.file.files[0];
+  if (!file) return;
+  const params = new URLSearchParams({
+    delimiter: form.delimiter.value, name: file.name, dryRun: form.dryRun.checked ? '1' : '0',
+  });
+  $('#import-result').replaceChildren();
+  busy(form, 'Import', async () => {
+    const response = await call(`/api/import?${params}`, {
+      method: 'POST', headers: { 'Content-Type': 'application/octet-stream' }, body: file,
+    });
+    if (response.ok) {
+      const result = await response.json();
+      showImport(result, true);
+      if (result.saved) {
+        // The new contacts come last: show them.
+        state.query = '';
+        $('#search').value = '';
+        state.matched = result.entriesAfter;
+        goTo(result.entriesAfter - 1);
+      }
+      return;
+    }
+    const failure = await errorOf(response);
+    showImport(failure.body || { error: failure.text }, false);
+    loadEntries();
+  });
+}
+
+function start() {
+  $('#search').addEventListener('input', onSearch);
+  $('#page-size').addEventListener('change', (event) => {
+    state.limit = Number(event.target.value);
+    state.offset = 0;
+    loadEntries();
+  });
+  $('#first').addEventListener('click', () => goTo(0));
+  $('#prev').addEventListener('click', () => goTo(state.offset - state.limit));
+  $('#next').addEventListener('click', () => goTo(state.offset + state.limit));
+  $('#last').addEventListener('click', () => goTo(state.matched));
+  $('#export-form').addEventListener('submit', onExport);
+  $('#template-form').addEventListener('submit', onTemplate);
+  $('#import-form').addEventListener('submit', onImport);
+  loadEntries();
+  loadAudit();
+}
+
+start();
