@@ -147,6 +147,11 @@ class Sandbox {
   void writeFile(const std::string& name, const std::string& bytes) const {
     writeAll(at(name), bytes);
   }
+  // Writes `bytes` to in.csv and imports it.
+  Outcome import(const std::string& bytes) {
+    writeFile("in.csv", bytes);
+    return run({"import", "in.csv"});
+  }
   fs::path data(const std::string& name) const { return dir_ / "dabdata" / name; }
   std::string book() const { return readAll(data("addressbook.db")); }
 
@@ -331,9 +336,10 @@ size_t columnsOf(const std::string& text) {
 
 TEST(DabtoolBook, ListLinesUpWideAndAccentedNames) {
   Sandbox box;
-  box.writeFile("in.csv", std::string(kHeader) + "Na,Li,李娜,Acme,,\r\n" +
-                              "Zoë,Ek,Zoë Åkesson-Ek,Acme,,\r\nAl,Bo,Al Bo,Acme,,\r\n");
-  ASSERT_EQ(box.run({"import", "in.csv"}).exitCode, 0);
+  ASSERT_EQ(box.import(std::string(kHeader) + "Na,Li,李娜,Acme,,\r\n" +
+                       "Zoë,Ek,Zoë Åkesson-Ek,Acme,,\r\nAl,Bo,Al Bo,Acme,,\r\n")
+                .exitCode,
+            0);
   Outcome listed = box.run({"list"});
   ASSERT_EQ(listed.exitCode, 0) << listed.err;
   std::vector<std::string> lines = splitLines(listed.out, "\n");
@@ -378,14 +384,13 @@ TEST(DabtoolImport, LastLineWithoutLineEndIsNotLost) {
 
 TEST(DabtoolImport, RefusedAndDoubtfulRecordsAreNamedByLine) {
   Sandbox box;
-  writeAll(box.at("in.csv"), std::string(kHeader) +
-                                 "Ann,Lee,Ann Lee,,ann@example.com,\r\n"
-                                 "No,Name,,Acme,no@example.com,\r\n"
-                                 "Cy,Ko,\"Ko,\r\nCy\",\"Two\r\nlines\",c y@example.com,\r\n"
-                                 "\r\n"
-                                 "Ed\r\n"
-                                 "Di,Yu,Di Yu,,di@example.com,\r\n");
-  Outcome result = box.run({"import", "in.csv"});
+  Outcome result = box.import(std::string(kHeader) +
+                              "Ann,Lee,Ann Lee,,ann@example.com,\r\n"
+                              "No,Name,,Acme,no@example.com,\r\n"
+                              "Cy,Ko,\"Ko,\r\nCy\",\"Two\r\nlines\",c y@example.com,\r\n"
+                              "\r\n"
+                              "Ed\r\n"
+                              "Di,Yu,Di Yu,,di@example.com,\r\n");
   ASSERT_EQ(result.exitCode, 0) << result.err;
   EXPECT_TRUE(has(result.out, "Created 3 contacts from 5 data records; 2 refused."));
   EXPECT_TRUE(
@@ -401,11 +406,10 @@ TEST(DabtoolImport, MalformedFieldLeavesTheBookAsItWas) {
   Sandbox box;
   box.seed(20);
   std::string before = box.book();
-  writeAll(box.at("in.csv"), std::string(kHeader) + "Ann,Lee,Ann Lee,,ann@example.com,\r\n" +
-                                 "Bo,Ek,Bo Ek,,bo@example.com,\r\n" +
-                                 "Cy,Ko,\"Cy\" Ko,,cy@example.com,\r\n" +
-                                 "Di,Yu,Di Yu,,di@example.com,\r\n");
-  Outcome result = box.run({"import", "in.csv"});
+  Outcome result =
+      box.import(std::string(kHeader) + "Ann,Lee,Ann Lee,,ann@example.com,\r\n" +
+                 "Bo,Ek,Bo Ek,,bo@example.com,\r\n" + "Cy,Ko,\"Cy\" Ko,,cy@example.com,\r\n" +
+                 "Di,Yu,Di Yu,,di@example.com,\r\n");
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_TRUE(
       has(result.err, "stopped at record 4 (starting on line 4, the bad field is on line 4)"));
@@ -421,8 +425,7 @@ TEST(DabtoolImport, MalformedFieldLeavesTheBookAsItWas) {
 
 TEST(DabtoolImport, MalformedHeaderIsStatusSix) {
   Sandbox box;
-  writeAll(box.at("in.csv"), "First,\"Last\"x,Display\r\nA,B,C,,,\r\n");
-  Outcome result = box.run({"import", "in.csv"});
+  Outcome result = box.import("First,\"Last\"x,Display\r\nA,B,C,,,\r\n");
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_TRUE(has(result.err, "record 1"));
   EXPECT_TRUE(has(result.err, "status 6"));
@@ -493,8 +496,8 @@ TEST(DabtoolImport, Utf16IsConvertedAndBadUtf8IsNamed) {
 
 TEST(DabtoolImport, HeaderWithoutDisplayNameSkipsTheFirstRowAndSaysSo) {
   Sandbox box;
-  box.writeFile("in.csv", "First,Last,,Company,E-mail,Fax\nAnn,Lee,Ann Lee,,,\nBo,Ek,Bo Ek,,,\n");
-  Outcome result = box.run({"import", "in.csv"});
+  Outcome result =
+      box.import("First,Last,,Company,E-mail,Fax\nAnn,Lee,Ann Lee,,,\nBo,Ek,Bo Ek,,,\n");
   ASSERT_EQ(result.exitCode, 0) << result.err;
   EXPECT_TRUE(has(result.out,
                   "record 2 (line 2): not created: the header row's third column is "
@@ -506,9 +509,8 @@ TEST(DabtoolImport, ValuesTheLibraryFlagsAreListed) {
   Sandbox box;
   std::string longName(256, 'n');
   std::string longEmail(300, 'e');
-  box.writeFile("in.csv", std::string(kHeader) + longName + ",Lee,Ann Lee,,,\r\n" +
+  Outcome result = box.import(std::string(kHeader) + longName + ",Lee,Ann Lee,,,\r\n" +
                               "Bo,Ek,Bo Ek,,,fax@" + longEmail + "\r\n");
-  Outcome result = box.run({"import", "in.csv"});
   ASSERT_EQ(result.exitCode, 0) << result.err;
   EXPECT_TRUE(has(result.out,
                   "record 2 (line 2): created, but the first name (column 1) is longer "
