@@ -17,22 +17,22 @@
 #include <string>
 #include <vector>
 
+#include "tool_text.h"
+
 namespace fs = std::filesystem;
 
 namespace {
+
+using tooltest::countOf;
+using tooltest::has;
+using tooltest::parseCsv;
+using tooltest::readAll;
 
 struct Outcome {
   int exitCode = -1;
   std::string out;
   std::string err;
 };
-
-std::string readAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
 
 void writeAll(const fs::path& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
@@ -46,54 +46,6 @@ std::vector<std::string> splitLines(const std::string& text, const std::string& 
   }
   if (start < text.size()) lines.push_back(text.substr(start));
   return lines;
-}
-
-size_t countOf(const std::string& text, const std::string& part) {
-  size_t count = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
-  return count;
-}
-
-// Whether `text` holds `part`, showing the text when it does not.
-testing::AssertionResult has(const std::string& text, const std::string& part) {
-  if (text.find(part) != std::string::npos) return testing::AssertionSuccess();
-  return testing::AssertionFailure() << "no \"" << part << "\" in:\n" << text;
-}
-
-// Cells of a CSV text read by the usual rules (quotes, doubled quotes,
-// CR LF or LF line ends).
-std::vector<std::vector<std::string>> parseCsv(const std::string& text, char delimiter) {
-  std::vector<std::vector<std::string>> rows(1);
-  std::string cell;
-  bool quoted = false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (quoted) {
-      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-        cell += '"';
-        ++i;
-      } else if (c == '"') {
-        quoted = false;
-      } else {
-        cell += c;
-      }
-    } else if (c == '"') {
-      quoted = true;
-    } else if (c == delimiter) {
-      rows.back().push_back(cell);
-      cell.clear();
-    } else if (c == '\n' || c == '\r') {
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-      rows.back().push_back(cell);
-      cell.clear();
-      rows.emplace_back();
-    } else {
-      cell += c;
-    }
-  }
-  if (!cell.empty() || !rows.back().empty()) rows.back().push_back(cell);
-  if (rows.back().empty()) rows.pop_back();
-  return rows;
 }
 
 // argv for execv, pointing into `args`.

@@ -26,9 +26,13 @@
 #include <thread>
 #include <vector>
 
+#include "tool_text.h"
 #include "web_json_reader.h"
 
 namespace fs = std::filesystem;
+using tooltest::has;
+using tooltest::parseCsv;
+using tooltest::readAll;
 using webtest::Json;
 using webtest::JsonReader;
 
@@ -50,19 +54,6 @@ const char kGoodImport[] =
     "Grace,Hopper,Grace Hopper,Navy,grace@example.com,fax.grace@example.com\n";
 // The closing quote of the first data field is followed by other text.
 const char kMalformedImport[] = "First,Last,Display\n\"Alan\"x,Turing,Alan Turing\n";
-
-std::string readAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
-// Whether `text` holds `part`, showing the text when it does not.
-testing::AssertionResult has(const std::string& text, const std::string& part) {
-  if (text.find(part) != std::string::npos) return testing::AssertionSuccess();
-  return testing::AssertionFailure() << "no \"" << part << "\" in:\n" << text;
-}
 
 // An answer's HTTP status, -1 for no answer.
 int status(const httplib::Result& answer) { return answer ? answer->status : -1; }
@@ -186,38 +177,6 @@ std::string percentEncoded(const std::string& text) {
     }
   }
   return out;
-}
-
-// CSV records of an export: split at line ends outside quotes, each cut
-// into fields at `delimiter` outside quotes.
-std::vector<std::vector<std::string>> csvRecords(const std::string& text, char delimiter) {
-  std::vector<std::vector<std::string>> records;
-  std::vector<std::string> fields;
-  std::string field;
-  bool quoted = false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c == '"') {
-      quoted = !quoted;
-      field += c;
-    } else if (!quoted && c == delimiter) {
-      fields.push_back(field);
-      field.clear();
-    } else if (!quoted && (c == '\n' || c == '\r')) {
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-      fields.push_back(field);
-      records.push_back(fields);
-      fields.clear();
-      field.clear();
-    } else {
-      field += c;
-    }
-  }
-  if (!field.empty() || !fields.empty()) {
-    fields.push_back(field);
-    records.push_back(fields);
-  }
-  return records;
 }
 
 class WebConsoleTest : public ::testing::Test {
@@ -373,13 +332,13 @@ TEST_F(WebConsoleTest, ExportAnswersWithTheFileTheLibraryWrote) {
   EXPECT_EQ(dab->get_header_value("X-Entry-Count"), std::to_string(kSeeded));
   EXPECT_EQ(dab->body, readAll(data_ / "http/data/ExportedAddressBook.csv"));
   EXPECT_EQ(dab->body.rfind(std::string(kDabHeader) + "\r\n", 0), 0u);
-  EXPECT_EQ(csvRecords(dab->body, ',').size(), 1u + kSeeded);
+  EXPECT_EQ(parseCsv(dab->body, ',').size(), 1u + kSeeded);
 
   auto legacy = client().Post("/api/export?format=legacy&delimiter=semicolon", "", "text/plain");
   ASSERT_TRUE(legacy);
   ASSERT_EQ(legacy->status, 200) << legacy->body;
   EXPECT_EQ(legacy->body.rfind("Friendly Name;E-Mail Address;Internet Fax Address\n", 0), 0u);
-  EXPECT_EQ(csvRecords(legacy->body, ';').size() - 1,
+  EXPECT_EQ(parseCsv(legacy->body, ';').size() - 1,
             std::stoul(legacy->get_header_value("X-Entry-Count")));
 
   Json audit = json(client().Get("/api/audit"));
@@ -641,7 +600,7 @@ TEST_F(WebConsoleTest, BurstOfConcurrentExportsAndImportsAllSucceed) {
           continue;
         }
         size_t rows = std::stoul(answer->get_header_value("X-Entry-Count"));
-        auto records = csvRecords(answer->body, ',');
+        auto records = parseCsv(answer->body, ',');
         std::string header = answer->body.substr(0, answer->body.find('\n'));
         bool headerOk = legacy ? header == "Friendly Name,E-Mail Address,Internet Fax Address"
                                : header == std::string(kDabHeader) + "\r";
