@@ -260,10 +260,13 @@ TEST_F(ExportWritersTest, DabQuotesTextCellsAndPassesUtf8Through) {
             dab(','));
 }
 
-TEST_F(ExportWritersTest, DabWritesTheHeaderAloneForNoEntries) {
-  fake().contacts = {withId(1)};
+TEST_F(ExportWritersTest, BothWriteTheHeaderAloneForNoEntries) {
+  fake().contacts = {fullIndividual()};
   for (int count : {0, -4}) {
     EXPECT_EQ(kDabHeader, dab(',', count));
+    EXPECT_EQ(0, moved_);
+    EXPECT_EQ(kLegacyHeader, legacy(',', count));
+    EXPECT_EQ("Friendly Name;E-Mail Address;Internet Fax Address\n", legacy(';', count));
     EXPECT_EQ(0, moved_);
   }
   EXPECT_EQ(0, fake().callCount("DAB_DBI_GetAllGroupIds"));
@@ -350,15 +353,6 @@ TEST_F(ExportWritersTest, ScanProtocolDecidesNumberShareAndVolume) {
 }
 
 // --- Legacy writer ------------------------------------------------------------------
-
-TEST_F(ExportWritersTest, LegacyWritesTheHeaderAloneForNoEntries) {
-  fake().contacts = {fullIndividual()};
-  for (int count : {0, -1}) {
-    EXPECT_EQ(kLegacyHeader, legacy(',', count));
-    EXPECT_EQ("Friendly Name;E-Mail Address;Internet Fax Address\n", legacy(';', count));
-    EXPECT_EQ(0, moved_);
-  }
-}
 
 TEST_F(ExportWritersTest, LegacyWritesIndividualsWithEmailAndReportsTheOthers) {
   ScriptedContact quoted = withId(1), plain = withId(2), noEmail = withId(3), group = withId(4),
