@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <limits>
 #include <optional>
@@ -97,6 +98,14 @@ ScriptedContact withId(int32_t id) {
   return c;
 }
 
+// A contact with every scan text but the server address set.
+ScriptedContact withScan(int32_t id) {
+  ScriptedContact c = withId(id);
+  c.scanDocumentPath = "/p", c.scanLoginName = "u", c.scanNdsTree = "t", c.scanNdsContext = "c";
+  c.scanShareOrVolume = "vol";
+  return c;
+}
+
 class ExportWritersTest : public PlatformTest {
  protected:
   std::string dab(char delimiter, std::optional<int> count = std::nullopt) {
@@ -155,15 +164,15 @@ ScriptedContact fullIndividual() {
 TEST_F(ExportWritersTest, DabWritesHeaderAndIndividualWithEitherDelimiter) {
   fake().contacts = {fullIndividual()};
   fake().groupIds[7] = {12, 40};
+  // '|' stands for the delimiter; the ids inside MemberOf stay comma-separated.
   const std::string row =
-      "7,Ann Lee,Ann,Lee,ACME; Inc,3,\"\"\"12,40\"\"\",0,,089//456,1,ann@example.com,0,"
-      "ifax@example.com,Ann scan,1,3,10.0.0.5,2121,/in,ann,,docs,T,C,\r\n";
-  EXPECT_EQ(kDabHeader + row, dab(','));
-  // The ids inside MemberOf stay comma-separated whatever the delimiter.
-  const std::string semicolonRow =
-      "7;Ann Lee;Ann;Lee;ACME; Inc;3;\"\"\"12,40\"\"\";0;;089//456;1;ann@example.com;0;"
-      "ifax@example.com;Ann scan;1;3;10.0.0.5;2121;/in;ann;;docs;T;C;\r\n";
-  EXPECT_EQ(withDelimiter(kDabHeader, ';') + semicolonRow, dab(';'));
+      "7|Ann Lee|Ann|Lee|ACME; Inc|3|\"\"\"12,40\"\"\"|0||089//456|1|ann@example.com|0|"
+      "ifax@example.com|Ann scan|1|3|10.0.0.5|2121|/in|ann||docs|T|C|\r\n";
+  for (char delimiter : {',', ';'}) {
+    std::string expected = withDelimiter(kDabHeader, delimiter) + row;
+    std::replace(expected.begin(), expected.end(), '|', delimiter);
+    EXPECT_EQ(expected, dab(delimiter));
+  }
   EXPECT_EQ(1, moved_);
   EXPECT_EQ(2, fake().callCount("DAB_DBI_GetAllGroupIds(7,1)"));
 }
@@ -272,10 +281,13 @@ TEST_F(ExportWritersTest, DabQuotesTextCellsAndPassesUtf8Through) {
             dab(','));
 }
 
-TEST_F(ExportWritersTest, DabWritesTheHeaderAloneForNoEntries) {
-  fake().contacts = {withId(1)};
+TEST_F(ExportWritersTest, BothWriteTheHeaderAloneForNoEntries) {
+  fake().contacts = {fullIndividual()};
   for (int count : {0, -4}) {
     EXPECT_EQ(kDabHeader, dab(',', count));
+    EXPECT_EQ(0, moved_);
+    EXPECT_EQ(kLegacyHeader, legacy(',', count));
+    EXPECT_EQ("Friendly Name;E-Mail Address;Internet Fax Address\n", legacy(';', count));
     EXPECT_EQ(0, moved_);
   }
   EXPECT_EQ(0, fake().callCount("DAB_DBI_GetAllGroupIds"));
@@ -327,11 +339,9 @@ std::string joined(const std::vector<std::string>& lines) {
 
 TEST_F(ExportWritersTest, ScanServerAddressFormsGiveHostPortAndTheirLogLines) {
   for (const ScanCase& c : kScanCases) {
-    ScriptedContact contact = withId(1);
+    ScriptedContact contact = withScan(1);
     contact.scanServerAddress = c.address;
     contact.scanServerAddressType = c.type;
-    contact.scanDocumentPath = "/p", contact.scanLoginName = "u", contact.scanNdsTree = "t";
-    contact.scanNdsContext = "c", contact.scanShareOrVolume = "s";
     fake().contacts = {contact};
     FetchedList list;
     DAB_DBI_Scan_t* scan = list.entry(0).scan;
@@ -355,13 +365,8 @@ TEST_F(ExportWritersTest, ScanProtocolDecidesNumberShareAndVolume) {
       {-1, "4,h,0,/p,u,,,t,c,\r\n"},
   };
   for (const auto& [code, cells] : cases) {
-    ScriptedContact c = withId(9);
+    ScriptedContact c = withScan(9);
     c.scanServerAddress = "h";
-    c.scanDocumentPath = "/p";
-    c.scanLoginName = "u";
-    c.scanShareOrVolume = "vol";
-    c.scanNdsTree = "t";
-    c.scanNdsContext = "c";
     c.scanTransferProtocol = code;
     fake().contacts = {c};
     EXPECT_EQ(kDabHeader + "9,,,,,,,0,,,0,,0,,,0," + cells, dab(',')) << code;
@@ -369,15 +374,6 @@ TEST_F(ExportWritersTest, ScanProtocolDecidesNumberShareAndVolume) {
 }
 
 // --- Legacy writer ------------------------------------------------------------------
-
-TEST_F(ExportWritersTest, LegacyWritesTheHeaderAloneForNoEntries) {
-  fake().contacts = {fullIndividual()};
-  for (int count : {0, -1}) {
-    EXPECT_EQ(kLegacyHeader, legacy(',', count));
-    EXPECT_EQ("Friendly Name;E-Mail Address;Internet Fax Address\n", legacy(';', count));
-    EXPECT_EQ(0, moved_);
-  }
-}
 
 TEST_F(ExportWritersTest, LegacyWritesIndividualsWithEmailAndReportsTheOthers) {
   ScriptedContact quoted = withId(1), plain = withId(2), noEmail = withId(3), group = withId(4),

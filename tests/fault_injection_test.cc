@@ -73,30 +73,24 @@ struct EntryPoint {
   bool exports;
 };
 
+// The delimiter name as the entry points take it: a writable copy.
+char* comma() {
+  static std::string name;
+  name = "Comma";
+  return name.data();
+}
+
 const EntryPoint kEntryPoints[] = {
-    {"AdressBookExport",
-     [](ResultStatus*) {
-       std::string name = "Comma";
-       return AdressBookExport(name.data(), nullptr, nullptr);
-     },
+    {"AdressBookExport", [](ResultStatus*) { return AdressBookExport(comma(), nullptr, nullptr); },
      kDabFile, true, true},
     {"LegacyAdressBookExport",
-     [](ResultStatus*) {
-       std::string name = "Comma";
-       return LegacyAdressBookExport(name.data(), nullptr, nullptr, nullptr);
-     },
+     [](ResultStatus*) { return LegacyAdressBookExport(comma(), nullptr, nullptr, nullptr); },
      kLegacyFile, true, true},
     {"AddressBookImport",
-     [](ResultStatus* result) {
-       std::string name = "Comma";
-       return AddressBookImport(name.data(), nullptr, nullptr, result);
-     },
+     [](ResultStatus* result) { return AddressBookImport(comma(), nullptr, nullptr, result); },
      kUpload, true, false},
     {"GenerateSampleDAB",
-     [](ResultStatus*) {
-       std::string name = "Comma";
-       return GenerateSampleDAB(name.data(), nullptr, nullptr, 15);
-     },
+     [](ResultStatus*) { return GenerateSampleDAB(comma(), nullptr, nullptr, 15); },
      "http/data/AddressBookSample.csv", false, false},
     {"GenerateSampleLegacy",
      [](ResultStatus*) {
