@@ -196,50 +196,6 @@ Entry makeIndividual(Random& rng, int index) {
   return e;
 }
 
-// A record whose pointers lead into `e`; valid while `e` lives unchanged.
-class CreationRecord {
- public:
-  explicit CreationRecord(Entry& e) {
-    contact_.dlType = e.dlType;
-    contact_.displayName = e.displayName.data();
-    person_ = {e.firstName.data(), e.lastName.data(), e.company.data(), 0};
-    email_.address = e.email.data();
-    email_.isFavorite = e.emailFavorite;
-    internetFax_.address = e.internetFax.data();
-    fax_.number = e.faxNumber.data();
-    fax_.isFavorite = e.faxFavorite;
-    favorites_.allFavoritesOrder = e.allFavoritesOrder;
-    scan_.nickName = e.scanNickName.data();
-    scan_.serverAddress = e.scanServerAddress ? e.scanServerAddress->data() : nullptr;
-    scan_.serverAddressType = e.scanServerAddressType;
-    scan_.documentPath = e.scanDocumentPath.data();
-    scan_.loginName = e.scanLoginName.data();
-    scan_.transferProtocol = e.scanTransferProtocol;
-    scan_.shareOrVolume = e.scanShareOrVolume.data();
-    scan_.ndsContext = e.scanNdsContext.data();
-    scan_.ndsTree = e.scanNdsTree.data();
-    scan_.isFavorite = e.scanFavorite;
-    contact_.person = &person_;
-    contact_.email = &email_;
-    contact_.internetFax = &internetFax_;
-    contact_.scan = &scan_;
-    contact_.fax = &fax_;
-    contact_.favorites = &favorites_;
-  }
-  CreationRecord(const CreationRecord&) = delete;
-  CreationRecord& operator=(const CreationRecord&) = delete;
-  DAB_DBI_Contact_t* get() { return &contact_; }
-
- private:
-  DAB_DBI_Contact_t contact_{};
-  DAB_DBI_Person_t person_{};
-  DAB_DBI_Email_t email_{};
-  DAB_DBI_InternetFax_t internetFax_{};
-  DAB_DBI_Scan_t scan_{};
-  DAB_DBI_Fax_t fax_{};
-  DAB_DBI_Favorites_t favorites_{};
-};
-
 void appendCsvValue(std::string* out, const std::string& value) {
   if (value.find_first_of(",\"\r\n") == std::string::npos) {
     *out += value;
@@ -284,16 +240,15 @@ bool writeDatabase(const Dataset& data, const std::string& databasePath, std::st
   std::vector<int> ids;
   ids.reserve(data.entries.size());
   bool ok = true;
-  for (const Entry& original : data.entries) {
-    Entry e = original;  // The record's pointers are not const.
-    CreationRecord record(e);
+  for (const Entry& entry : data.entries) {
+    dabtest::ContactRecord record(entry);
     int id = -1;
     if (DAB_DBI_CreateContact(record.get(), &id) != 0) {
       ok = false;
       break;
     }
     ids.push_back(id);
-    for (int g : e.groups) {
+    for (int g : entry.groups) {
       if (dabplatform_add_membership(id, ids[static_cast<size_t>(g)]) != 0) {
         ok = false;
         break;

@@ -6,11 +6,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "contact_db.h"
+#include "contact_record.h"
 
 namespace dabbench {
 
@@ -23,14 +23,7 @@ constexpr int kDatasetVersion = 2;
 
 // One entry as plain values; groups fill every field too, as a device that
 // keeps a distribution list's own address would.
-struct Entry {
-  int32_t dlType = DAB_DBI_INDIVIDUAL;
-  std::string displayName, firstName, lastName, company, email, internetFax, faxNumber;
-  int32_t emailFavorite = 0, faxFavorite = 0, scanFavorite = 0, allFavoritesOrder = -1;
-  std::string scanNickName;
-  std::optional<std::string> scanServerAddress;
-  int32_t scanServerAddressType = 0, scanTransferProtocol = 1;
-  std::string scanDocumentPath, scanLoginName, scanShareOrVolume, scanNdsContext, scanNdsTree;
+struct Entry : dabtest::ContactValues {
   std::vector<int> groups;  // Indexes into the dataset of the groups it belongs to.
 };
 

@@ -1,0 +1,108 @@
+// Contact values as plain C++ data, and the DAB_DBI_ records that carry them
+// to the contact database. Free of any test framework, so that the benchmark
+// builds its address book with the same pieces as the tests.
+#ifndef DABUTILS_TESTS_SUPPORT_CONTACT_RECORD_H_
+#define DABUTILS_TESTS_SUPPORT_CONTACT_RECORD_H_
+
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <tuple>
+
+#include "contact_db.h"
+
+namespace dabtest {
+
+// One entry of the address book as plain values. The defaults are what the
+// stand-in database stores for a contact created without scan, fax and
+// favourites sub-records. Every text becomes a pointer to a NUL-terminated
+// copy, except scanServerAddress, which is a null pointer when absent.
+struct ContactValues {
+  int32_t id = 0;
+  int32_t dlType = DAB_DBI_INDIVIDUAL;
+  std::string displayName, firstName, lastName, company;
+  std::string email;
+  int32_t emailFavorite = 0;
+  std::string internetFax, faxNumber;
+  int32_t faxFavorite = 0;
+  int32_t allFavoritesOrder = -1;
+  std::string scanNickName;
+  std::optional<std::string> scanServerAddress;
+  int32_t scanServerAddressType = 0;
+  std::string scanDocumentPath, scanLoginName;
+  int32_t scanTransferProtocol = 1;
+  std::string scanShareOrVolume, scanNdsContext, scanNdsTree;
+  int32_t scanFavorite = 0;
+
+  auto fields() const {
+    return std::tie(id, dlType, displayName, firstName, lastName, company, email, emailFavorite,
+                    internetFax, faxNumber, faxFavorite, allFavoritesOrder, scanNickName,
+                    scanServerAddress, scanServerAddressType, scanDocumentPath, scanLoginName,
+                    scanTransferProtocol, scanShareOrVolume, scanNdsContext, scanNdsTree,
+                    scanFavorite);
+  }
+  bool operator==(const ContactValues& other) const { return fields() == other.fields(); }
+};
+
+inline void PrintTo(const ContactValues& e, std::ostream* os) {
+  *os << "{" << e.id << " type " << e.dlType << " '" << e.displayName << "' '" << e.firstName
+      << "' '" << e.lastName << "' '" << e.company << "' mail '" << e.email << "'/"
+      << e.emailFavorite << " ifax '" << e.internetFax << "' fax '" << e.faxNumber << "'/"
+      << e.faxFavorite << " order " << e.allFavoritesOrder << " scan '" << e.scanNickName << "' "
+      << (e.scanServerAddress ? "'" + *e.scanServerAddress + "'" : "NULL") << "/"
+      << e.scanServerAddressType << " '" << e.scanDocumentPath << "' '" << e.scanLoginName
+      << "' proto " << e.scanTransferProtocol << " '" << e.scanShareOrVolume << "' '"
+      << e.scanNdsContext << "' '" << e.scanNdsTree << "' fav " << e.scanFavorite << "}";
+}
+
+// A DAB_DBI_Contact_t with all six sub-records pointing into its own copy
+// of an ContactValues.
+class ContactRecord {
+ public:
+  explicit ContactRecord(const ContactValues& entry) : e_(entry) {
+    contact_.id = e_.id;
+    contact_.dlType = e_.dlType;
+    contact_.displayName = e_.displayName.data();
+    person_ = {e_.firstName.data(), e_.lastName.data(), e_.company.data(), 0};
+    email_.address = e_.email.data();
+    email_.isFavorite = e_.emailFavorite;
+    internetFax_.address = e_.internetFax.data();
+    fax_.number = e_.faxNumber.data();
+    fax_.isFavorite = e_.faxFavorite;
+    favorites_.allFavoritesOrder = e_.allFavoritesOrder;
+    scan_.nickName = e_.scanNickName.data();
+    scan_.serverAddress = e_.scanServerAddress ? e_.scanServerAddress->data() : nullptr;
+    scan_.serverAddressType = e_.scanServerAddressType;
+    scan_.documentPath = e_.scanDocumentPath.data();
+    scan_.loginName = e_.scanLoginName.data();
+    scan_.transferProtocol = e_.scanTransferProtocol;
+    scan_.shareOrVolume = e_.scanShareOrVolume.data();
+    scan_.ndsContext = e_.scanNdsContext.data();
+    scan_.ndsTree = e_.scanNdsTree.data();
+    scan_.isFavorite = e_.scanFavorite;
+    contact_.person = &person_;
+    contact_.email = &email_;
+    contact_.internetFax = &internetFax_;
+    contact_.scan = &scan_;
+    contact_.fax = &fax_;
+    contact_.favorites = &favorites_;
+  }
+  ContactRecord(const ContactRecord&) = delete;
+  ContactRecord& operator=(const ContactRecord&) = delete;
+  DAB_DBI_Contact_t* get() { return &contact_; }
+
+ private:
+  ContactValues e_;
+  DAB_DBI_Contact_t contact_{};
+  DAB_DBI_Person_t person_{};
+  DAB_DBI_Email_t email_{};
+  DAB_DBI_InternetFax_t internetFax_{};
+  DAB_DBI_Scan_t scan_{};
+  DAB_DBI_Fax_t fax_{};
+  DAB_DBI_Favorites_t favorites_{};
+};
+
+}  // namespace dabtest
+
+#endif  // DABUTILS_TESTS_SUPPORT_CONTACT_RECORD_H_
