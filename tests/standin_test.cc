@@ -100,7 +100,11 @@ class LoggingTest : public ::testing::Test {
     return text;
   }
 
-  static void listen(void* context, int level, const char* source, int line, const char* message) {
+  // Formats the call as a listener that wants the line would.
+  static void listen(void* context, int level, const char* source, int line, const char* format,
+                     va_list args) {
+    char message[256];
+    vsnprintf(message, sizeof message, format, args);
     static_cast<std::vector<Heard>*>(context)->push_back({level, source, line, message});
   }
 
@@ -126,6 +130,20 @@ TEST_F(LoggingTest, ThresholdDropsLinesFromTheStreamButNotFromTheListener) {
   Log_SpecEntry(logSpecForceInfo, "unit/e", 5, "nowhere");
   EXPECT_EQ(3u, heard_.size());
   EXPECT_EQ("ERROR     unit/c:3 both 50%\nFORCEINFO unit/d:4 forced\n", streamText());
+}
+
+// The listener gets the caller's own literal, so it can tell lines apart
+// by pointer, and a line it ignores is never formatted.
+TEST_F(LoggingTest, AListenerGetsTheLiteralAndFormatsOnlyWhatItWants) {
+  const char* seen = nullptr;
+  dabplatform_set_log_listener([](void* context, int, const char*, int, const char* format,
+                                  va_list) { *static_cast<const char**>(context) = format; },
+                               &seen, DABPLATFORM_LOG_DEBUG);
+  static const char kFormat[] = "abc%n";
+  int written = -1;
+  Log_SpecEntry(logSpecDebug, "unit/a", 1, kFormat, &written);
+  EXPECT_EQ(kFormat, seen);
+  EXPECT_EQ(-1, written);
 }
 
 // A line that goes nowhere is not formatted at all: "%n" would store the

@@ -405,7 +405,7 @@ TEST_F(WebConsoleTest, ImportCreatesContactsAndNamesTheRefusedRecords) {
   EXPECT_TRUE(checked["dryRun"].flag);
   EXPECT_FALSE(checked["saved"].flag);
   EXPECT_EQ(checked["summary"].text,
-            "Check only: would create 2 contacts from 3 data records; 1 would be refused.");
+            "Dry run: would create 2 contacts from 3 data records; 1 would be refused.");
   EXPECT_EQ(entries(), kSeeded + 2);
 }
 

@@ -258,6 +258,12 @@ int logSpecError = dabtest::kError;
 int logSpecForceInfo = dabtest::kForceInfo;
 
 extern "C" void Log_SpecEntry(int level, const char*, int, const char* format, ...) {
+  if (fake().logTap) {
+    va_list args;
+    va_start(args, format);
+    fake().logTap(level, format, args);
+    va_end(args);
+  }
   // The parser logs every byte it reads; big uploads would otherwise keep
   // millions of lines.
   if (level == dabtest::kInfo && !fake().keepInfoLogs) {

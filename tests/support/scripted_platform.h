@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -73,6 +74,8 @@ class ScriptedPlatform {
   bool keepInfoLogs = true;      // False: logSpecInfo lines are counted, not formatted or kept.
   bool recordTransfers = false;  // The opened stream records each read and write it makes.
   std::function<void()> duringCreate;  // Runs inside every CreateContact call.
+  // Hears every log call first, unformatted, as a listener on the stand-in does.
+  std::function<void(int level, const char* format, va_list args)> logTap;
 
   // --- Record ---------------------------------------------------------------
   // Every platform call in order, e.g. "DAB_DBI_GetAllGroupIds(7,1)",

@@ -11,6 +11,7 @@
 #ifndef DABUTILS_PLATFORM_STANDIN_DABPLATFORM_H_
 #define DABUTILS_PLATFORM_STANDIN_DABPLATFORM_H_
 
+#include <stdarg.h>
 #include <stdio.h>
 
 #ifdef __cplusplus
@@ -104,11 +105,15 @@ void dabplatform_set_log_threshold(int level);
 void dabplatform_set_log_stream(FILE* stream);
 
 /*
- * Receives every line at or above `minLevel`, whatever the threshold, with
- * its formatted message (valid during the call only). NULL removes it.
+ * Receives every line at or above `minLevel`, whatever the threshold, as the
+ * library made the call: the format literal and its arguments, unformatted,
+ * so that a listener that wants few of the lines formats only those (with
+ * vsnprintf on `args`, once; va_copy it to read it twice). `format` is the
+ * caller's literal, so the same line always comes with the same pointer.
+ * `args` and the texts are valid during the call only. NULL removes it.
  */
 typedef void (*dabplatform_log_listener)(void* context, int level, const char* sourcePath,
-                                         int sourceLine, const char* message);
+                                         int sourceLine, const char* format, va_list args);
 void dabplatform_set_log_listener(dabplatform_log_listener listener, void* context, int minLevel);
 
 /* Name of a level value ("INFO", "ERROR", ...); "?" for an unknown one. */

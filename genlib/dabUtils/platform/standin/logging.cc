@@ -1,5 +1,6 @@
 // Stand-in logging facility: lines at or above a threshold go to a stream as
-// "LEVEL unit:line message"; a listener may receive lines regardless.
+// "LEVEL unit:line message"; a listener may receive the unformatted calls
+// regardless.
 #include "logging.h"
 
 #include <stdarg.h>
@@ -98,9 +99,14 @@ __attribute__((noinline)) void emit(int level, const char* sourcePath, int sourc
   bool toStream = level >= s.threshold;
   bool toListener = s.listener != nullptr && level >= s.listenerMinLevel;
   if (!toStream && !toListener) return;
-  std::string message = format(fmt, args);
-  if (toListener) s.listener(s.listenerContext, level, sourcePath, sourceLine, message.c_str());
+  if (toListener) {
+    va_list copy;
+    va_copy(copy, args);
+    s.listener(s.listenerContext, level, sourcePath, sourceLine, fmt, copy);
+    va_end(copy);
+  }
   if (toStream) {
+    std::string message = format(fmt, args);
     fprintf(s.stream ? s.stream : stderr, "%-9s %s:%d %s\n", dabplatform_log_level_name(level),
             sourcePath, sourceLine, message.c_str());
   }

@@ -1,0 +1,118 @@
+#include "args.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "library_facts.h"
+#include "text.h"
+
+namespace dabtool {
+
+namespace {
+
+const Option* findOption(const std::vector<Option>& options, const std::string& name) {
+  for (const Option& option : options) {
+    if (option.name == name) return &option;
+  }
+  return nullptr;
+}
+
+std::string seeHelp(const std::string& command) {
+  return " (see dabtool " + (command.empty() ? std::string() : command + " ") + "--help)";
+}
+
+}  // namespace
+
+bool ParsedArgs::has(const std::string& name) const { return values.count(name) != 0; }
+
+bool ParsedArgs::flag(const std::string& name) const {
+  return std::find(flags.begin(), flags.end(), name) != flags.end();
+}
+
+std::string ParsedArgs::value(const std::string& name, const std::string& fallback) const {
+  auto found = values.find(name);
+  return found == values.end() ? fallback : found->second;
+}
+
+long ParsedArgs::number(const std::string& name, long fallback, long min, long max) const {
+  auto found = values.find(name);
+  if (found == values.end()) return fallback;
+  std::optional<long> result = parseWholeNumber(found->second, min, max);
+  if (!result) {
+    throw UsageError(name + " wants a whole number from " + std::to_string(min) + " to " +
+                     std::to_string(max) + ", not '" + found->second + "'");
+  }
+  return *result;
+}
+
+ParsedArgs parseArgs(const std::string& command, const std::vector<std::string>& args,
+                     const std::vector<Option>& options) {
+  ParsedArgs parsed;
+  bool optionsEnded = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+      parsed.positional.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    if (arg == "--help" || arg == "-h") {
+      parsed.help = true;
+      continue;
+    }
+    std::string name = arg;
+    std::string inlineValue;
+    size_t equals = arg.find('=');
+    bool hasInline = arg.rfind("--", 0) == 0 && equals != std::string::npos;
+    if (hasInline) {
+      name = arg.substr(0, equals);
+      inlineValue = arg.substr(equals + 1);
+    }
+    const Option* option = findOption(options, name);
+    if (option == nullptr) throw UsageError("unknown option '" + name + "'" + seeHelp(command));
+    if (!option->takesValue) {
+      if (hasInline) throw UsageError(name + " takes no value" + seeHelp(command));
+      parsed.flags.push_back(name);
+    } else if (hasInline) {
+      parsed.values[name] = inlineValue;
+    } else if (i + 1 < args.size()) {
+      parsed.values[name] = args[++i];
+    } else {
+      throw UsageError(name + " needs a value" + seeHelp(command));
+    }
+  }
+  return parsed;
+}
+
+void expectPositional(const std::string& command, const ParsedArgs& parsed, size_t count,
+                      const std::string& what) {
+  if (parsed.positional.size() < count) {
+    throw UsageError("dabtool " + command + " needs " + what + seeHelp(command));
+  }
+  if (parsed.positional.size() > count) {
+    throw UsageError("unexpected argument '" + parsed.positional[count] + "'" + seeHelp(command));
+  }
+}
+
+std::string delimiterName(const ParsedArgs& parsed) {
+  if (parsed.has("--delimiter") && parsed.has("--raw-delimiter")) {
+    throw UsageError("give either --delimiter or --raw-delimiter, not both");
+  }
+  if (parsed.has("--raw-delimiter")) return parsed.value("--raw-delimiter", "");
+  std::string typed = parsed.value("--delimiter", "Comma");
+  std::optional<std::string> name = delimiterNameOf(typed);
+  if (!name) {
+    throw UsageError("unknown delimiter '" + typed +
+                     "': use Comma or Semicolon (or --raw-delimiter TEXT to pass any text)");
+  }
+  return *name;
+}
+
+std::vector<Option> delimiterOptions() {
+  return {{"--delimiter", true}, {"--raw-delimiter", true}};
+}
+
+}  // namespace dabtool

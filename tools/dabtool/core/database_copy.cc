@@ -1,0 +1,183 @@
+#include "database_copy.h"
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <memory>
+
+#include "errors.h"
+#include "file_io.h"
+
+namespace fs = std::filesystem;
+
+namespace dabtool {
+
+namespace {
+
+const char kScratchInfix[] = ".dabtool-scratch-";
+const char* const kSidecars[] = {"-wal", "-shm", "-journal"};
+
+struct SqliteCloser {
+  void operator()(sqlite3* db) const { sqlite3_close(db); }
+};
+using SqliteHandle = std::unique_ptr<sqlite3, SqliteCloser>;
+
+// The one place where an SQLite result becomes a sentence.
+[[noreturn]] void sqliteFailure(sqlite3* db, int code, const std::string& what) {
+  std::string reason = db ? sqlite3_errmsg(db) : sqlite3_errstr(code);
+  if ((code & 0xff) == SQLITE_NOTADB) {
+    throw Failure(what + " is not an address book database (" + reason + ")");
+  }
+  if ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED) {
+    throw Busy(what + " is in use by another program (" + reason + ")");
+  }
+  throw Failure("cannot use " + what + ": " + reason);
+}
+
+SqliteHandle openDatabase(const std::string& path, int flags, const std::string& shownName) {
+  sqlite3* raw = nullptr;
+  int code = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
+  SqliteHandle db(raw);
+  if (code != SQLITE_OK) sqliteFailure(db.get(), code, shownName);
+  sqlite3_busy_timeout(db.get(), 2000);
+  return db;
+}
+
+// Runs `sql` and returns the first column of its first row ("" without one).
+std::string queryText(sqlite3* db, const char* sql, const std::string& shownName) {
+  sqlite3_stmt* raw = nullptr;
+  int code = sqlite3_prepare_v2(db, sql, -1, &raw, nullptr);
+  std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(raw, sqlite3_finalize);
+  if (code != SQLITE_OK) sqliteFailure(db, code, shownName);
+  code = sqlite3_step(statement.get());
+  if (code == SQLITE_ROW) {
+    const unsigned char* text = sqlite3_column_text(statement.get(), 0);
+    return text ? reinterpret_cast<const char*>(text) : "";
+  }
+  if (code != SQLITE_DONE) sqliteFailure(db, code, shownName);
+  return "";
+}
+
+bool hasContent(const std::string& path) {
+  std::error_code error;
+  return fs::exists(path, error) && fs::file_size(path, error) > 0 && !error;
+}
+
+// Opens and closes the database once, so that SQLite rolls back a hot
+// journal and folds a write-ahead log into the file. A log that survives
+// belongs to another open connection: renaming a new file under it would let
+// SQLite replay the old log into the new file.
+void settle(const std::string& path, const std::string& shownName) {
+  std::error_code error;
+  if (!fs::exists(path, error)) return;
+  {
+    SqliteHandle db = openDatabase(path, SQLITE_OPEN_READWRITE, shownName);
+    queryText(db.get(), "SELECT count(*) FROM sqlite_master", shownName);
+    if (queryText(db.get(), "PRAGMA journal_mode", shownName) == "wal") {
+      queryText(db.get(), "PRAGMA wal_checkpoint(TRUNCATE)", shownName);
+    }
+  }
+  if (hasContent(path + "-wal") || hasContent(path + "-journal")) {
+    throw Busy(shownName + " is in use by another program (its journal is still open)");
+  }
+}
+
+void removeWithSidecars(const std::string& path) {
+  ::unlink(path.c_str());
+  for (const char* sidecar : kSidecars) ::unlink((path + sidecar).c_str());
+}
+
+void removeStaleScratchCopies(const std::string& database) {
+  fs::path book(database);
+  std::string prefix = book.filename().string() + kScratchInfix;
+  std::error_code error;
+  fs::path directory = book.parent_path();
+  for (fs::directory_iterator it(directory, error), end; !error && it != end; it.increment(error)) {
+    std::string name = it->path().filename().string();
+    if (name.rfind(prefix, 0) == 0) ::unlink(it->path().c_str());
+  }
+}
+
+void fsyncFile(const std::string& path, const std::string& shownName) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0 || ::fsync(fd) != 0) {
+    int saved = errno;
+    if (fd >= 0) ::close(fd);
+    throw Failure("cannot save " + shownName + ": " + errorText(saved));
+  }
+  ::close(fd);
+}
+
+}  // namespace
+
+void checkDatabaseFile(const std::string& path, const std::string& shownName) {
+  std::error_code error;
+  fs::file_status status = fs::status(path, error);
+  if (!fs::exists(status)) return;
+  if (fs::is_directory(status)) throw Failure(shownName + " is a folder, not an address book");
+  SqliteHandle db = openDatabase(path, SQLITE_OPEN_READONLY, shownName);
+  queryText(db.get(), "SELECT count(*) FROM sqlite_master", shownName);
+}
+
+DatabaseLock::DatabaseLock(const std::string& database, const std::string& shownName)
+    : fd_(::open((database + ".dabtool-lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)) {
+  if (fd_ < 0) throw Failure("cannot lock " + shownName + ": " + errorText(errno));
+  if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+    ::close(fd_);
+    throw Busy(shownName + " is being changed by another dabtool; try again when it is done");
+  }
+}
+
+DatabaseLock::~DatabaseLock() { ::close(fd_); }
+
+ScratchCopy::ScratchCopy(const std::string& database, const std::string& shownName)
+    : database_(database),
+      shown_(shownName),
+      scratch_(database + kScratchInfix + std::to_string(::getpid())) {
+  removeStaleScratchCopies(database_);
+  checkDatabaseFile(database_, shown_);
+  settle(database_, shown_);
+  try {
+    copyInto(scratch_);
+  } catch (...) {
+    removeWithSidecars(scratch_);
+    throw;
+  }
+}
+
+void ScratchCopy::copyInto(const std::string& target) const {
+  std::string shownTarget = "a scratch copy of " + shown_;
+  SqliteHandle copy = openDatabase(target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, shownTarget);
+  std::error_code error;
+  if (!fs::exists(database_, error)) return;
+  SqliteHandle source = openDatabase(database_, SQLITE_OPEN_READONLY, shown_);
+  sqlite3_backup* backup = sqlite3_backup_init(copy.get(), "main", source.get(), "main");
+  if (backup == nullptr) sqliteFailure(copy.get(), sqlite3_errcode(copy.get()), shownTarget);
+  int stepped = sqlite3_backup_step(backup, -1);
+  int finished = sqlite3_backup_finish(backup);
+  if (stepped != SQLITE_DONE) sqliteFailure(nullptr, stepped, shown_);
+  if (finished != SQLITE_OK) sqliteFailure(copy.get(), finished, shownTarget);
+}
+
+ScratchCopy::~ScratchCopy() {
+  if (!committed_) removeWithSidecars(scratch_);
+}
+
+void ScratchCopy::commit() {
+  settle(scratch_, "the scratch copy of " + shown_);
+  fsyncFile(scratch_, shown_);
+  settle(database_, shown_);
+  if (::rename(scratch_.c_str(), database_.c_str()) != 0) {
+    throw Failure("cannot save " + shown_ + ": " + errorText(errno));
+  }
+  committed_ = true;
+  for (const char* sidecar : kSidecars) ::unlink((scratch_ + sidecar).c_str());
+  fs::path parent = fs::path(database_).parent_path();
+  syncDirectory(parent.empty() ? "." : parent.string());
+}
+
+}  // namespace dabtool

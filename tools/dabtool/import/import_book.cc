@@ -1,0 +1,241 @@
+#include "import_book.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+
+#include "address_book.h"
+#include "dabplatform.h"
+#include "database_copy.h"
+#include "errors.h"
+#include "file_io.h"
+#include "library_facts.h"
+#include "library_log.h"
+#include "text.h"
+
+namespace fs = std::filesystem;
+
+namespace dabtool {
+
+namespace {
+
+// Writes the upload where the library reads it, refusing to overwrite the
+// person's file when they named the upload file itself.
+void placeUpload(const std::string& source, const std::string& placed, const std::string& original,
+                 const std::string& prepared, const std::string& typedName) {
+  std::error_code error;
+  if (fs::equivalent(source, placed, error)) {
+    if (original == prepared) return;
+    throw Failure(typedName +
+                  " is the data folder's upload file itself, which would have to be "
+                  "changed; copy it elsewhere and import the copy");
+  }
+  writeFileAtomically(placed, prepared, "the upload file " + placed);
+}
+
+ImportOutcome outcomeOf(const ImportReport& report, bool libraryOk) {
+  if (!libraryOk) {
+    return report.log.parseError ? ImportOutcome::kStopped : ImportOutcome::kNotStarted;
+  }
+  if (report.dataRecordsInFile < 1) return ImportOutcome::kNoDataRecords;
+  if (report.dataRecordsRead == 0 && report.entriesBefore >= kDeviceLimit) {
+    return ImportOutcome::kBookFull;
+  }
+  return ImportOutcome::kImported;
+}
+
+int statusOf(const ImportReport& report, bool libraryOk) {
+  if (libraryOk) return 0;
+  if (!report.log.parseError) return 1;
+  return report.log.tooFewRecords ? 6 : 3;
+}
+
+// Runs the library on the book's scratch copy; the upload is in place.
+void runLibrary(const Workspace& workspace, ImportReport& report) {
+  const std::string& database = workspace.databasePath();
+  std::string shownName = workspace.shown(database);
+  DatabaseLock lock(database, shownName);
+  ScratchCopy scratch(database, shownName);
+  bool libraryOk = false;
+  {
+    UseDatabaseFile useScratch(scratch.path());
+    report.entriesBefore = countEntries();
+    ImportLogReader reader;
+    ResultStatus status{0, 0};
+    {
+      ScopedLogListener listener(DABPLATFORM_LOG_INFO, reader);
+      CText name(report.request.delimiterName);
+      libraryOk = AddressBookImport(name.get(), nullptr, nullptr, &status) == 1;
+    }
+    report.log = reader.result();
+    report.successCount = status.successCount;
+    report.failureCount = status.failureCount;
+    report.entriesAfter = countEntries();
+  }
+  if (libraryOk && report.entriesAfter - report.entriesBefore != report.successCount) {
+    throw Failure("the address book kept " +
+                  std::to_string(report.entriesAfter - report.entriesBefore) + " of the " +
+                  std::to_string(report.successCount) + " contacts the import created; " +
+                  shownName + " is unchanged");
+  }
+  report.dataRecordsInFile = static_cast<int>(report.scan.records.size()) - 1;
+  report.dataRecordsRead = std::max(0, report.log.parsedRecords - 1);
+  report.outcome = outcomeOf(report, libraryOk);
+  report.libraryStatus = statusOf(report, libraryOk);
+  bool worthSaving = report.entriesAfter != report.entriesBefore;
+  bool keep = libraryOk || (report.request.keepPartial && report.log.parseError);
+  if (keep && worthSaving && !report.request.dryRun) {
+    scratch.commit();
+    report.saved = true;
+  }
+}
+
+ImportReport importPlaced(const Workspace& workspace, const ImportRequest& request,
+                          const PreparedUpload& upload) {
+  ImportReport report;
+  report.request = request;
+  report.changes = upload.changes;
+  report.warnings = upload.warnings;
+  report.placedFile = workspace.fixedFile(kUploadFile);
+  report.scan = scanRecords(upload.bytes, importDelimiter(request.delimiterName));
+  runLibrary(workspace, report);
+  return report;
+}
+
+// Where and why the library stopped an import that ended on a malformed field.
+std::string stopPlace(const ImportReport& report) {
+  const RecordScan& scan = report.scan;
+  if (scan.malformed) {
+    return "record " + std::to_string(scan.malformedRecord) + " (starting on line " +
+           std::to_string(scan.malformedRecordLine) + ", the bad field is on line " +
+           std::to_string(scan.malformedLine) + "): " + scan.malformedReason;
+  }
+  std::string reason = report.log.malformedString
+                           ? "a closing double quote is followed by other text"
+                           : "a quoted value is never closed";
+  return describeRecord(scan, report.log.stoppedAtRecord) + ": " + reason;
+}
+
+std::string stoppedSentence(const ImportReport& report, const std::string& book) {
+  const ImportRequest& request = report.request;
+  std::string outcome;
+  if (request.dryRun) {
+    outcome = "This was a dry run: " + book + " is unchanged";
+  } else if (report.saved) {
+    outcome = "The " + std::to_string(report.log.created.size()) +
+              " contacts created before it were kept (keep partial); " + book + " now holds " +
+              std::to_string(report.entriesAfter) + " entries";
+  } else {
+    outcome =
+        "Nothing was imported and " + book + " is unchanged: fix the file and import it again";
+  }
+  return "the import stopped at " + stopPlace(report) + " (import status " +
+         std::to_string(report.libraryStatus) + ": " + statusMeaning(report) + "). " + outcome;
+}
+
+}  // namespace
+
+ImportReport importFile(const Workspace& workspace, const ImportRequest& request) {
+  std::string source = workspace.fromCaller(request.file);
+  std::string original = readFile(source, request.file);
+  PreparedUpload upload = prepareUpload(original, request.file);
+  placeUpload(source, workspace.fixedFile(kUploadFile), original, upload.bytes, request.file);
+  return importPlaced(workspace, request, upload);
+}
+
+ImportReport importUpload(const Workspace& workspace, const ImportRequest& request,
+                          const PreparedUpload& upload) {
+  std::string placed = workspace.fixedFile(kUploadFile);
+  writeFileAtomically(placed, upload.bytes, "the upload file " + workspace.shown(placed));
+  return importPlaced(workspace, request, upload);
+}
+
+std::string statusMeaning(const ImportReport& report) {
+  switch (report.libraryStatus) {
+    case 1:
+      return report.log.fileNotOpened ? "the upload file could not be opened"
+                                      : "the address book could not be opened";
+    case 6:
+      return "a field could not be read before the second record was complete";
+    case 3:
+      return "a field could not be read";
+    default:
+      return "the library ran to the end of the file";
+  }
+}
+
+std::string summarySentence(const ImportReport& report) {
+  bool dryRun = report.request.dryRun;
+  return std::string(dryRun ? "Dry run: would create " : "Created ") +
+         plural(report.successCount, "contact", "contacts") + " from " +
+         plural(report.dataRecordsRead, "data record", "data records") + "; " +
+         std::to_string(report.failureCount) + (dryRun ? " would be refused" : " refused");
+}
+
+std::string failureSentence(const ImportReport& report, const std::string& book) {
+  switch (report.outcome) {
+    case ImportOutcome::kNoDataRecords:
+      return report.request.file +
+             " holds no data records (a header row and nothing more, or nothing); nothing was "
+             "imported";
+    case ImportOutcome::kBookFull:
+      return book + " is full (it holds " + std::to_string(report.entriesBefore) +
+             " entries, the device limit); nothing was imported";
+    case ImportOutcome::kStopped:
+      return stoppedSentence(report, book);
+    case ImportOutcome::kNotStarted:
+      return "the import failed: " +
+             (report.log.fileNotOpened ? std::string("the upload file could not be opened")
+                                       : book + " could not be opened") +
+             " (import status 1)";
+    case ImportOutcome::kImported:
+      break;
+  }
+  return "";
+}
+
+std::string limitSentence(const ImportReport& report) {
+  int unread = report.dataRecordsInFile - report.dataRecordsRead;
+  if (unread <= 0) return "";
+  return "The address book reached the device limit of " + std::to_string(kDeviceLimit) +
+         " entries: " + describeRecord(report.scan, report.log.parsedRecords + 1) + " and the " +
+         plural(unread - 1, "record", "records") + " after it were not read";
+}
+
+std::string bookAfterSentence(const ImportReport& report, const std::string& book) {
+  std::string after = plural(report.entriesAfter, "entry", "entries");
+  if (report.request.dryRun) return book + " was not changed (it would hold " + after + ")";
+  return book + " now holds " + after + " (it held " + std::to_string(report.entriesBefore) + ")";
+}
+
+std::vector<std::string> recordFindings(const ImportReport& report) {
+  std::vector<std::string> findings;
+  const ImportLog& log = report.log;
+  bool dryRun = report.request.dryRun;
+  std::set<int> numbers;
+  for (const auto& refused : log.refused) numbers.insert(refused.first);
+  for (const auto& doubt : log.doubts) numbers.insert(doubt.first);
+  for (int record = 2; record <= log.parsedRecords; ++record) {
+    if (log.created.count(record) == 0) numbers.insert(record);
+  }
+  for (int record : numbers) {
+    std::string where = describeRecord(report.scan, record);
+    bool created = log.created.count(record) != 0;
+    if (!created) {
+      auto refused = log.refused.find(record);
+      RecordFinding reason =
+          refused == log.refused.end() ? RecordFinding{Finding::kNoReason} : refused->second;
+      findings.push_back(where + ": " + (dryRun ? "would not be created" : "not created") + ": " +
+                         findingText(reason));
+    }
+    auto doubts = log.doubts.find(record);
+    if (doubts == log.doubts.end()) continue;
+    for (const RecordFinding& doubt : doubts->second) {
+      const char* outcome = !created ? "also" : dryRun ? "would be created" : "created";
+      findings.push_back(where + ": " + outcome + ", but " + findingText(doubt));
+    }
+  }
+  return findings;
+}
+
+}  // namespace dabtool

@@ -1,0 +1,38 @@
+// Finds where each record of an upload starts, reading the bytes with the
+// same quoting rules as the library's import, so that its record numbers can
+// be told to a person as lines of the file.
+#ifndef DABUTILS_TOOLS_DABTOOL_IMPORT_RECORD_SCAN_H_
+#define DABUTILS_TOOLS_DABTOOL_IMPORT_RECORD_SCAN_H_
+
+#include <string>
+#include <vector>
+
+namespace dabtool {
+
+struct ScannedRecord {
+  int startLine = 0;              // 1-based line of its first byte
+  int endLine = 0;                // line of the line end that completed it
+  int fields = 0;                 // number of fields
+  bool blankDisplayName = false;  // third field absent or empty
+};
+
+struct RecordScan {
+  std::vector<ScannedRecord> records;  // completed records, the header row first
+  bool malformed = false;              // the import will stop on a field
+  int malformedRecord = 0;             // 1-based number of the record it stops in
+  int malformedRecordLine = 0;         // line where that record starts
+  int malformedLine = 0;               // line of the offending character
+  std::string malformedReason;         // what is wrong, in plain words
+  bool trailingData = false;           // bytes after the last line end, never imported
+};
+
+// Scans `bytes` as the import reads them with field separator `delimiter`.
+RecordScan scanRecords(const std::string& bytes, char delimiter);
+
+// Record number `number` (1-based, header row included) as a person reads
+// it: "record 4 (line 6)", or "record 4 (lines 6-7)" over several lines.
+std::string describeRecord(const RecordScan& scan, int number);
+
+}  // namespace dabtool
+
+#endif  // DABUTILS_TOOLS_DABTOOL_IMPORT_RECORD_SCAN_H_

@@ -1,0 +1,121 @@
+#include "console_service.h"
+
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "address_book.h"
+#include "dabplatform.h"
+#include "database_copy.h"
+#include "errors.h"
+#include "export_book.h"
+#include "file_io.h"
+#include "library_facts.h"
+#include "sample_file.h"
+#include "web_error.h"
+
+namespace dabtool {
+
+namespace {
+
+long long nanoseconds(const struct timespec& at) {
+  return static_cast<long long>(at.tv_sec) * 1000000000LL + at.tv_nsec;
+}
+
+void collectAuditRecord(void* context, const char* at, const char* event) {
+  static_cast<std::vector<AuditRecord>*>(context)->push_back({at ? at : "", event ? event : ""});
+}
+
+}  // namespace
+
+bool ConsoleService::FileState::operator==(const FileState& other) const {
+  return exists == other.exists && inode == other.inode && size == other.size &&
+         modified == other.modified && logSize == other.logSize && logModified == other.logModified;
+}
+
+ConsoleService::ConsoleService(const Workspace& workspace, std::chrono::milliseconds patience)
+    : workspace_(workspace), patience_(patience) {}
+
+ConsoleService::FileState ConsoleService::databaseState() const {
+  FileState state;
+  struct stat info;
+  if (::stat(workspace_.databasePath().c_str(), &info) != 0) return state;
+  state.exists = true;
+  state.inode = info.st_ino;
+  state.size = info.st_size;
+  state.modified = nanoseconds(info.st_mtim);
+  if (::stat((workspace_.databasePath() + "-wal").c_str(), &info) == 0) {
+    state.logSize = info.st_size;
+    state.logModified = nanoseconds(info.st_mtim);
+  }
+  return state;
+}
+
+std::unique_lock<std::timed_mutex> ConsoleService::takeTurn() {
+  std::unique_lock<std::timed_mutex> turn(turn_, std::defer_lock);
+  if (!turn.try_lock_for(patience_)) {
+    throw WebError(503, "the address book is busy with a long operation; try again in a moment");
+  }
+  return turn;
+}
+
+std::shared_ptr<const BookSnapshot> ConsoleService::book() {
+  auto turn = takeTurn();
+  FileState state = databaseState();
+  if (cached_ && state == cachedState_) return cached_;
+  auto snapshot = std::make_shared<BookSnapshot>();
+  snapshot->exists = state.exists;
+  if (state.exists) {
+    checkDatabaseFile(workspace_.databasePath(), workspace_.shown(workspace_.databasePath()));
+    AddressBook book;
+    snapshot->entries = book.entries();
+    summarize(*snapshot);
+  }
+  cached_ = snapshot;
+  cachedState_ = state;
+  return cached_;
+}
+
+Download ConsoleService::readDownload(const std::string& file) const {
+  Download download;
+  download.fileName = std::filesystem::path(file).filename().string();
+  download.bytes = readFile(file, workspace_.shown(file));
+  return download;
+}
+
+Download ConsoleService::exportBook(bool legacy, const std::string& delimiterName) {
+  auto turn = takeTurn();
+  if (!std::filesystem::exists(workspace_.databasePath())) {
+    throw WebError(409, "there is no address book yet: import a file to start one");
+  }
+  ExportResult result = dabtool::exportBook(workspace_, legacy, delimiterName);
+  Download download = readDownload(result.file);
+  download.rows = result.rows;
+  download.delimiter = result.delimiter;
+  return download;
+}
+
+Download ConsoleService::sample(bool legacy, unsigned services, const std::string& delimiterName) {
+  auto turn = takeTurn();
+  Download download = readDownload(writeSample(legacy, delimiterName, services, workspace_));
+  download.delimiter = importDelimiter(delimiterName);
+  return download;
+}
+
+ImportReport ConsoleService::importUpload(const ImportRequest& request,
+                                          const PreparedUpload& upload) {
+  auto turn = takeTurn();
+  cached_.reset();
+  return dabtool::importUpload(workspace_, request, upload);
+}
+
+std::vector<AuditRecord> ConsoleService::audit(int limit) {
+  auto turn = takeTurn();
+  std::vector<AuditRecord> records;
+  if (dabplatform_audit_records(collectAuditRecord, &records, limit) != 0) {
+    throw Failure(std::string("cannot read the audit log: ") + dabplatform_database_error());
+  }
+  return records;
+}
+
+}  // namespace dabtool

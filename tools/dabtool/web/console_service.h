@@ -1,0 +1,88 @@
+// What the web console does with the library and the stand-in platform,
+// one operation at a time. The library is not re-entrant (hidden parser and
+// tokenizer state, fixed file names) and the stand-ins are configured
+// process-wide, so every call that reaches either waits for its turn here;
+// the HTTP threads do everything else in parallel.
+#ifndef DABUTILS_TOOLS_DABTOOL_WEB_CONSOLE_SERVICE_H_
+#define DABUTILS_TOOLS_DABTOOL_WEB_CONSOLE_SERVICE_H_
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "book_page.h"
+#include "import_book.h"
+#include "upload_file.h"
+#include "workspace.h"
+
+namespace dabtool {
+
+// A file the library wrote, to be handed to the browser.
+struct Download {
+  std::string fileName;  // the fixed name without its folder
+  std::string bytes;
+  int rows = 0;  // entries written; 0 for a sample
+  char delimiter = ',';
+};
+
+struct AuditRecord {
+  std::string at;  // UTC, ISO-8601
+  std::string event;
+};
+
+class ConsoleService {
+ public:
+  // `patience`: how long an operation waits for its turn before it gives
+  // up with WebError 503.
+  ConsoleService(const Workspace& workspace, std::chrono::milliseconds patience);
+  ConsoleService(const ConsoleService&) = delete;
+  ConsoleService& operator=(const ConsoleService&) = delete;
+
+  const Workspace& workspace() const { return workspace_; }
+
+  // The whole book. Read again only when the database file changed since
+  // the last read, by this process or another.
+  std::shared_ptr<const BookSnapshot> book();
+
+  // Runs the DAB or legacy export. WebError 409 without a book; Failure.
+  Download exportBook(bool legacy, const std::string& delimiterName);
+
+  // Writes the DAB sample with `services` (bits 4 fax, 1 e-mail, 2
+  // internet fax, 8 scan) or the legacy sample. Failure.
+  Download sample(bool legacy, unsigned services, const std::string& delimiterName);
+
+  // The all-or-nothing import of dabtool import, on bytes held in memory.
+  ImportReport importUpload(const ImportRequest& request, const PreparedUpload& upload);
+
+  // The newest `limit` audit records, newest first. Failure.
+  std::vector<AuditRecord> audit(int limit);
+
+ private:
+  // What identifies one state of the database file and its write-ahead log.
+  struct FileState {
+    bool exists = false;
+    ino_t inode = 0;
+    off_t size = 0;
+    long long modified = 0;  // nanoseconds
+    off_t logSize = 0;
+    long long logModified = 0;
+    bool operator==(const FileState& other) const;
+  };
+  FileState databaseState() const;
+  std::unique_lock<std::timed_mutex> takeTurn();
+  Download readDownload(const std::string& file) const;
+
+  const Workspace& workspace_;
+  std::chrono::milliseconds patience_;
+  std::timed_mutex turn_;
+  std::shared_ptr<const BookSnapshot> cached_;  // guarded by turn_
+  FileState cachedState_;                       // guarded by turn_
+};
+
+}  // namespace dabtool
+
+#endif  // DABUTILS_TOOLS_DABTOOL_WEB_CONSOLE_SERVICE_H_

@@ -1,0 +1,208 @@
+#include "web_routes.h"
+
+#include <optional>
+
+#include "entry_text.h"
+#include "library_facts.h"
+#include "sample_file.h"
+#include "text.h"
+#include "web_assets.h"
+#include "web_error.h"
+#include "web_json.h"
+
+namespace dabtool {
+
+namespace {
+
+using httplib::Request;
+using httplib::Response;
+
+constexpr size_t kMaxPageSize = 500;
+constexpr int kMaxAuditRecords = 1000;
+
+std::string param(const Request& req, const char* name, const std::string& fallback) {
+  return req.has_param(name) ? req.get_param_value(name) : fallback;
+}
+
+long numberParam(const Request& req, const char* name, long fallback, long min, long max) {
+  if (!req.has_param(name)) return fallback;
+  std::string typed = req.get_param_value(name);
+  std::optional<long> number = parseWholeNumber(typed, min, max);
+  if (!number) {
+    throw WebError(400, std::string(name) + " wants a whole number from " + std::to_string(min) +
+                            " to " + std::to_string(max) + ", not '" + typed + "'");
+  }
+  return *number;
+}
+
+// A format parameter: false for "dab" (the default), true for "legacy".
+bool legacyParam(const Request& req) {
+  std::string format = param(req, "format", "dab");
+  if (format != "dab" && format != "legacy") {
+    throw WebError(400, "unknown format '" + format + "': use dab or legacy");
+  }
+  return format == "legacy";
+}
+
+void sendDownload(Response& res, const Download& download) {
+  res.status = 200;
+  res.set_header("Content-Disposition", "attachment; filename=\"" + download.fileName + "\"");
+  res.set_header("Cache-Control", "no-store");
+  res.set_content(download.bytes, "text/csv; charset=utf-8");
+}
+
+void writeEntry(JsonWriter& json, const BookEntry& e, const BookSnapshot& book) {
+  json.beginObject()
+      .field("id", e.id)
+      .field("kind", kindName(e.dlType))
+      .field("displayName", e.displayName)
+      .field("firstName", e.firstName)
+      .field("lastName", e.lastName)
+      .field("company", e.company)
+      .field("email", e.email)
+      .field("internetFax", e.internetFax)
+      .field("fax", e.faxNumber)
+      .field("scan", protocolName(e.scanProtocol))
+      .field("favourite", favoriteMarks(e));
+  json.key("memberOf").beginArray();
+  for (int group : e.groups) {
+    auto name = book.groupNames.find(group);
+    json.beginObject().field("id", group);
+    json.field("name", name == book.groupNames.end() ? std::string() : name->second).endObject();
+  }
+  json.endArray();
+  if (e.dlType == 0) {
+    json.key("members").null();
+  } else {
+    auto members = book.memberCounts.find(e.id);
+    json.field("members", members == book.memberCounts.end() ? 0 : members->second);
+  }
+  json.endObject();
+}
+
+void handleContacts(ConsoleService& service, const Request& req, Response& res) {
+  PageRequest request;
+  request.offset = static_cast<size_t>(numberParam(req, "offset", 0, 0, 10000000));
+  request.limit = static_cast<size_t>(numberParam(req, "limit", 50, 1, kMaxPageSize));
+  request.query = param(req, "q", "");
+  std::shared_ptr<const BookSnapshot> book = service.book();
+  BookPage page = pageOf(*book, request);
+  JsonWriter json;
+  const Workspace& workspace = service.workspace();
+  json.beginObject()
+      .field("database", workspace.shown(workspace.databasePath()))
+      .field("exists", book->exists)
+      .field("total", book->entries.size())
+      .field("contacts", static_cast<int>(book->entries.size()) - book->groups)
+      .field("groups", book->groups)
+      .field("matched", page.matched)
+      .field("offset", request.offset)
+      .field("limit", request.limit);
+  json.key("entries").beginArray();
+  for (const BookEntry* entry : page.entries) writeEntry(json, *entry, *book);
+  json.endArray().endObject();
+  sendJson(res, 200, json.text());
+}
+
+void handleExport(ConsoleService& service, const Request& req, Response& res) {
+  bool legacy = legacyParam(req);
+  Download download = service.exportBook(legacy, delimiterParam(req));
+  sendDownload(res, download);
+  res.set_header("X-Entry-Count", std::to_string(download.rows));
+}
+
+void handleTemplate(ConsoleService& service, const Request& req, Response& res) {
+  bool legacy = legacyParam(req);
+  if (legacy && req.has_param("services")) {
+    throw WebError(400, "services apply to the DAB template only, not to the legacy one");
+  }
+  std::string list = param(req, "services", "all");
+  std::optional<unsigned> services = servicesFromList(list);
+  if (!services) {
+    throw WebError(400, "services=" + list +
+                            " names an unknown service: use fax, email, ifax, scan, all or none");
+  }
+  sendDownload(res, service.sample(legacy, *services, delimiterParam(req)));
+}
+
+void handleAudit(ConsoleService& service, const Request& req, Response& res) {
+  int limit = static_cast<int>(numberParam(req, "limit", 20, 1, kMaxAuditRecords));
+  JsonWriter json;
+  json.beginObject().key("records").beginArray();
+  for (const AuditRecord& record : service.audit(limit)) {
+    json.beginObject().field("at", record.at).field("event", record.event).endObject();
+  }
+  json.endArray().endObject();
+  sendJson(res, 200, json.text());
+}
+
+const char* contentTypeOf(const std::string& path) {
+  auto endsWith = [&](const char* suffix) {
+    std::string end(suffix);
+    return path.size() >= end.size() &&
+           path.compare(path.size() - end.size(), end.size(), end) == 0;
+  };
+  if (endsWith(".html")) return "text/html; charset=utf-8";
+  if (endsWith(".js")) return "text/javascript; charset=utf-8";
+  if (endsWith(".css")) return "text/css; charset=utf-8";
+  if (endsWith(".png")) return "image/png";
+  return "application/octet-stream";
+}
+
+RouteHandler assetRoute(const WebAsset& asset) {
+  return [&asset](const Request&, Response& res) {
+    res.set_header("Cache-Control", "no-cache");
+    // Everything the page uses comes from here; no script from elsewhere may run in it.
+    res.set_header("Content-Security-Policy", "default-src 'self'; img-src 'self' data:");
+    res.set_header("X-Content-Type-Options", "nosniff");
+    res.set_content(std::string(asset.bytes), contentTypeOf(asset.path));
+  };
+}
+
+}  // namespace
+
+std::vector<WebRoute> consoleRoutes(ConsoleService& service, size_t maxUpload) {
+  auto bound = [&service](void (*handler)(ConsoleService&, const Request&, Response&)) {
+    return [&service, handler](const Request& req, Response& res) { handler(service, req, res); };
+  };
+  std::vector<WebRoute> routes = {
+      {"GET", "/api/contacts", bound(handleContacts)},
+      {"POST", "/api/export", bound(handleExport)},
+      {"GET", "/api/template", bound(handleTemplate)},
+      {"POST", "/api/import", importRoute(service, maxUpload)},
+      {"GET", "/api/audit", bound(handleAudit)},
+  };
+  for (const WebAsset& asset : webAssets()) {
+    routes.push_back({"GET", asset.path, assetRoute(asset)});
+    if (std::string(asset.path) == "/index.html") routes.push_back({"GET", "/", assetRoute(asset)});
+  }
+  return routes;
+}
+
+void sendJson(Response& res, int status, const std::string& json) {
+  res.status = status;
+  res.set_header("Cache-Control", "no-store");
+  res.set_content(json, "application/json; charset=utf-8");
+}
+
+void sendError(Response& res, int status, const std::string& message) {
+  std::string sentence = message.empty() ? "something went wrong" : message;
+  if (sentence.back() != '.') sentence += '.';
+  JsonWriter json;
+  json.beginObject().field("error", sentence).endObject();
+  sendJson(res, status, json.text());
+}
+
+std::string uploadLimitMessage(size_t maxUpload) {
+  return "the file is larger than the upload limit of " + sizeText(maxUpload) +
+         "; split it and import the parts one after the other";
+}
+
+std::string delimiterParam(const Request& req) {
+  std::string typed = param(req, "delimiter", "Comma");
+  std::optional<std::string> name = delimiterNameOf(typed);
+  if (!name) throw WebError(400, "unknown delimiter '" + typed + "': use Comma or Semicolon");
+  return *name;
+}
+
+}  // namespace dabtool

@@ -1,0 +1,48 @@
+// The web console's routes: the page's files and the JSON API, each a
+// function of one request. The server (web_server.h) sends a route's
+// exceptions as error answers: WebError with its own status, Busy as 503,
+// any other exception as 500, always with a sentence in {"error": ...}.
+#ifndef DABUTILS_TOOLS_DABTOOL_WEB_ROUTES_H_
+#define DABUTILS_TOOLS_DABTOOL_WEB_ROUTES_H_
+
+#include <httplib.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "console_service.h"
+
+namespace dabtool {
+
+using RouteHandler = std::function<void(const httplib::Request&, httplib::Response&)>;
+
+struct WebRoute {
+  std::string method;  // "GET" also answers HEAD
+  std::string path;    // exact
+  RouteHandler handle;
+};
+
+// Every route of the console. `maxUpload`: the largest file an import takes.
+std::vector<WebRoute> consoleRoutes(ConsoleService& service, size_t maxUpload);
+
+// POST /api/import (web_import.cc).
+RouteHandler importRoute(ConsoleService& service, size_t maxUpload);
+
+// Answers `json` with `status`.
+void sendJson(httplib::Response& res, int status, const std::string& json);
+
+// Answers {"error": message} with `status`; the message gets a full stop
+// when it has none. Messages read like dabtool's, after "dabtool: ".
+void sendError(httplib::Response& res, int status, const std::string& message);
+
+// The answer to an upload larger than `maxUpload`.
+std::string uploadLimitMessage(size_t maxUpload);
+
+// The request's "delimiter" parameter as the library's name: "Comma" (also
+// when absent) or "Semicolon", in any letter case. WebError 400 otherwise.
+std::string delimiterParam(const httplib::Request& req);
+
+}  // namespace dabtool
+
+#endif  // DABUTILS_TOOLS_DABTOOL_WEB_ROUTES_H_
