@@ -8,34 +8,13 @@
 #include "contact_db.h"
 #include "logging.h"
 #include "path_service.h"
+#include "stream_lock.h"
 #include "utf8_text.h"
 
 #define LOG(level, ...) \
   Log_SpecEntry((level), "genlib/dabUtils/src/DABImport", __LINE__, __VA_ARGS__)
 
 namespace {
-
-// Holds a stream while a whole file or field is written or read with the
-// stream's unlocked calls. The web server that hosts the library has
-// threads, and from the first thread on every plain stdio call takes and
-// drops the stream's lock; per byte or per cell that costs more than the work.
-class StreamLock {
- public:
-  explicit StreamLock(FILE* file) : file_(file) { flockfile(file_); }
-  ~StreamLock() { funlockfile(file_); }
-  StreamLock(const StreamLock&) = delete;
-  StreamLock& operator=(const StreamLock&) = delete;
-
- private:
-  FILE* file_;
-};
-
-// A freshly opened stream gets a 64 KiB buffer in place of the C library's
-// one disk block: one system call per 64 KiB instead of per 4 KiB. It lives
-// at module level, as the file's fixed name does: one operation runs at a
-// time (the library is not re-entrant), and a buffer that is never allocated
-// cannot fail to be.
-const size_t kStreamBufferSize = 64 * 1024;
 
 const char kImportFileName[] = "http/data/addressbook.txt";
 
