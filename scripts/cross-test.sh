@@ -14,6 +14,7 @@ cmake -S . -B build-ppc \
   -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchains/powerpc-linux-gnu.cmake" \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DDABUTILS_WITH_STANDIN=OFF \
-  -DDABUTILS_GTEST_SOURCE_DIR=/usr/src/googletest >/dev/null
+  -DDABUTILS_GTEST_SOURCE_DIR=/usr/src/googletest \
+  -DDABUTILS_WERROR="${DABUTILS_WERROR:-ON}" >/dev/null  # see scripts/test.sh
 cmake --build build-ppc -j2
 ctest --test-dir build-ppc --output-on-failure -j2

@@ -19,7 +19,8 @@ fi
 declare -A dict=([import_fuzzer]=upload [parser_fuzzer]=upload [text_fuzzer]=text)
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DDABUTILS_SANITIZE=ON -DDABUTILS_FUZZ=ON -DDABUTILS_BUILD_TESTS=OFF >/dev/null
+  -DDABUTILS_SANITIZE=ON -DDABUTILS_FUZZ=ON -DDABUTILS_BUILD_TESTS=OFF \
+  -DDABUTILS_WERROR="${DABUTILS_WERROR:-ON}" >/dev/null  # see scripts/test.sh
 cmake --build build-fuzz -j2
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1

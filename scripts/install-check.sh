@@ -7,7 +7,7 @@ source scripts/deps.sh
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-cmake -S . -B build >/dev/null
+cmake -S . -B build -DDABUTILS_WERROR="${DABUTILS_WERROR:-ON}" >/dev/null  # see scripts/test.sh
 cmake --build build -j"$(nproc)"
 cmake --install build --prefix "$work/prefix" >/dev/null
 
