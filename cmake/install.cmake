@@ -14,11 +14,22 @@ install(TARGETS dabutils dabplatform EXPORT dabutilsTargets
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(TARGETS dabtool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
-# The public headers, the platform contract that a real platform must satisfy,
-# and the stand-in's control API, side by side in one include directory.
-install(DIRECTORY ${DABUTILS_LIB_DIR}/include/ ${DABUTILS_LIB_DIR}/platform/
+# The public headers and the platform contract that a real platform must
+# satisfy (the public headers include part of it) side by side in one include
+# directory; the stand-in's control API alone in standin/ below it. The
+# stand-in's other headers are its own business and stay in the source tree.
+install(DIRECTORY ${DABUTILS_LIB_DIR}/include/
         DESTINATION ${DABUTILS_INCLUDE_INSTALL_DIR}
         FILES_MATCHING PATTERN "*.h")
+install(FILES ${DABUTILS_LIB_DIR}/platform/contact_db.h
+              ${DABUTILS_LIB_DIR}/platform/path_service.h
+              ${DABUTILS_LIB_DIR}/platform/logging.h
+              ${DABUTILS_LIB_DIR}/platform/audit_log.h
+              ${DABUTILS_LIB_DIR}/platform/utf8_text.h
+              ${DABUTILS_LIB_DIR}/platform/record_layout.h
+        DESTINATION ${DABUTILS_INCLUDE_INSTALL_DIR})
+install(FILES ${DABUTILS_LIB_DIR}/platform/standin/dabplatform.h
+        DESTINATION ${DABUTILS_INCLUDE_INSTALL_DIR}/standin)
 
 install(EXPORT dabutilsTargets NAMESPACE dabutils:: DESTINATION ${DABUTILS_CMAKE_INSTALL_DIR})
 configure_package_config_file(cmake/dabutilsConfig.cmake.in
