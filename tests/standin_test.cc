@@ -101,11 +101,12 @@ class LoggingTest : public ::testing::Test {
   }
 
   // Formats the call as a listener that wants the line would.
-  static void listen(void* context, int level, const char* source, int line, const char* format,
-                     va_list args) {
+  static int listen(void* context, int level, const char* source, int line, const char* format,
+                    va_list args) {
     char message[256];
     vsnprintf(message, sizeof message, format, args);
     static_cast<std::vector<Heard>*>(context)->push_back({level, source, line, message});
+    return 0;
   }
 
   FILE* stream_;
@@ -132,18 +133,44 @@ TEST_F(LoggingTest, ThresholdDropsLinesFromTheStreamButNotFromTheListener) {
   EXPECT_EQ("ERROR     unit/c:3 both 50%\nFORCEINFO unit/d:4 forced\n", streamText());
 }
 
-// The listener gets the caller's own literal, so it can tell lines apart
-// by pointer, and a line it ignores is never formatted.
-TEST_F(LoggingTest, AListenerGetsTheLiteralAndFormatsOnlyWhatItWants) {
-  const char* seen = nullptr;
-  dabplatform_set_log_listener([](void* context, int, const char*, int, const char* format,
-                                  va_list) { *static_cast<const char**>(context) = format; },
-                               &seen, DABPLATFORM_LOG_DEBUG);
-  static const char kFormat[] = "abc%n";
+// The listener gets the caller's own literal, so it can tell lines apart by
+// pointer; a literal it mutes is not handed over again, and nothing of it is
+// formatted, until the listener is set anew.
+TEST_F(LoggingTest, AListenerSeesLiteralsAndMutesTheOnesItDoesNotWant) {
+  struct Seen {
+    std::vector<const char*> formats;
+    const char* mute = nullptr;
+  } seen;
+  auto listener = [](void* context, int, const char*, int, const char* format, va_list) {
+    auto* s = static_cast<Seen*>(context);
+    s->formats.push_back(format);
+    return format == s->mute ? DABPLATFORM_LOG_MUTE : 0;
+  };
+  static const char kNoisy[] = "noisy %n";
+  static const char kWanted[] = "wanted";
+  seen.mute = kNoisy;
+  dabplatform_set_log_threshold(DABPLATFORM_LOG_ERROR);
+  dabplatform_set_log_listener(listener, &seen, DABPLATFORM_LOG_DEBUG);
   int written = -1;
-  Log_SpecEntry(logSpecDebug, "unit/a", 1, kFormat, &written);
-  EXPECT_EQ(kFormat, seen);
+  for (int i = 0; i < 3; ++i) {
+    Log_SpecEntry(logSpecDebug, "unit/a", 1, kNoisy, &written);
+    Log_SpecEntry(logSpecDebug, "unit/a", 2, kWanted);
+  }
+  EXPECT_EQ((std::vector<const char*>{kNoisy, kWanted, kWanted, kWanted}), seen.formats);
   EXPECT_EQ(-1, written);
+
+  // A muted literal the threshold lets through still reaches the stream.
+  dabplatform_set_log_threshold(DABPLATFORM_LOG_DEBUG);
+  Log_SpecEntry(logSpecDebug, "unit/b", 3, kNoisy, &written);
+  EXPECT_EQ(4u, seen.formats.size());
+  EXPECT_EQ("DEBUG     unit/b:3 noisy \n", streamText());
+
+  // Setting the listener again forgets what was muted.
+  seen.mute = nullptr;
+  dabplatform_set_log_threshold(DABPLATFORM_LOG_ERROR);
+  dabplatform_set_log_listener(listener, &seen, DABPLATFORM_LOG_DEBUG);
+  Log_SpecEntry(logSpecDebug, "unit/c", 4, kNoisy, &written);
+  EXPECT_EQ(5u, seen.formats.size());
 }
 
 // A line that goes nowhere is not formatted at all: "%n" would store the

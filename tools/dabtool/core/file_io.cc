@@ -55,19 +55,25 @@ std::string errorText(int error) { return std::strerror(error); }
 std::string readFile(const std::string& path, const std::string& shownName) {
   Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0) throw Failure("cannot read " + shownName + ": " + errorText(errno));
-  struct stat info;
+  struct stat info {};
   if (::fstat(fd.get(), &info) == 0 && S_ISDIR(info.st_mode)) {
     throw Failure("cannot read " + shownName + ": it is a folder, not a file");
   }
+  // Read straight into a string of the file's size: a contact file of
+  // several megabytes grown piece by piece is copied and faulted in again at
+  // every doubling.
   std::string bytes;
-  char buffer[65536];
+  size_t used = 0;
+  bytes.resize(info.st_size > 0 ? static_cast<size_t>(info.st_size) + 2 : 65536);
   for (;;) {
-    ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+    if (used == bytes.size()) bytes.resize(bytes.size() * 2);
+    ssize_t n = ::read(fd.get(), &bytes[used], bytes.size() - used);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) throw Failure("cannot read " + shownName + ": " + errorText(errno));
     if (n == 0) break;
-    bytes.append(buffer, static_cast<size_t>(n));
+    used += static_cast<size_t>(n);
   }
+  bytes.resize(used);
   return bytes;
 }
 

@@ -10,11 +10,13 @@ ScopedLogListener::ScopedLogListener(int minLevel, LibraryLogReader& reader) : r
 
 ScopedLogListener::~ScopedLogListener() { dabplatform_set_log_listener(nullptr, nullptr, 0); }
 
-void ScopedLogListener::forward(void* context, int, const char*, int, const char* format,
-                                va_list args) {
+int ScopedLogListener::forward(void* context, int, const char*, int, const char* format,
+                               va_list args) {
   auto* self = static_cast<ScopedLogListener*>(context);
   LibraryLine line = self->table_.identify(format);
-  if (line != LibraryLine::kOther) self->reader_.heard(line, args);
+  if (line == LibraryLine::kOther) return DABPLATFORM_LOG_MUTE;
+  self->reader_.heard(line, args);
+  return 0;
 }
 
 LibraryErrors::LibraryErrors() : listener_(DABPLATFORM_LOG_ERROR, *this) {}

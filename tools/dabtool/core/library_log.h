@@ -1,7 +1,7 @@
 // Listening to the library's log through the stand-in logging, which hands
 // each call over unformatted. Only the lines of the table (library_lines.h)
-// reach a reader; every other line, the parser's one per byte read among
-// them, costs a table lookup by pointer and is never formatted.
+// reach a reader; every other literal is muted the first time it comes, so
+// the parser's line per byte read costs the library a lookup, nothing more.
 #ifndef DABUTILS_TOOLS_DABTOOL_CORE_LIBRARY_LOG_H_
 #define DABUTILS_TOOLS_DABTOOL_CORE_LIBRARY_LOG_H_
 
@@ -22,8 +22,8 @@ class ScopedLogListener {
   ScopedLogListener& operator=(const ScopedLogListener&) = delete;
 
  private:
-  static void forward(void* context, int level, const char* sourcePath, int sourceLine,
-                      const char* format, va_list args);
+  static int forward(void* context, int level, const char* sourcePath, int sourceLine,
+                     const char* format, va_list args);
 
   LibraryLogReader& reader_;
   LibraryLineTable table_;

@@ -19,20 +19,6 @@ namespace dabtool {
 
 namespace {
 
-// Writes the upload where the library reads it, refusing to overwrite the
-// person's file when they named the upload file itself.
-void placeUpload(const std::string& source, const std::string& placed, const std::string& original,
-                 const std::string& prepared, const std::string& typedName) {
-  std::error_code error;
-  if (fs::equivalent(source, placed, error)) {
-    if (original == prepared) return;
-    throw Failure(typedName +
-                  " is the data folder's upload file itself, which would have to be "
-                  "changed; copy it elsewhere and import the copy");
-  }
-  writeFileAtomically(placed, prepared, "the upload file " + placed);
-}
-
 ImportOutcome outcomeOf(const ImportReport& report, bool libraryOk) {
   if (!libraryOk) {
     return report.log.parseError ? ImportOutcome::kStopped : ImportOutcome::kNotStarted;
@@ -67,7 +53,7 @@ void runLibrary(const Workspace& workspace, ImportReport& report) {
       CText name(report.request.delimiterName);
       libraryOk = AddressBookImport(name.get(), nullptr, nullptr, &status) == 1;
     }
-    report.log = reader.result();
+    report.log = reader.finish();
     report.successCount = status.successCount;
     report.failureCount = status.failureCount;
     report.entriesAfter = countEntries();
@@ -122,7 +108,7 @@ std::string stoppedSentence(const ImportReport& report, const std::string& book)
   if (request.dryRun) {
     outcome = "This was a dry run: " + book + " is unchanged";
   } else if (report.saved) {
-    outcome = "The " + std::to_string(report.log.created.size()) +
+    outcome = "The " + std::to_string(report.log.createdCount) +
               " contacts created before it were kept (keep partial); " + book + " now holds " +
               std::to_string(report.entriesAfter) + " entries";
   } else {
@@ -137,9 +123,22 @@ std::string stoppedSentence(const ImportReport& report, const std::string& book)
 
 ImportReport importFile(const Workspace& workspace, const ImportRequest& request) {
   std::string source = workspace.fromCaller(request.file);
-  std::string original = readFile(source, request.file);
-  PreparedUpload upload = prepareUpload(original, request.file);
-  placeUpload(source, workspace.fixedFile(kUploadFile), original, upload.bytes, request.file);
+  std::string placed = workspace.fixedFile(kUploadFile);
+  std::error_code error;
+  if (fs::equivalent(source, placed, error)) {
+    // The person named the upload file itself: it can be read in place
+    // only when nothing about it has to change.
+    std::string original = readFile(source, request.file);
+    PreparedUpload upload = prepareUpload(original, request.file);
+    if (upload.bytes != original) {
+      throw Failure(request.file +
+                    " is the data folder's upload file itself, which would have to be "
+                    "changed; copy it elsewhere and import the copy");
+    }
+    return importPlaced(workspace, request, upload);
+  }
+  PreparedUpload upload = prepareUpload(readFile(source, request.file), request.file);
+  writeFileAtomically(placed, upload.bytes, "the upload file " + placed);
   return importPlaced(workspace, request, upload);
 }
 
@@ -216,11 +215,11 @@ std::vector<std::string> recordFindings(const ImportReport& report) {
   for (const auto& refused : log.refused) numbers.insert(refused.first);
   for (const auto& doubt : log.doubts) numbers.insert(doubt.first);
   for (int record = 2; record <= log.parsedRecords; ++record) {
-    if (log.created.count(record) == 0) numbers.insert(record);
+    if (!log.wasCreated(record)) numbers.insert(record);
   }
   for (int record : numbers) {
     std::string where = describeRecord(report.scan, record);
-    bool created = log.created.count(record) != 0;
+    bool created = log.wasCreated(record);
     if (!created) {
       auto refused = log.refused.find(record);
       RecordFinding reason =

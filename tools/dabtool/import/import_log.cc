@@ -1,5 +1,7 @@
 #include "import_log.h"
 
+#include <utility>
+
 namespace dabtool {
 
 std::string findingText(const RecordFinding& finding) {
@@ -49,7 +51,11 @@ void ImportLogReader::heard(LibraryLine line, va_list args) {
     case LibraryLine::kFieldValue:
       return fieldStarts();
     case LibraryLine::kContactAdded:
-      log_.created.insert(current_);
+      if (log_.created.size() <= static_cast<size_t>(current_)) {
+        log_.created.resize(static_cast<size_t>(current_) + 1);
+      }
+      log_.created[current_] = true;
+      ++log_.createdCount;
       return;
     case LibraryLine::kContactNotAdded:
       log_.refused[va_arg(args, int)] = {Finding::kRefusedByBook};
@@ -135,13 +141,12 @@ void ImportLogReader::noteFieldProblem(LibraryLine line, va_list args) {
   }
 }
 
-ImportLog ImportLogReader::result() const {
-  ImportLog log = log_;
-  if (log.headerDisplayNameBlank && log.parsedRecords >= 2 && log.created.count(2) == 0 &&
-      log.refused.count(2) == 0) {
-    log.refused[2] = {Finding::kHeaderSkipsFirst};
+ImportLog ImportLogReader::finish() {
+  if (log_.headerDisplayNameBlank && log_.parsedRecords >= 2 && !log_.wasCreated(2) &&
+      log_.refused.count(2) == 0) {
+    log_.refused[2] = {Finding::kHeaderSkipsFirst};
   }
-  return log;
+  return std::move(log_);
 }
 
 }  // namespace dabtool

@@ -5,7 +5,6 @@
 #define DABUTILS_TOOLS_DABTOOL_IMPORT_IMPORT_LOG_H_
 
 #include <map>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -43,8 +42,9 @@ struct RecordFinding {
 std::string findingText(const RecordFinding& finding);
 
 struct ImportLog {
-  int parsedRecords = 0;                             // completed records, header row included
-  std::set<int> created;                             // record numbers that became contacts
+  int parsedRecords = 0;      // completed records, header row included
+  std::vector<bool> created;  // by record number: it became a contact
+  int createdCount = 0;
   std::map<int, RecordFinding> refused;              // record number -> why it was not created
   std::map<int, std::vector<RecordFinding>> doubts;  // record number -> what may be wrong
   bool headerDisplayNameBlank = false;               // the header's third column is empty
@@ -54,6 +54,10 @@ struct ImportLog {
   bool malformedString = false;  // a closing quote was followed by other text
   bool tooFewRecords = false;
   int stoppedAtRecord = 0;  // record number the parse error hit
+
+  bool wasCreated(int record) const {
+    return record >= 0 && static_cast<size_t>(record) < created.size() && created[record];
+  }
 };
 
 // Interprets lines in the order the import writes them. Record numbers
@@ -61,9 +65,10 @@ struct ImportLog {
 class ImportLogReader : public LibraryLogReader {
  public:
   void heard(LibraryLine line, va_list args) override;
-  // The interpretation so far; explanations that need the whole log
-  // (a blank header display name skipping the first data row) are added.
-  ImportLog result() const;
+  // The interpretation, with the explanations that need the whole log (a
+  // blank header display name skipping the first data row). Call once, when
+  // the import is over.
+  ImportLog finish();
 
  private:
   void fieldStarts();

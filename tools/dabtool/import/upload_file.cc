@@ -1,6 +1,7 @@
 #include "upload_file.h"
 
 #include <cstdint>
+#include <utility>
 
 #include "errors.h"
 #include "text.h"
@@ -54,7 +55,7 @@ const char* lineEndOf(const std::string& bytes) {
 
 }  // namespace
 
-PreparedUpload prepareUpload(const std::string& original, const std::string& shownName) {
+PreparedUpload prepareUpload(std::string original, const std::string& shownName) {
   PreparedUpload upload;
   if (startsWith(original, "\xFF\xFE", 2) || startsWith(original, "\xFE\xFF", 2)) {
     bool bigEndian = original[0] == '\xFE';
@@ -63,8 +64,9 @@ PreparedUpload prepareUpload(const std::string& original, const std::string& sho
                              (bigEndian ? "big" : "little") +
                              "-endian, with a byte-order mark) to UTF-8");
   } else {
-    upload.bytes = original;
-    if (startsWith(original, "\xEF\xBB\xBF", 3)) {
+    bool utf8Mark = startsWith(original, "\xEF\xBB\xBF", 3);
+    upload.bytes = std::move(original);
+    if (utf8Mark) {
       upload.changes.push_back(
           "left its UTF-8 byte-order mark in place (it only touches the header row)");
     }

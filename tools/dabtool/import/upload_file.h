@@ -17,7 +17,7 @@ struct PreparedUpload {
 
 // Prepares `original` (the file's bytes); `shownName` names it in the
 // sentences. Throws Failure for UTF-16 that cannot be converted.
-PreparedUpload prepareUpload(const std::string& original, const std::string& shownName);
+PreparedUpload prepareUpload(std::string original, const std::string& shownName);
 
 }  // namespace dabtool
 

@@ -110,10 +110,17 @@ void dabplatform_set_log_stream(FILE* stream);
  * so that a listener that wants few of the lines formats only those (with
  * vsnprintf on `args`, once; va_copy it to read it twice). `format` is the
  * caller's literal, so the same line always comes with the same pointer.
- * `args` and the texts are valid during the call only. NULL removes it.
+ * `args` and the texts are valid during the call only.
+ *
+ * The listener returns DABPLATFORM_LOG_MUTE for a literal it never wants:
+ * later lines of that literal then cost the caller a table lookup and are
+ * not handed over again while the listener stays set (lines the threshold
+ * lets through still go to the stream). Any other value keeps them coming.
+ * NULL removes the listener and forgets the muted literals.
  */
-typedef void (*dabplatform_log_listener)(void* context, int level, const char* sourcePath,
-                                         int sourceLine, const char* format, va_list args);
+enum { DABPLATFORM_LOG_MUTE = 1 };
+typedef int (*dabplatform_log_listener)(void* context, int level, const char* sourcePath,
+                                        int sourceLine, const char* format, va_list args);
 void dabplatform_set_log_listener(dabplatform_log_listener listener, void* context, int minLevel);
 
 /* Name of a level value ("INFO", "ERROR", ...); "?" for an unknown one. */

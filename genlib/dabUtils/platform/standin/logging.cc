@@ -4,6 +4,7 @@
 #include "logging.h"
 
 #include <stdarg.h>
+#include <stdint.h>
 #include <stdio.h>
 
 #include <string>
@@ -29,6 +30,20 @@ struct LogState {
 LogState& state() {
   static LogState s;
   return s;
+}
+
+// Literals the listener muted, by a hash of their address. A literal that
+// loses its slot to another is only handed to the listener once more.
+constexpr size_t kMutedSlots = 64;
+const char* muted[kMutedSlots];
+
+size_t mutedSlot(const char* fmt) {
+  auto address = reinterpret_cast<uintptr_t>(fmt);
+  return (address ^ (address >> 7)) & (kMutedSlots - 1);
+}
+
+void forgetMuted() {
+  for (const char*& slot : muted) slot = nullptr;
 }
 
 // The lowest level that reaches the stream or the listener. The parser logs
@@ -69,6 +84,7 @@ extern "C" void dabplatform_set_log_listener(dabplatform_log_listener listener, 
   state().listener = listener;
   state().listenerContext = context;
   state().listenerMinLevel = listener ? minLevel : DABPLATFORM_LOG_OFF;
+  forgetMuted();
   noteLevels();
 }
 
@@ -99,10 +115,13 @@ __attribute__((noinline)) void emit(int level, const char* sourcePath, int sourc
   bool toStream = level >= s.threshold;
   bool toListener = s.listener != nullptr && level >= s.listenerMinLevel;
   if (!toStream && !toListener) return;
-  if (toListener) {
+  if (toListener && muted[mutedSlot(fmt)] != fmt) {
     va_list copy;
     va_copy(copy, args);
-    s.listener(s.listenerContext, level, sourcePath, sourceLine, fmt, copy);
+    if (s.listener(s.listenerContext, level, sourcePath, sourceLine, fmt, copy) ==
+        DABPLATFORM_LOG_MUTE) {
+      muted[mutedSlot(fmt)] = fmt;
+    }
     va_end(copy);
   }
   if (toStream) {
@@ -117,6 +136,8 @@ __attribute__((noinline)) void emit(int level, const char* sourcePath, int sourc
 extern "C" void Log_SpecEntry(int level, const char* sourcePath, int sourceLine, const char* fmt,
                               ...) {
   if (level < lowestHeardLevel) return;
+  // The parser's line per byte read ends here once the listener muted it.
+  if (level < state().threshold && muted[mutedSlot(fmt)] == fmt) return;
   va_list args;
   va_start(args, fmt);
   emit(level, sourcePath, sourceLine, fmt, args);

@@ -1,0 +1,167 @@
+// The contract between the library's import log and dabtool's reader of it:
+// the real import runs on the scripted platform, its log calls go to the
+// tool's reader exactly as the stand-in hands them over, and the reader's
+// verdict must match what the library did to every record. A change of a
+// library text the tool depends on fails here.
+#include <map>
+#include <string>
+#include <vector>
+
+#include "DABImport.h"
+#include "import_log.h"
+#include "library_lines.h"
+#include "scripted_platform.h"
+
+namespace dabtest {
+namespace {
+
+using dabtool::Finding;
+using dabtool::ImportLog;
+
+const std::string kHeader = "First,Last,Display,Company,Email,Ifax\n";
+const std::string kTooLong(257, 'm');  // past both the name and the address limits
+
+struct Expected {
+  bool created;
+  std::vector<Finding> findings;  // the refusal first, then the doubts
+};
+
+class ImportLogContractTest : public PlatformTest {
+ protected:
+  // Imports `file` and returns what the reader made of the log.
+  ImportLog importAndRead(const std::string& file) {
+    writeFile("http/data/addressbook.txt", file);
+    dabtool::ImportLogReader reader;
+    dabtool::LibraryLineTable table;
+    fake().logTap = [&](int, const char* format, va_list args) {
+      dabtool::LibraryLine line = table.identify(format);
+      if (line != dabtool::LibraryLine::kOther) reader.heard(line, args);
+    };
+    ResultStatus result{0, 0};
+    {
+      DABImport importer;
+      status_ = importer.importAddressbook(const_cast<char*>("Comma"), nullptr, nullptr, &result);
+    }
+    fake().logTap = nullptr;
+    result_ = result;
+    return reader.finish();
+  }
+
+  static std::vector<Finding> findingsOf(const ImportLog& log, int record) {
+    std::vector<Finding> kinds;
+    auto refused = log.refused.find(record);
+    if (refused != log.refused.end()) kinds.push_back(refused->second.kind);
+    auto doubts = log.doubts.find(record);
+    if (doubts != log.doubts.end()) {
+      for (const auto& doubt : doubts->second) kinds.push_back(doubt.kind);
+    }
+    return kinds;
+  }
+
+  int status_ = -1;
+  ResultStatus result_{0, 0};
+};
+
+TEST_F(ImportLogContractTest, EveryRecordGetsTheLibrarysVerdict) {
+  // Record numbers count the header as 1; the empty line is no record.
+  const std::vector<std::pair<std::string, Expected>> rows = {
+      {"f,l,Plain,c,p@x.org,p@y.org\n", {true, {}}},
+      {"f,l,,c,b@x.org,\n", {false, {Finding::kDisplayNameBlank}}},
+      {"f,l\n", {false, {Finding::kNoDisplayNameField}}},
+      {"f,l,Blank Mail,c,e x@y.org,\n", {true, {Finding::kEmailDoubtful}}},
+      {"f,l,Accent Fax,c,f@y.org,f\xC3\xA9@y.org\n", {true, {Finding::kIfaxDoubtful}}},
+      {"f,l,Long Mail,c," + kTooLong + ",\n", {false, {Finding::kEmailTooLong}}},
+      {"f,l,Long Fax,c,m@x.org," + kTooLong + "\n", {false, {Finding::kIfaxTooLong}}},
+      {kTooLong + ",l,Long First,c,,\n", {true, {Finding::kFirstNameTooLong}}},
+      {"f," + kTooLong + ",Long Last,c,,\n", {true, {Finding::kLastNameTooLong}}},
+      {"f,l," + kTooLong + ",c,,\n", {true, {Finding::kDisplayNameTooLong}}},
+      {"f,l,Long Company," + kTooLong + ",,\n", {true, {Finding::kCompanyTooLong}}},
+      {"f,l,Refused By Book,c,r@x.org,\n", {false, {Finding::kRefusedByBook}}},
+      {"\n", {false, {}}},
+      {"f,l,Two Lines,\"c\nd\",t@x.org,\n", {true, {}}},
+      {"f,l,\n", {false, {Finding::kDisplayNameBlank}}},  // the blank field ends the record
+      {"f,l,Last,c,z@x.org,\n", {true, {}}},
+  };
+  std::string file = kHeader;
+  std::map<int, Expected> expected;
+  int record = 1;
+  int createCall = 0;
+  for (const auto& row : rows) {
+    file += row.first;
+    if (row.first == "\n") continue;
+    expected[++record] = row.second;
+    if (row.second.findings == std::vector<Finding>{Finding::kRefusedByBook}) {
+      fake().refuseCreateCall.insert(createCall);
+    }
+    bool reachesBook = row.second.created || row.second.findings[0] == Finding::kRefusedByBook;
+    createCall += reachesBook;
+  }
+
+  ImportLog log = importAndRead(file);
+  ASSERT_EQ(0, status_);
+  EXPECT_EQ(record, log.parsedRecords);
+  int created = 0;
+  for (const auto& [number, want] : expected) {
+    SCOPED_TRACE("record " + std::to_string(number));
+    EXPECT_EQ(want.created, log.wasCreated(number));
+    EXPECT_EQ(want.findings, findingsOf(log, number));
+    created += want.created;
+  }
+  EXPECT_EQ(result_.successCount, created);
+  EXPECT_EQ(result_.successCount, log.createdCount);
+  EXPECT_EQ(static_cast<size_t>(created), fake().created.size());
+  EXPECT_FALSE(log.parseError || log.tooFewRecords || log.fileNotOpened || log.notConnected);
+}
+
+TEST_F(ImportLogContractTest, ALimitIsReadFromTheLineItself) {
+  ImportLog log = importAndRead(kHeader + "f,l,Long Mail,c," + kTooLong + ",\n");
+  ASSERT_EQ(1u, log.refused.size());
+  EXPECT_EQ(256, log.refused.at(2).limit);
+  EXPECT_EQ("the e-mail address (column 5) is longer than 256 bytes",
+            dabtool::findingText(log.refused.at(2)));
+}
+
+TEST_F(ImportLogContractTest, ABlankHeaderDisplayNameExplainsTheSkippedFirstRow) {
+  ImportLog log = importAndRead("F,L,,C\nf,l,A,c,,\nf,l,B,c,,\n");
+  EXPECT_TRUE(log.headerDisplayNameBlank);
+  EXPECT_EQ(std::vector<Finding>{Finding::kHeaderSkipsFirst}, findingsOf(log, 2));
+  EXPECT_TRUE(log.wasCreated(3));
+}
+
+TEST_F(ImportLogContractTest, ImportsThatStopSayWhereAndWhy) {
+  struct Case {
+    const char* name;
+    std::string file;
+    int status;
+    bool malformedString;
+    bool tooFewRecords;
+    int stoppedAt;
+  };
+  const Case cases[] = {
+      {"quote then text, third record", kHeader + "f,l,A,,,\nf,\"l\"x,B\n", 3, true, false, 3},
+      {"quote then text, first field of a record", kHeader + "f,l,A,,,\n\"f\"x,l,B\n", 3, true,
+       false, 3},
+      {"quote never closed", kHeader + "f,l,A,,,\nf,l,\"B\n", 3, false, false, 3},
+      {"before the second record", "\"F\"x,L,D\nf,l,A\n", 6, true, true, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ImportLog log = importAndRead(c.file);
+    EXPECT_EQ(c.status, status_);
+    EXPECT_TRUE(log.parseError);
+    EXPECT_EQ(c.malformedString, log.malformedString);
+    EXPECT_EQ(c.tooFewRecords, log.tooFewRecords);
+    EXPECT_EQ(c.stoppedAt, log.stoppedAtRecord);
+  }
+}
+
+TEST_F(ImportLogContractTest, AnUploadThatCannotBeOpenedIsNamed) {
+  fake().failOpen = true;
+  ImportLog log = importAndRead(kHeader);
+  EXPECT_EQ(1, status_);
+  EXPECT_TRUE(log.fileNotOpened);
+  EXPECT_FALSE(log.parseError);
+}
+
+}  // namespace
+}  // namespace dabtest
