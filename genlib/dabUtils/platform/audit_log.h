@@ -1,7 +1,8 @@
 /*
  * Audit log of the device: records administrative events.
  * The library calls it once after every export that wrote its file, never on
- * a failure path. The result is not looked at.
+ * a failure path. The result is not looked at. The call comes from the thread
+ * that called the export, one operation at a time per process.
  */
 #ifndef DABUTILS_PLATFORM_AUDIT_LOG_H_
 #define DABUTILS_PLATFORM_AUDIT_LOG_H_

@@ -16,6 +16,19 @@
  *     restores before handing the list back.
  *  4. Words named reservedNN (NN = byte offset on the device) are never read
  *     by the library; an implementation may use them as it likes.
+ *  5. Threads: the library calls from whichever thread called it (the web
+ *     server has several), one operation at a time per process. A
+ *     DAB_DBI_Connect(), the calls on its connection and its
+ *     DAB_DBI_Disconnect() come from the same thread; the next operation may
+ *     come from another.
+ *  6. The library opens one connection per operation and never connects
+ *     while it holds one, so a real database need not accept a second
+ *     DAB_DBI_Connect() while connected. It calls DAB_DBI_Disconnect() after
+ *     every DAB_DBI_Connect(), even a failed one, and ignores what that
+ *     returns. The stand-in does accept a second one: it keeps one connection
+ *     per process, shared by reference count, which every
+ *     DAB_DBI_Disconnect() commits and the last one closes. dabtool holds a
+ *     connection of its own only while no library call runs.
  */
 #ifndef DABUTILS_PLATFORM_CONTACT_DB_H_
 #define DABUTILS_PLATFORM_CONTACT_DB_H_

@@ -8,6 +8,9 @@
  *     `sourceLine` the line in it.
  *  3. A call below the facility's threshold must be cheap: nothing is
  *     formatted for a line that goes nowhere.
+ *  4. Threads: the library logs from whichever thread called it, one
+ *     operation at a time per process; the next operation may come from
+ *     another thread.
  */
 #ifndef DABUTILS_PLATFORM_LOGGING_H_
 #define DABUTILS_PLATFORM_LOGGING_H_

@@ -6,6 +6,9 @@
  *     never inspects or frees it.
  *  2. xpaths_open_file() returns a stdio stream that the caller closes with
  *     fclose(), or NULL when the file cannot be opened.
+ *  3. Threads: the library calls from whichever thread called it, one
+ *     operation at a time per process, and uses and closes the stream on
+ *     that thread; the next operation may come from another.
  */
 #ifndef DABUTILS_PLATFORM_PATH_SERVICE_H_
 #define DABUTILS_PLATFORM_PATH_SERVICE_H_
