@@ -35,8 +35,9 @@ def python_interpreter():
 
 
 class Case:
-    def __init__(self, key, label, argv, stdin=None, before=None, profile=False):
+    def __init__(self, key, label, argv, stdin=None, before=None, profile=False, expect=None):
         self.key = key
+        self.expect = expect  # A regular expression the output must match.
         self.label = label
         self.argv = argv
         self.stdin = stdin
@@ -61,11 +62,37 @@ def run_once(case):
         stdin.close()
     if child.returncode != 0:
         sys.exit(f"run_suite: {case.label} failed ({' '.join(case.argv)})")
+    if case.expect and not re.search(case.expect, out.decode("utf-8", "replace")):
+        sys.exit(f"run_suite: {case.label} did not say {case.expect!r}: {out[:400]!r}")
     report = None
     for line in out.decode("utf-8", "replace").splitlines():
         if line.startswith("{"):
             report = json.loads(line)
     return wall, usage.ru_utime + usage.ru_stime, usage.ru_maxrss, report
+
+
+class Console:
+    """A `dabtool serve` on a free port for the console's cases."""
+
+    def __init__(self, process, url):
+        self.process = process
+        self.url = url
+
+    def stop(self):
+        self.process.terminate()
+        self.process.wait(timeout=30)
+
+
+def start_console(tool, data_dir):
+    os.makedirs(data_dir, exist_ok=True)
+    process = subprocess.Popen([tool, "--data-dir", data_dir, "serve", "--port", "0", "--quiet",
+                                "--max-upload", "64M"], stdout=subprocess.PIPE, text=True)
+    line = process.stdout.readline()
+    found = re.search(r"(http://\S+/)", line)
+    if not found:
+        process.kill()
+        sys.exit(f"run_suite: dabtool serve did not start: {line!r}")
+    return Console(process, found.group(1))
 
 
 def callgrind(case, work):
@@ -227,6 +254,11 @@ def main():
         return remove
 
     peer_db = os.path.join(work, "peer.db")
+    tool = os.path.join(build, "tools", "dabtool", "dabtool")
+    tool_dir = os.path.join(work, "tool")
+    console_dir = os.path.join(work, "console")
+    console = start_console(tool, console_dir)
+    created = rf"(?s)Created {dataset['contacts']} contacts.*now holds {dataset['contacts']} "
     cases = [
         Case("export", "DAB export, `AdressBookExport`", [dab, "export", work], profile=True),
         Case("shell_export", "sqlite3 shell, same 26 columns, `.mode csv`",
@@ -237,6 +269,15 @@ def main():
              profile=True),
         Case("import", "Import, `AddressBookImport` into an empty database",
              [dab, "import", work], profile=True),
+        Case("tool_import", "`dabtool import` into an empty address book",
+             [tool, "--data-dir", tool_dir, "import", upload],
+             before=fresh(os.path.join(tool_dir, "addressbook.db")), profile=True,
+             expect=created),
+        Case("console_import", "Console import, `POST /api/import` (curl) into an empty book",
+             ["curl", "-sS", "--fail", "-H", "Content-Type: text/csv", "--data-binary",
+              "@" + upload, console.url + "api/import?name=upload.csv"],
+             before=fresh(os.path.join(console_dir, "addressbook.db")),
+             expect=rf'"created":\s*{dataset["contacts"]}\b'),
         Case("shell_import", "sqlite3 shell, `.import --csv` into an empty table",
              ["sqlite3", peer_db], stdin=shell_import, before=fresh(peer_db)),
         Case("py_import", "Python `csv.reader` + `executemany` into an empty table",
@@ -256,8 +297,11 @@ def main():
             case.runs.append(run_once(case))
     if not args.no_callgrind:
         for case in cases:
+            if case.key == "console_import":
+                continue  # The work is in the server, not in curl.
             print(f"  callgrind: {case.label}", flush=True)
             callgrind(case, work)
+    console.stop()
     print("  micro_bench", flush=True)
     micro = run_micro(build, work, args.runs, threaded=False)
     micro_threaded = run_micro(build, work, args.runs, threaded=True)
@@ -322,6 +366,12 @@ def main():
     targets.append(("Import no slower than 1.5× the sqlite3 shell's `.import`",
                     f"wall {r:.2f}×, CPU {cpu('import') / cpu('shell_import'):.2f}×, "
                     f"instructions {ratio_text(ir)}×", verdict(r <= 1.5)))
+    for key, what in (("tool_import", "`dabtool import`"), ("console_import", "Console import")):
+        r = wall(key) / wall("import")
+        targets.append((f"{what} within 1.3× the library's own import (wall)",
+                        f"wall {r:.2f}× ({wall(key):.3f} s / {wall('import'):.3f} s); the "
+                        f"sqlite3 shell {wall('shell_import') / wall('import'):.2f}×",
+                        verdict(r <= 1.3)))
     if parser_rate is not None:
         slowest = min(parser_rate, parser_rate_threaded or parser_rate)
         targets.append(("Parser alone at least 100 MB/s",

@@ -9,13 +9,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
-dab_install_missing libbenchmark-dev libcsv-dev valgrind sqlite3 python3
+dab_install_missing libbenchmark-dev libcsv-dev valgrind sqlite3 python3 curl
 
 runs=${1:-7}
 build=build-rel
 work=${DAB_BENCH_WORK:-$build/bench-work}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DDABUTILS_BUILD_BENCH=ON >/dev/null
-cmake --build "$build" -j2 --target dab_bench micro_bench libcsv_parse
+cmake --build "$build" -j2 --target dab_bench micro_bench libcsv_parse dabtool
 
 extra=()
 [ -n "${DAB_BENCH_QUICK:-}" ] && extra+=(--no-callgrind)

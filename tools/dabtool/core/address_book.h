@@ -9,10 +9,8 @@
 
 namespace dabtool {
 
-// One entry of the book, copied out of the database's records.
-struct BookEntry {
-  int id = 0;
-  int dlType = 0;  // 0 individual, 1 fax group, 2 e-mail group, other: group
+// The texts an entry of the book has, whether read or to be created.
+struct EntryTexts {
   std::string displayName;
   std::string firstName;
   std::string lastName;
@@ -20,6 +18,12 @@ struct BookEntry {
   std::string email;
   std::string internetFax;
   std::string faxNumber;
+};
+
+// One entry of the book, copied out of the database's records.
+struct BookEntry : EntryTexts {
+  int id = 0;
+  int dlType = 0;  // 0 individual, 1 fax group, 2 e-mail group, other: group
   std::string scanNickName;
   int scanProtocol = -1;  // database protocol code; -1 without a scan destination
   int favoritesOrder = -1;
@@ -45,15 +49,8 @@ struct NewScan {
 };
 
 // A contact or group to create.
-struct NewEntry {
+struct NewEntry : EntryTexts {
   int dlType = 0;
-  std::string displayName;
-  std::string firstName;
-  std::string lastName;
-  std::string company;
-  std::string email;
-  std::string internetFax;
-  std::string faxNumber;
   bool hasScan = false;
   NewScan scan;
   int favoritesOrder = -1;

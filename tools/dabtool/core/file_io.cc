@@ -78,7 +78,8 @@ std::string readFile(const std::string& path, const std::string& shownName) {
 }
 
 void writeFileAtomically(const std::string& path, const std::string& bytes,
-                         const std::string& shownName) {
+                         const std::string& shownName, Durability durability) {
+  bool flush = durability == Durability::kFlushed;
   fs::path target(path);
   fs::path directory = target.has_parent_path() ? target.parent_path() : fs::path(".");
   std::error_code error;
@@ -89,14 +90,14 @@ void writeFileAtomically(const std::string& path, const std::string& bytes,
   Descriptor fd(::mkstemp(temporary.data()));
   if (fd.get() < 0) throw Failure("cannot write " + shownName + ": " + errorText(errno));
   bool written = writeAll(fd.get(), bytes) && ::fchmod(fd.get(), 0644) == 0 &&
-                 ::fsync(fd.get()) == 0 && fd.close() == 0;
+                 (!flush || ::fsync(fd.get()) == 0) && fd.close() == 0;
   int saved = errno;
   if (!written || ::rename(temporary.c_str(), path.c_str()) != 0) {
     if (written) saved = errno;
     ::unlink(temporary.c_str());
     throw Failure("cannot write " + shownName + ": " + errorText(saved));
   }
-  syncDirectory(directory.string());
+  if (flush) syncDirectory(directory.string());
 }
 
 void syncDirectory(const std::string& directory) {

@@ -9,11 +9,20 @@ namespace dabtool {
 // The bytes of `path`. Throws Failure with a sentence naming `shownName`.
 std::string readFile(const std::string& path, const std::string& shownName);
 
-// Writes `bytes` to a temporary file beside `path`, flushes it to disk and
-// renames it over `path`, so `path` is either old or new, never half written.
-// Throws Failure naming `shownName`.
+// Whether a write waits until the bytes are on disk.
+enum class Durability {
+  kFlushed,    // a file people keep: on disk before the call returns
+  kUnflushed,  // a file for the moment (the library's input): a crash loses
+               // nothing that is not still in the file it came from
+};
+
+// Writes `bytes` to a temporary file beside `path` and renames it over
+// `path`, so `path` is either old or new, never half written; flushed to
+// disk first unless `durability` says otherwise. Throws Failure naming
+// `shownName`.
 void writeFileAtomically(const std::string& path, const std::string& bytes,
-                         const std::string& shownName);
+                         const std::string& shownName,
+                         Durability durability = Durability::kFlushed);
 
 // Flushes the directory entry changes of `directory` (after a rename).
 // Errors are ignored: the rename itself has happened.

@@ -138,14 +138,15 @@ ImportReport importFile(const Workspace& workspace, const ImportRequest& request
     return importPlaced(workspace, request, upload);
   }
   PreparedUpload upload = prepareUpload(readFile(source, request.file), request.file);
-  writeFileAtomically(placed, upload.bytes, "the upload file " + placed);
+  writeFileAtomically(placed, upload.bytes, "the upload file " + placed, Durability::kUnflushed);
   return importPlaced(workspace, request, upload);
 }
 
 ImportReport importUpload(const Workspace& workspace, const ImportRequest& request,
                           const PreparedUpload& upload) {
   std::string placed = workspace.fixedFile(kUploadFile);
-  writeFileAtomically(placed, upload.bytes, "the upload file " + workspace.shown(placed));
+  writeFileAtomically(placed, upload.bytes, "the upload file " + workspace.shown(placed),
+                      Durability::kUnflushed);
   return importPlaced(workspace, request, upload);
 }
 
