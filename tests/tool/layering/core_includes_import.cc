@@ -1,0 +1,2 @@
+// Must not compile: the core may use neither the import pipeline nor a face.
+#include "import_book.h"
