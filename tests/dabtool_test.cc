@@ -304,6 +304,18 @@ TEST(DabtoolBook, ListLinesUpWideAndAccentedNames) {
   EXPECT_EQ(lines[4], "3 entries in dabdata/addressbook.db (3 contacts, 0 groups).");
 }
 
+TEST(DabtoolBook, ListShowsControlCharactersEscaped) {
+  Sandbox box;
+  ASSERT_EQ(
+      box.import(std::string(kHeader) + "Ann,Lee,\x1b[2J\xE2\x80\xAE" + "evil,Acme,,\r\n").exitCode,
+      0);
+  Outcome listed = box.run({"list"});
+  ASSERT_EQ(listed.exitCode, 0) << listed.err;
+  EXPECT_TRUE(has(listed.out, "\\x1b[2J\\u202eevil  Acme"));
+  EXPECT_EQ(listed.out.find('\x1b'), std::string::npos);
+  EXPECT_EQ(listed.out.find("\xE2\x80\xAE"), std::string::npos);
+}
+
 TEST(DabtoolBook, SeedPastTheDeviceLimitChangesNothing) {
   Sandbox box;
   box.seed(10);

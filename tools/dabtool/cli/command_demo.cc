@@ -1,4 +1,5 @@
 // dabtool demo: the library's four jobs, once each, on a small address book.
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -11,6 +12,7 @@
 #include "import_book.h"
 #include "sample_file.h"
 #include "seed.h"
+#include "terminal_text.h"
 #include "text.h"
 
 namespace dabtool {
@@ -64,6 +66,16 @@ std::string importDetail(const ImportReport& report) {
   return detail;
 }
 
+// "  Import file    dabdata/demo-import.csv", and its detail below.
+void printRow(const Row& row, const std::string& shownPath) {
+  const int kLabelWidth = 14;
+  std::string label = row.what;
+  label.resize(std::max(label.size(), size_t{kLabelWidth}), ' ');
+  printLine(stdout, "  " + label + " " + shownPath);
+  if (!row.detail.empty())
+    printLine(stdout, "  " + std::string(kLabelWidth, ' ') + " " + row.detail);
+}
+
 }  // namespace
 
 int runDemo(const GlobalOptions& global, const Args& args) {
@@ -106,11 +118,9 @@ int runDemo(const GlobalOptions& global, const Args& args) {
   rows.insert(rows.begin(), {"Address book", workspace.databasePath(),
                              bookDetail + "; now " + plural(countEntries(), "entry", "entries")});
 
-  std::printf("dabtool demo: done, in %s\n\n", workspace.shown(workspace.root()).c_str());
-  for (const Row& row : rows) {
-    std::printf("  %-14s %s\n", row.what.c_str(), workspace.shown(row.path).c_str());
-    if (!row.detail.empty()) std::printf("  %-14s %s\n", "", row.detail.c_str());
-  }
+  printLine(stdout, "dabtool demo: done, in " + workspace.shown(workspace.root()));
+  std::fputs("\n", stdout);
+  for (const Row& row : rows) printRow(row, workspace.shown(row.path));
   std::printf(
       "\nNext: dabtool list, dabtool export -o FILE, dabtool import FILE --dry-run "
       "(dabtool --help lists every command).\n");

@@ -5,6 +5,7 @@
 #include "commands.h"
 #include "export_book.h"
 #include "file_io.h"
+#include "terminal_text.h"
 
 namespace dabtool {
 
@@ -42,8 +43,10 @@ int runExport(const GlobalOptions& global, const Args& args) {
     written = workspace.fromCaller(output);
     writeFileAtomically(written, readFile(result.file, workspace.shown(result.file)), output);
   }
-  std::printf("%s to %s (%s format, '%c' between fields).\n", exportedSentence(result).c_str(),
-              workspace.shown(written).c_str(), legacy ? "legacy" : "DAB", result.delimiter);
+  std::string sentence = exportedSentence(result) + " to " + workspace.shown(written) + " (" +
+                         (legacy ? "legacy" : "DAB") + " format, '" + result.delimiter +
+                         "' between fields).";
+  printLine(stdout, sentence);
   return kExitOk;
 }
 

@@ -4,6 +4,7 @@
 #include "args.h"
 #include "commands.h"
 #include "import_book.h"
+#include "terminal_text.h"
 
 namespace dabtool {
 
@@ -25,16 +26,15 @@ const char kHelp[] =
     "                  Semicolon gives ',')\n";
 
 void printFindings(const ImportReport& report) {
-  for (const std::string& finding : recordFindings(report)) std::printf("  %s\n", finding.c_str());
+  for (const std::string& finding : recordFindings(report)) printLine(stdout, "  " + finding);
 }
 
 void printPlacement(const Workspace& workspace, const ImportReport& report) {
-  std::printf("Placed %s as %s", report.request.file.c_str(),
-              workspace.shown(report.placedFile).c_str());
-  for (const std::string& change : report.changes) std::printf("; %s", change.c_str());
-  std::printf("%s.\n", report.changes.empty() ? "" : " (the file itself is unchanged)");
+  std::string line = "Placed " + report.request.file + " as " + workspace.shown(report.placedFile);
+  for (const std::string& change : report.changes) line += "; " + change;
+  printLine(stdout, line + (report.changes.empty() ? "" : " (the file itself is unchanged)") + ".");
   for (const std::string& warning : report.warnings) {
-    std::fprintf(stderr, "dabtool: warning: %s\n", warning.c_str());
+    printLine(stderr, "dabtool: warning: " + warning);
   }
   std::fflush(stdout);
 }
@@ -45,14 +45,14 @@ int printReport(const Workspace& workspace, const ImportReport& report) {
   if (!report.succeeded()) {
     if (report.outcome == ImportOutcome::kStopped) printFindings(report);
     std::fflush(stdout);
-    std::fprintf(stderr, "dabtool: %s.\n", failureSentence(report, book).c_str());
+    printLine(stderr, "dabtool: " + failureSentence(report, book) + ".");
     return kExitFailed;
   }
-  std::printf("%s.\n", summarySentence(report).c_str());
+  printLine(stdout, summarySentence(report) + ".");
   printFindings(report);
   std::string limit = limitSentence(report);
-  if (!limit.empty()) std::printf("%s.\n", limit.c_str());
-  std::printf("%s.\n", bookAfterSentence(report, book).c_str());
+  if (!limit.empty()) printLine(stdout, limit + ".");
+  printLine(stdout, bookAfterSentence(report, book) + ".");
   return kExitOk;
 }
 

@@ -9,6 +9,7 @@
 #include "database_copy.h"
 #include "entry_text.h"
 #include "errors.h"
+#include "terminal_text.h"
 #include "text.h"
 #include "text_table.h"
 
@@ -83,10 +84,10 @@ int runList(const GlobalOptions& global, const Args& args) {
   int total = static_cast<int>(entries.size());
   std::string counted = plural(total, "entry", "entries");
   if (shown < entries.size()) counted = "Showing " + std::to_string(shown) + " of " + counted;
-  std::printf("%s in %s (%s, %s)%s\n", counted.c_str(), shownName.c_str(),
-              plural(total - groups, "contact", "contacts").c_str(),
-              plural(groups, "group", "groups").c_str(),
-              shown < entries.size() ? "; --limit 0 shows all." : ".");
+  printLine(stdout, counted + " in " + shownName + " (" +
+                        plural(total - groups, "contact", "contacts") + ", " +
+                        plural(groups, "group", "groups") + ")" +
+                        (shown < entries.size() ? "; --limit 0 shows all." : "."));
   return kExitOk;
 }
 

@@ -7,6 +7,7 @@
 #include "file_io.h"
 #include "library_facts.h"
 #include "sample_file.h"
+#include "terminal_text.h"
 
 namespace dabtool {
 
@@ -56,8 +57,8 @@ int runSample(const GlobalOptions& global, const Args& args) {
   }
   std::string what = legacy ? std::string("legacy sample")
                             : "DAB sample with the " + serviceNames(*services) + " columns";
-  std::printf("Wrote the %s to %s ('%c' between fields).\n", what.c_str(),
-              workspace.shown(written).c_str(), importDelimiter(delimiterName));
+  printLine(stdout, "Wrote the " + what + " to " + workspace.shown(written) + " ('" +
+                        importDelimiter(delimiterName) + "' between fields).");
   return kExitOk;
 }
 

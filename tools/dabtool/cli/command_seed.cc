@@ -4,6 +4,7 @@
 #include "args.h"
 #include "commands.h"
 #include "seed.h"
+#include "terminal_text.h"
 #include "text.h"
 
 namespace dabtool {
@@ -35,11 +36,10 @@ int runSeed(const GlobalOptions& global, const Args& args) {
   auto seed = static_cast<unsigned>(parsed.number("--seed", 1, 0, 4294967295L));
   Workspace workspace(global);
   SeedResult result = seedBook(workspace, contacts, groups, seed);
-  std::printf("Added %s and %s (seed %u) to %s; it now holds %s.\n",
-              plural(result.contacts, "contact", "contacts").c_str(),
-              plural(result.groups, "group", "groups").c_str(), seed,
-              workspace.shown(workspace.databasePath()).c_str(),
-              plural(result.entriesAfter, "entry", "entries").c_str());
+  printLine(stdout, "Added " + plural(result.contacts, "contact", "contacts") + " and " +
+                        plural(result.groups, "group", "groups") + " (seed " +
+                        std::to_string(seed) + ") to " + workspace.shown(workspace.databasePath()) +
+                        "; it now holds " + plural(result.entriesAfter, "entry", "entries") + ".");
   return kExitOk;
 }
 

@@ -11,6 +11,7 @@
 #include "commands.h"
 #include "dabplatform.h"
 #include "errors.h"
+#include "terminal_text.h"
 
 namespace {
 
@@ -108,6 +109,13 @@ int dispatch(const Invocation& call) {
   throw dabtool::UsageError("unknown command '" + call.command + "' (see dabtool --help)");
 }
 
+// What went wrong, on one line: what() may quote a file name or a value
+// the person typed, bytes and all.
+void printError(const std::string& message) {
+  std::fflush(stdout);
+  dabtool::printLine(stderr, "dabtool: " + message);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -121,18 +129,16 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     return code;
   } catch (const dabtool::UsageError& error) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "dabtool: %s\n", error.what());
+    printError(error.what());
     return dabtool::kExitUsage;
   } catch (const dabtool::Failure& error) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "dabtool: %s.\n", error.what());
+    printError(error.what() + std::string("."));
     return dabtool::kExitFailed;
   } catch (const std::bad_alloc&) {
     std::fprintf(stderr, "dabtool: out of memory.\n");
     return dabtool::kExitFailed;
   } catch (const std::exception& error) {
-    std::fprintf(stderr, "dabtool: %s.\n", error.what());
+    printError(error.what() + std::string("."));
     return dabtool::kExitFailed;
   }
 }

@@ -1,5 +1,6 @@
 // A plain-text table whose columns line up on a terminal, also for UTF-8
-// text with accented letters and East Asian characters.
+// text with combining accents, East Asian characters and emoji, and whose
+// cells cannot steer the terminal.
 #ifndef DABUTILS_TOOLS_DABTOOL_CLI_TEXT_TABLE_H_
 #define DABUTILS_TOOLS_DABTOOL_CLI_TEXT_TABLE_H_
 
@@ -9,16 +10,11 @@
 
 namespace dabtool {
 
-// Terminal columns that `text` takes: one per character, two for wide ones.
-int displayWidth(const std::string& text);
-
-// `text` cut to at most `width` terminal columns, ending in "…" when cut.
-std::string fitWidth(const std::string& text, int width);
-
 class TextTable {
  public:
-  // `maxWidths[i]` caps column i; longer cells are cut.
+  // `maxWidths[i]` caps column i in terminal columns; longer cells are cut.
   TextTable(std::vector<std::string> headings, std::vector<int> maxWidths);
+  // Control characters in `cells`, tabs included, are shown escaped.
   void addRow(std::vector<std::string> cells);
   void print(std::FILE* out) const;
 
