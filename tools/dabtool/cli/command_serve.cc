@@ -7,6 +7,7 @@
 #include "args.h"
 #include "commands.h"
 #include "console.h"
+#include "terminal_text.h"
 #include "text.h"
 
 namespace dabtool {
@@ -63,9 +64,8 @@ int runServe(const GlobalOptions& global, const Args& args) {
   options.logRequests = !parsed.flag("--quiet");
   Workspace workspace(global);
   serveConsole(workspace, options, [&](const std::string& url) {
-    std::printf("Serving %s at %s (uploads up to %s; Ctrl-C stops).\n",
-                workspace.shown(workspace.databasePath()).c_str(), url.c_str(),
-                sizeText(options.maxUpload).c_str());
+    printLine(stdout, "Serving " + workspace.shown(workspace.databasePath()) + " at " + url +
+                          " (uploads up to " + sizeText(options.maxUpload) + "; Ctrl-C stops).");
     std::fflush(stdout);
   });
   std::printf("Stopped.\n");
