@@ -46,6 +46,7 @@ class Scanner {
     current_ = ScannedRecord();
     current_.startLine = line_;
     fieldEmpty_ = true;
+    fieldStored_ = false;
     lineEmpty_ = true;
   }
 
@@ -54,6 +55,15 @@ class Scanner {
     if (current_.fields == 0) lineEmpty_ = fieldEmpty_;
     ++current_.fields;
     fieldEmpty_ = true;
+    fieldStored_ = false;
+  }
+
+  // The import reads each value as a C string: one that starts with a NUL
+  // byte is as empty to it as one without bytes, for an empty line and for a
+  // blank display name alike.
+  void store(char c) {
+    if (!fieldStored_) fieldEmpty_ = c == '\0';
+    fieldStored_ = true;
   }
 
   void endRecord() {
@@ -88,15 +98,16 @@ class Scanner {
         } else if (c == delimiter_) {
           endField();
         } else {
-          fieldEmpty_ = false;
+          store(c);
         }
         return;
       case State::kQuoted:
-        if (!lineEnd()) ++pos_;
+        if (lineEnd()) return store(' ');
+        ++pos_;
         if (c == '"') {
           state_ = State::kAfterQuote;
         } else {
-          fieldEmpty_ = false;
+          store(c);
         }
         return;
       case State::kAfterQuote:
@@ -104,7 +115,7 @@ class Scanner {
         ++pos_;
         if (c == '"') {
           state_ = State::kQuoted;
-          fieldEmpty_ = false;
+          store(c);
         } else if (c == delimiter_) {
           state_ = State::kUnquoted;
           endField();
@@ -125,7 +136,8 @@ class Scanner {
   State state_ = State::kUnquoted;
   bool recordStarted_ = false;
   bool fieldEmpty_ = true;
-  bool lineEmpty_ = true;  // the record's first field is empty
+  bool fieldStored_ = false;  // the field holds a byte
+  bool lineEmpty_ = true;     // the record's first field is empty
   ScannedRecord current_;
   RecordScan scan_;
 };
