@@ -2,10 +2,11 @@
 // "file"), imported all or nothing as dabtool import does it, answered with
 // the counts, every refused or doubtful record and, when the library stopped,
 // its status and what that status means.
+#include <nlohmann/json.hpp>
+
 #include "errors.h"
 #include "import_book.h"
 #include "web_error.h"
-#include "web_json.h"
 #include "web_routes.h"
 
 namespace dabtool {
@@ -14,6 +15,7 @@ namespace {
 
 using httplib::Request;
 using httplib::Response;
+using nlohmann::json;
 
 constexpr size_t kMaxNameLength = 200;
 // How the console's sentences name the book: the page shows which file it is.
@@ -46,10 +48,11 @@ Upload uploadOf(const Request& req) {
   return {shownUploadName(file.filename), file.content};
 }
 
-void writeCommon(JsonWriter& json, const ImportReport& report) {
-  json.stringArray("findings", recordFindings(report))
-      .stringArray("changes", report.changes)
-      .stringArray("warnings", report.warnings);
+// The lists both answers carry.
+void addLists(json& answer, const ImportReport& report) {
+  answer["findings"] = recordFindings(report);
+  answer["changes"] = report.changes;
+  answer["warnings"] = report.warnings;
 }
 
 // The HTTP status for an import that did not succeed.
@@ -66,32 +69,25 @@ int failureStatus(ImportOutcome outcome) {
 }
 
 void sendFailed(Response& res, const ImportReport& report) {
-  JsonWriter json;
-  json.beginObject().field("error", failureSentence(report, kBookName));
+  json answer = {{"error", failureSentence(report, kBookName)}};
   if (report.libraryStatus != 0) {
-    json.field("status", report.libraryStatus).field("statusMeaning", statusMeaning(report));
+    answer["status"] = report.libraryStatus;
+    answer["statusMeaning"] = statusMeaning(report);
   }
-  writeCommon(json, report);
-  json.endObject();
-  sendJson(res, failureStatus(report.outcome), json.text());
+  addLists(answer, report);
+  sendJson(res, failureStatus(report.outcome), answer);
 }
 
 void sendDone(Response& res, const ImportReport& report) {
-  JsonWriter json;
-  json.beginObject()
-      .field("summary", summarySentence(report) + ".")
-      .field("created", report.successCount)
-      .field("refused", report.failureCount)
-      .field("dataRecords", report.dataRecordsRead)
-      .field("dryRun", report.request.dryRun)
-      .field("saved", report.saved)
-      .field("entriesBefore", report.entriesBefore)
-      .field("entriesAfter", report.entriesAfter);
+  json answer = {
+      {"summary", summarySentence(report) + "."}, {"created", report.successCount},
+      {"refused", report.failureCount},           {"dataRecords", report.dataRecordsRead},
+      {"dryRun", report.request.dryRun},          {"saved", report.saved},
+      {"entriesBefore", report.entriesBefore},    {"entriesAfter", report.entriesAfter}};
   std::string limit = limitSentence(report);
-  if (!limit.empty()) json.field("notRead", limit);
-  writeCommon(json, report);
-  json.endObject();
-  sendJson(res, 200, json.text());
+  if (!limit.empty()) answer["notRead"] = limit;
+  addLists(answer, report);
+  sendJson(res, 200, answer);
 }
 
 void handleImport(ConsoleService& service, size_t maxUpload, const Request& req, Response& res) {

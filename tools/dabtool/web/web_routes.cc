@@ -1,5 +1,6 @@
 #include "web_routes.h"
 
+#include <nlohmann/json.hpp>
 #include <optional>
 
 #include "entry_text.h"
@@ -8,7 +9,6 @@
 #include "text.h"
 #include "web_assets.h"
 #include "web_error.h"
-#include "web_json.h"
 
 namespace dabtool {
 
@@ -16,6 +16,7 @@ namespace {
 
 using httplib::Request;
 using httplib::Response;
+using nlohmann::json;
 
 constexpr size_t kMaxPageSize = 500;
 constexpr int kMaxAuditRecords = 1000;
@@ -51,33 +52,31 @@ void sendDownload(Response& res, const Download& download) {
   res.set_content(download.bytes, "text/csv; charset=utf-8");
 }
 
-void writeEntry(JsonWriter& json, const BookEntry& e, const BookSnapshot& book) {
-  json.beginObject()
-      .field("id", e.id)
-      .field("kind", kindName(e.dlType))
-      .field("displayName", e.displayName)
-      .field("firstName", e.firstName)
-      .field("lastName", e.lastName)
-      .field("company", e.company)
-      .field("email", e.email)
-      .field("internetFax", e.internetFax)
-      .field("fax", e.faxNumber)
-      .field("scan", protocolName(e.scanProtocol))
-      .field("favourite", favoriteMarks(e));
-  json.key("memberOf").beginArray();
+json entryJson(const BookEntry& e, const BookSnapshot& book) {
+  json memberOf = json::array();
   for (int group : e.groups) {
     auto name = book.groupNames.find(group);
-    json.beginObject().field("id", group);
-    json.field("name", name == book.groupNames.end() ? std::string() : name->second).endObject();
+    memberOf.push_back(
+        {{"id", group}, {"name", name == book.groupNames.end() ? std::string() : name->second}});
   }
-  json.endArray();
-  if (e.dlType == 0) {
-    json.key("members").null();
-  } else {
-    auto members = book.memberCounts.find(e.id);
-    json.field("members", members == book.memberCounts.end() ? 0 : members->second);
+  json members = nullptr;
+  if (e.dlType != 0) {
+    auto count = book.memberCounts.find(e.id);
+    members = count == book.memberCounts.end() ? 0 : count->second;
   }
-  json.endObject();
+  return {{"id", e.id},
+          {"kind", kindName(e.dlType)},
+          {"displayName", e.displayName},
+          {"firstName", e.firstName},
+          {"lastName", e.lastName},
+          {"company", e.company},
+          {"email", e.email},
+          {"internetFax", e.internetFax},
+          {"fax", e.faxNumber},
+          {"scan", protocolName(e.scanProtocol)},
+          {"favourite", favoriteMarks(e)},
+          {"memberOf", std::move(memberOf)},
+          {"members", std::move(members)}};
 }
 
 void handleContacts(ConsoleService& service, const Request& req, Response& res) {
@@ -87,21 +86,19 @@ void handleContacts(ConsoleService& service, const Request& req, Response& res) 
   request.query = param(req, "q", "");
   std::shared_ptr<const BookSnapshot> book = service.book();
   BookPage page = pageOf(*book, request);
-  JsonWriter json;
+  json entries = json::array();
+  for (const BookEntry* entry : page.entries) entries.push_back(entryJson(*entry, *book));
   const Workspace& workspace = service.workspace();
-  json.beginObject()
-      .field("database", workspace.shown(workspace.databasePath()))
-      .field("exists", book->exists)
-      .field("total", book->entries.size())
-      .field("contacts", static_cast<int>(book->entries.size()) - book->groups)
-      .field("groups", book->groups)
-      .field("matched", page.matched)
-      .field("offset", request.offset)
-      .field("limit", request.limit);
-  json.key("entries").beginArray();
-  for (const BookEntry* entry : page.entries) writeEntry(json, *entry, *book);
-  json.endArray().endObject();
-  sendJson(res, 200, json.text());
+  sendJson(res, 200,
+           {{"database", workspace.shown(workspace.databasePath())},
+            {"exists", book->exists},
+            {"total", book->entries.size()},
+            {"contacts", static_cast<int>(book->entries.size()) - book->groups},
+            {"groups", book->groups},
+            {"matched", page.matched},
+            {"offset", request.offset},
+            {"limit", request.limit},
+            {"entries", std::move(entries)}});
 }
 
 void handleExport(ConsoleService& service, const Request& req, Response& res) {
@@ -127,13 +124,11 @@ void handleTemplate(ConsoleService& service, const Request& req, Response& res) 
 
 void handleAudit(ConsoleService& service, const Request& req, Response& res) {
   int limit = static_cast<int>(numberParam(req, "limit", 20, 1, kMaxAuditRecords));
-  JsonWriter json;
-  json.beginObject().key("records").beginArray();
+  json records = json::array();
   for (const AuditRecord& record : service.audit(limit)) {
-    json.beginObject().field("at", record.at).field("event", record.event).endObject();
+    records.push_back({{"at", record.at}, {"event", record.event}});
   }
-  json.endArray().endObject();
-  sendJson(res, 200, json.text());
+  sendJson(res, 200, {{"records", std::move(records)}});
 }
 
 const char* contentTypeOf(const std::string& path) {
@@ -179,18 +174,17 @@ std::vector<WebRoute> consoleRoutes(ConsoleService& service, size_t maxUpload) {
   return routes;
 }
 
-void sendJson(Response& res, int status, const std::string& json) {
+void sendJson(Response& res, int status, const json& value) {
   res.status = status;
   res.set_header("Cache-Control", "no-store");
-  res.set_content(json, "application/json; charset=utf-8");
+  res.set_content(value.dump(-1, ' ', false, json::error_handler_t::replace),
+                  "application/json; charset=utf-8");
 }
 
 void sendError(Response& res, int status, const std::string& message) {
   std::string sentence = message.empty() ? "something went wrong" : message;
   if (sentence.back() != '.') sentence += '.';
-  JsonWriter json;
-  json.beginObject().field("error", sentence).endObject();
-  sendJson(res, status, json.text());
+  sendJson(res, status, {{"error", sentence}});
 }
 
 std::string uploadLimitMessage(size_t maxUpload) {

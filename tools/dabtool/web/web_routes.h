@@ -8,6 +8,7 @@
 #include <httplib.h>
 
 #include <functional>
+#include <nlohmann/json_fwd.hpp>
 #include <string>
 #include <vector>
 
@@ -29,8 +30,10 @@ std::vector<WebRoute> consoleRoutes(ConsoleService& service, size_t maxUpload);
 // POST /api/import (web_import.cc).
 RouteHandler importRoute(ConsoleService& service, size_t maxUpload);
 
-// Answers `json` with `status`.
-void sendJson(httplib::Response& res, int status, const std::string& json);
+// Answers `json` with `status`. Text that is not UTF-8 (the address book
+// holds whatever bytes were imported) goes out with U+FFFD in place of each
+// bad sequence, so the browser can always read the answer.
+void sendJson(httplib::Response& res, int status, const nlohmann::json& json);
 
 // Answers {"error": message} with `status`; the message gets a full stop
 // when it has none. Messages read like dabtool's, after "dabtool: ".
