@@ -76,8 +76,8 @@ TEST(CliArgs, RefusedArguments) {
       {{"--dry-run=yes"}, "--dry-run takes no value (see dabtool list --help)"},
       {{"--dry-run="}, "--dry-run takes no value (see dabtool list --help)"},
   };
-  for (const auto& [args, message] : cases) {
-    EXPECT_EQ(usageMessage([&] { parse(args); }), message) << testing::PrintToString(args);
+  for (const auto& c : cases) {
+    EXPECT_EQ(usageMessage([&] { parse(c.first); }), c.second) << testing::PrintToString(c.first);
   }
 }
 

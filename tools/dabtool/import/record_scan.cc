@@ -11,7 +11,10 @@ enum class State { kUnquoted, kQuoted, kAfterQuote };
 // a quote, ends the field, or makes it malformed.
 class Scanner {
  public:
-  Scanner(const std::string& bytes, char delimiter) : bytes_(bytes), delimiter_(delimiter) {}
+  Scanner(const std::string& bytes, char delimiter) : bytes_(bytes), delimiter_(delimiter) {
+    for (unsigned char c : {'"', '\r', '\n'}) stops_[c] = kStopsQuoted | kStopsUnquoted;
+    stops_[static_cast<unsigned char>(delimiter)] |= kStopsUnquoted;
+  }
 
   RecordScan run() {
     while (pos_ < bytes_.size() && !scan_.malformed) step();
@@ -85,8 +88,26 @@ class Scanner {
     scan_.malformedReason = reason;
   }
 
+  // Most bytes are plain text, and a run of them matters only by its first
+  // byte: step over the run at once. False when pos_ is at no such byte.
+  bool skipPlainRun(unsigned char stopMask) {
+    size_t end = pos_;
+    while (end < bytes_.size() &&
+           (stops_[static_cast<unsigned char>(bytes_[end])] & stopMask) == 0) {
+      ++end;
+    }
+    if (end == pos_) return false;
+    store(bytes_[pos_]);
+    pos_ = end;
+    return true;
+  }
+
   void step() {
     startRecordIfNeeded();
+    if (state_ != State::kAfterQuote &&
+        skipPlainRun(state_ == State::kQuoted ? kStopsQuoted : kStopsUnquoted)) {
+      return;
+    }
     char c = bytes_[pos_];
     switch (state_) {
       case State::kUnquoted:
@@ -128,8 +149,12 @@ class Scanner {
     }
   }
 
+  static constexpr unsigned char kStopsUnquoted = 1;  // ends a run of plain unquoted text
+  static constexpr unsigned char kStopsQuoted = 2;    // ends a run of plain quoted text
+
   const std::string& bytes_;
   const char delimiter_;
+  unsigned char stops_[256] = {};
   size_t pos_ = 0;
   int line_ = 1;
   int quoteLine_ = 1;
