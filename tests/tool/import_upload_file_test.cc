@@ -66,7 +66,10 @@ TEST(PrepareUpload, Cases) {
   for (const UploadCase& c : kCases) {
     SCOPED_TRACE(c.name);
     PreparedUpload upload = prepareUpload(c.input, "book.csv");
-    EXPECT_EQ(upload.bytes, c.output);
+    EXPECT_EQ(upload.bytes(), c.output);
+    // A file that can go as it is goes without a copy.
+    EXPECT_EQ(upload.converted(), upload.bytes().data() != std::string_view(c.input).data());
+    EXPECT_EQ(upload.converted(), c.output != c.input);
     expectParts(upload.changes, c.changes);
     expectParts(upload.warnings, c.warnings);
     for (const std::string& warning : upload.warnings) {

@@ -41,7 +41,7 @@ int runExport(const GlobalOptions& global, const Args& args) {
   std::string written = result.file;
   if (!output.empty()) {
     written = workspace.fromCaller(output);
-    writeFileAtomically(written, readFile(result.file, workspace.shown(result.file)), output);
+    copyFileAtomically(result.file, workspace.shown(result.file), written, output);
   }
   std::string sentence = exportedSentence(result) + " to " + workspace.shown(written) + " (" +
                          (legacy ? "legacy" : "DAB") + " format, '" + result.delimiter +

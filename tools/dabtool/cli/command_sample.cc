@@ -52,7 +52,7 @@ int runSample(const GlobalOptions& global, const Args& args) {
   std::string written = writeSample(legacy, delimiterName, *services, workspace);
   if (!output.empty()) {
     std::string target = workspace.fromCaller(output);
-    writeFileAtomically(target, readFile(written, workspace.shown(written)), output);
+    copyFileAtomically(written, workspace.shown(written), target, output);
     written = target;
   }
   std::string what = legacy ? std::string("legacy sample")

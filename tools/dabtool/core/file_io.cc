@@ -1,12 +1,15 @@
 #include "file_io.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <functional>
+#include <vector>
 
 #include "errors.h"
 
@@ -37,7 +40,7 @@ class Descriptor {
   int fd_;
 };
 
-bool writeAll(int fd, const std::string& bytes) {
+bool writeAll(int fd, std::string_view bytes) {
   size_t done = 0;
   while (done < bytes.size()) {
     ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
@@ -48,37 +51,41 @@ bool writeAll(int fd, const std::string& bytes) {
   return true;
 }
 
-}  // namespace
-
-std::string errorText(int error) { return std::strerror(error); }
-
-std::string readFile(const std::string& path, const std::string& shownName) {
-  Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) throw Failure("cannot read " + shownName + ": " + errorText(errno));
+// Opens `path` for reading; a folder is refused with a sentence of its own.
+int openToRead(const std::string& path, const std::string& shownName) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw Failure("cannot read " + shownName + ": " + errorText(errno));
   struct stat info {};
-  if (::fstat(fd.get(), &info) == 0 && S_ISDIR(info.st_mode)) {
+  if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+    ::close(fd);
     throw Failure("cannot read " + shownName + ": it is a folder, not a file");
   }
-  // Read straight into a string of the file's size: a contact file of
-  // several megabytes grown piece by piece is copied and faulted in again at
-  // every doubling.
-  std::string bytes;
-  size_t used = 0;
-  bytes.resize(info.st_size > 0 ? static_cast<size_t>(info.st_size) + 2 : 65536);
-  for (;;) {
-    if (used == bytes.size()) bytes.resize(bytes.size() * 2);
-    ssize_t n = ::read(fd.get(), &bytes[used], bytes.size() - used);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) throw Failure("cannot read " + shownName + ": " + errorText(errno));
-    if (n == 0) break;
-    used += static_cast<size_t>(n);
-  }
-  bytes.resize(used);
-  return bytes;
+  return fd;
 }
 
-void writeFileAtomically(const std::string& path, const std::string& bytes,
-                         const std::string& shownName, Durability durability) {
+// Copies everything from `in` to `out`, in the kernel where it can.
+bool copyAll(int in, int out) {
+  for (;;) {
+    ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, size_t{1} << 30, 0);
+    if (n == 0) return true;
+    if (n > 0) continue;
+    if (errno == EINTR) continue;
+    if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) return false;
+    break;  // not between these files: copy through a buffer
+  }
+  std::vector<char> buffer(size_t{1} << 20);
+  for (;;) {
+    ssize_t n = ::read(in, buffer.data(), buffer.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return n == 0;
+    if (!writeAll(out, std::string_view(buffer.data(), static_cast<size_t>(n)))) return false;
+  }
+}
+
+// Fills a temporary file beside `path` with `fill` and renames it over
+// `path`, flushed to disk first when `durability` asks for it.
+void replaceFile(const std::string& path, const std::string& shownName, Durability durability,
+                 const std::function<bool(int fd)>& fill) {
   bool flush = durability == Durability::kFlushed;
   fs::path target(path);
   fs::path directory = target.has_parent_path() ? target.parent_path() : fs::path(".");
@@ -89,7 +96,7 @@ void writeFileAtomically(const std::string& path, const std::string& bytes,
   std::string temporary = (directory / ("." + target.filename().string() + ".dabtool-XXXXXX"));
   Descriptor fd(::mkstemp(temporary.data()));
   if (fd.get() < 0) throw Failure("cannot write " + shownName + ": " + errorText(errno));
-  bool written = writeAll(fd.get(), bytes) && ::fchmod(fd.get(), 0644) == 0 &&
+  bool written = fill(fd.get()) && ::fchmod(fd.get(), 0644) == 0 &&
                  (!flush || ::fsync(fd.get()) == 0) && fd.close() == 0;
   int saved = errno;
   if (!written || ::rename(temporary.c_str(), path.c_str()) != 0) {
@@ -98,6 +105,62 @@ void writeFileAtomically(const std::string& path, const std::string& bytes,
     throw Failure("cannot write " + shownName + ": " + errorText(saved));
   }
   if (flush) syncDirectory(directory.string());
+}
+
+}  // namespace
+
+std::string errorText(int error) { return std::strerror(error); }
+
+std::string readFile(const std::string& path, const std::string& shownName) {
+  Descriptor fd(openToRead(path, shownName));
+  std::string bytes;
+  char buffer[65536];
+  for (;;) {
+    ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw Failure("cannot read " + shownName + ": " + errorText(errno));
+    if (n == 0) break;
+    bytes.append(buffer, static_cast<size_t>(n));
+  }
+  return bytes;
+}
+
+MappedFile::MappedFile(const std::string& path, const std::string& shownName) {
+  Descriptor fd(openToRead(path, shownName));
+  struct stat info {};
+  if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    copy_ = readFile(path, shownName);
+    return;
+  }
+  if (info.st_size == 0) return;
+  void* data =
+      ::mmap(nullptr, static_cast<size_t>(info.st_size), PROT_READ, MAP_PRIVATE, fd.get(), 0);
+  if (data == MAP_FAILED) {
+    copy_ = readFile(path, shownName);
+    return;
+  }
+  data_ = data;
+  size_ = static_cast<size_t>(info.st_size);
+}
+
+MappedFile::~MappedFile() {
+  if (data_ != nullptr) ::munmap(data_, size_);
+}
+
+std::string_view MappedFile::view() const {
+  if (data_ == nullptr) return copy_;
+  return std::string_view(static_cast<const char*>(data_), size_);
+}
+
+void copyFileAtomically(const std::string& from, const std::string& shownFrom,
+                        const std::string& to, const std::string& shownTo, Durability durability) {
+  Descriptor in(openToRead(from, shownFrom));
+  replaceFile(to, shownTo, durability, [&](int out) { return copyAll(in.get(), out); });
+}
+
+void writeFileAtomically(const std::string& path, std::string_view bytes,
+                         const std::string& shownName, Durability durability) {
+  replaceFile(path, shownName, durability, [&](int fd) { return writeAll(fd, bytes); });
 }
 
 void syncDirectory(const std::string& directory) {

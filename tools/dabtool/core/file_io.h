@@ -3,11 +3,33 @@
 #define DABUTILS_TOOLS_DABTOOL_CORE_FILE_IO_H_
 
 #include <string>
+#include <string_view>
 
 namespace dabtool {
 
 // The bytes of `path`. Throws Failure with a sentence naming `shownName`.
 std::string readFile(const std::string& path, const std::string& shownName);
+
+// A file's bytes, mapped read-only for the object's lifetime where it can
+// be: a contact file of megabytes is read where the page cache holds it
+// rather than copied into fresh memory. Anything that cannot be mapped (a
+// pipe) is read into memory instead. Throws Failure naming `shownName`.
+// REQUIRES: nobody cuts the file short while it is mapped (reading past its
+// new end would fault); dabtool maps only its own copies in the data folder.
+class MappedFile {
+ public:
+  MappedFile(const std::string& path, const std::string& shownName);
+  ~MappedFile();
+  MappedFile(const MappedFile&) = delete;
+  MappedFile& operator=(const MappedFile&) = delete;
+
+  std::string_view view() const;
+
+ private:
+  void* data_ = nullptr;
+  size_t size_ = 0;
+  std::string copy_;  // what could not be mapped
+};
 
 // Whether a write waits until the bytes are on disk.
 enum class Durability {
@@ -20,9 +42,16 @@ enum class Durability {
 // `path`, so `path` is either old or new, never half written; flushed to
 // disk first unless `durability` says otherwise. Throws Failure naming
 // `shownName`.
-void writeFileAtomically(const std::string& path, const std::string& bytes,
+void writeFileAtomically(const std::string& path, std::string_view bytes,
                          const std::string& shownName,
                          Durability durability = Durability::kFlushed);
+
+// Copies `from` to `to` as writeFileAtomically writes, the bytes moving in
+// the kernel where the file systems allow it. Throws Failure naming the
+// file that failed.
+void copyFileAtomically(const std::string& from, const std::string& shownFrom,
+                        const std::string& to, const std::string& shownTo,
+                        Durability durability = Durability::kFlushed);
 
 // Flushes the directory entry changes of `directory` (after a rename).
 // Errors are ignored: the rename itself has happened.

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 namespace dabtool {
 
@@ -32,7 +33,15 @@ size_t utf8CharAt(std::string_view text, size_t at, uint32_t* code) {
 size_t firstInvalidUtf8(std::string_view text) {
   size_t i = 0;
   while (i < text.size()) {
-    // Most contact text is ASCII: skip it without decoding.
+    // Most contact text is ASCII: pass over it eight bytes at a time.
+    uint64_t word;
+    if (i + sizeof word <= text.size()) {
+      std::memcpy(&word, text.data() + i, sizeof word);
+      if ((word & 0x8080808080808080ULL) == 0) {
+        i += sizeof word;
+        continue;
+      }
+    }
     if (static_cast<unsigned char>(text[i]) < 0x80) {
       ++i;
       continue;

@@ -83,7 +83,7 @@ ImportReport importPlaced(const Workspace& workspace, const ImportRequest& reque
   report.changes = upload.changes;
   report.warnings = upload.warnings;
   report.placedFile = workspace.fixedFile(kUploadFile);
-  report.scan = scanRecords(upload.bytes, importDelimiter(request.delimiterName));
+  report.scan = scanRecords(upload.bytes(), importDelimiter(request.delimiterName));
   runLibrary(workspace, report);
   return report;
 }
@@ -124,28 +124,30 @@ std::string stoppedSentence(const ImportReport& report, const std::string& book)
 ImportReport importFile(const Workspace& workspace, const ImportRequest& request) {
   std::string source = workspace.fromCaller(request.file);
   std::string placed = workspace.fixedFile(kUploadFile);
+  std::string shownPlaced = "the upload file " + workspace.shown(placed);
   std::error_code error;
-  if (fs::equivalent(source, placed, error)) {
-    // The person named the upload file itself: it can be read in place
-    // only when nothing about it has to change.
-    std::string original = readFile(source, request.file);
-    PreparedUpload upload = prepareUpload(original, request.file);
-    if (upload.bytes != original) {
+  bool inPlace = fs::equivalent(source, placed, error);
+  // The copy is read where it lies: a file of megabytes costs no memory of
+  // its own unless something in it has to change.
+  if (!inPlace)
+    copyFileAtomically(source, request.file, placed, shownPlaced, Durability::kUnflushed);
+  MappedFile original(placed, inPlace ? request.file : shownPlaced);
+  PreparedUpload upload = prepareUpload(original.view(), request.file);
+  if (upload.converted()) {
+    if (inPlace) {
       throw Failure(request.file +
                     " is the data folder's upload file itself, which would have to be "
                     "changed; copy it elsewhere and import the copy");
     }
-    return importPlaced(workspace, request, upload);
+    writeFileAtomically(placed, upload.bytes(), shownPlaced, Durability::kUnflushed);
   }
-  PreparedUpload upload = prepareUpload(readFile(source, request.file), request.file);
-  writeFileAtomically(placed, upload.bytes, "the upload file " + placed, Durability::kUnflushed);
   return importPlaced(workspace, request, upload);
 }
 
 ImportReport importUpload(const Workspace& workspace, const ImportRequest& request,
                           const PreparedUpload& upload) {
   std::string placed = workspace.fixedFile(kUploadFile);
-  writeFileAtomically(placed, upload.bytes, "the upload file " + workspace.shown(placed),
+  writeFileAtomically(placed, upload.bytes(), "the upload file " + workspace.shown(placed),
                       Durability::kUnflushed);
   return importPlaced(workspace, request, upload);
 }

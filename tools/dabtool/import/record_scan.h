@@ -5,6 +5,7 @@
 #define DABUTILS_TOOLS_DABTOOL_IMPORT_RECORD_SCAN_H_
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace dabtool {
@@ -27,7 +28,7 @@ struct RecordScan {
 };
 
 // Scans `bytes` as the import reads them with field separator `delimiter`.
-RecordScan scanRecords(const std::string& bytes, char delimiter);
+RecordScan scanRecords(std::string_view bytes, char delimiter);
 
 // Record number `number` (1-based, header row included) as a person reads
 // it: "record 4 (line 6)", or "record 4 (lines 6-7)" over several lines.

@@ -11,7 +11,7 @@ namespace dabtool {
 namespace {
 
 // Converts UTF-16 after its byte-order mark to UTF-8 without a mark.
-std::string utf16ToUtf8(const std::string& in, bool bigEndian, const std::string& shownName) {
+std::string utf16ToUtf8(std::string_view in, bool bigEndian, const std::string& shownName) {
   if (in.size() % 2 != 0) {
     throw Failure(
         shownName +
@@ -42,44 +42,44 @@ std::string utf16ToUtf8(const std::string& in, bool bigEndian, const std::string
   return out;
 }
 
-bool startsWith(const std::string& bytes, const char* prefix, size_t length) {
-  return bytes.size() >= length && bytes.compare(0, length, prefix, length) == 0;
+bool startsWith(std::string_view bytes, std::string_view prefix) {
+  return bytes.substr(0, prefix.size()) == prefix;
 }
 
 // The file's own line end, so an added one matches the others.
-const char* lineEndOf(const std::string& bytes) {
+const char* lineEndOf(std::string_view bytes) {
   size_t at = bytes.find_first_of("\r\n");
-  if (at == std::string::npos || bytes[at] == '\n') return "\n";
+  if (at == std::string_view::npos || bytes[at] == '\n') return "\n";
   return at + 1 < bytes.size() && bytes[at + 1] == '\n' ? "\r\n" : "\r";
 }
 
 }  // namespace
 
-PreparedUpload prepareUpload(std::string original, const std::string& shownName) {
+PreparedUpload prepareUpload(std::string_view original, const std::string& shownName) {
   PreparedUpload upload;
-  if (startsWith(original, "\xFF\xFE", 2) || startsWith(original, "\xFE\xFF", 2)) {
+  upload.original_ = original;
+  if (startsWith(original, "\xFF\xFE") || startsWith(original, "\xFE\xFF")) {
     bool bigEndian = original[0] == '\xFE';
-    upload.bytes = utf16ToUtf8(original, bigEndian, shownName);
+    upload.converted_ = utf16ToUtf8(original, bigEndian, shownName);
     upload.changes.push_back(std::string("converted it from UTF-16 (") +
                              (bigEndian ? "big" : "little") +
                              "-endian, with a byte-order mark) to UTF-8");
-  } else {
-    bool utf8Mark = startsWith(original, "\xEF\xBB\xBF", 3);
-    upload.bytes = std::move(original);
-    if (utf8Mark) {
-      upload.changes.push_back(
-          "left its UTF-8 byte-order mark in place (it only touches the header row)");
-    }
+  } else if (startsWith(original, "\xEF\xBB\xBF")) {
+    upload.changes.push_back(
+        "left its UTF-8 byte-order mark in place (it only touches the header row)");
   }
-  size_t bad = firstInvalidUtf8(upload.bytes);
-  if (bad != std::string::npos) {
+  std::string_view bytes = upload.bytes();
+  size_t bad = firstInvalidUtf8(bytes);
+  if (bad != std::string_view::npos) {
     upload.warnings.push_back(shownName + " is not valid UTF-8 from line " +
-                              std::to_string(lineAt(upload.bytes, bad)) +
+                              std::to_string(lineAt(bytes, bad)) +
                               " on; its text was imported byte for byte and may show wrongly "
                               "(save the file as UTF-8 to avoid this)");
   }
-  if (!upload.bytes.empty() && upload.bytes.back() != '\n' && upload.bytes.back() != '\r') {
-    upload.bytes += lineEndOf(upload.bytes);
+  if (!bytes.empty() && bytes.back() != '\n' && bytes.back() != '\r') {
+    const char* lineEnd = lineEndOf(bytes);
+    if (!upload.converted_) upload.converted_ = std::string(original);
+    *upload.converted_ += lineEnd;
     upload.changes.push_back(
         "added a line end after its last line, which had none, so that "
         "its last record is not lost");

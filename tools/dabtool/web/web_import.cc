@@ -32,20 +32,21 @@ std::string shownUploadName(const std::string& given) {
   return name.empty() ? "the uploaded file" : name;
 }
 
+// The upload as the request holds it; nothing of megabytes is copied.
 struct Upload {
   std::string name;
-  std::string bytes;
+  std::string_view bytes;  // valid while the request lives
 };
 
 Upload uploadOf(const Request& req) {
   if (!req.is_multipart_form_data()) {
     return {shownUploadName(req.has_param("name") ? req.get_param_value("name") : ""), req.body};
   }
-  if (!req.has_file("file")) {
+  auto file = req.files.find("file");
+  if (file == req.files.end()) {
     throw WebError(400, "the form has no field 'file' with the file to import");
   }
-  httplib::MultipartFormData file = req.get_file_value("file");
-  return {shownUploadName(file.filename), file.content};
+  return {shownUploadName(file->second.filename), file->second.content};
 }
 
 // The lists both answers carry.
@@ -90,6 +91,14 @@ void sendDone(Response& res, const ImportReport& report) {
   sendJson(res, 200, answer);
 }
 
+PreparedUpload prepared(const Upload& upload) {
+  try {
+    return prepareUpload(upload.bytes, upload.name);
+  } catch (const Failure& error) {
+    throw WebError(422, error.what());
+  }
+}
+
 void handleImport(ConsoleService& service, size_t maxUpload, const Request& req, Response& res) {
   ImportRequest request;
   request.delimiterName = delimiterParam(req);
@@ -100,13 +109,7 @@ void handleImport(ConsoleService& service, size_t maxUpload, const Request& req,
   request.file = upload.name;
   if (upload.bytes.size() > maxUpload) throw WebError(413, uploadLimitMessage(maxUpload));
   if (upload.bytes.empty()) throw WebError(422, upload.name + " is empty; nothing was imported");
-  PreparedUpload prepared;
-  try {
-    prepared = prepareUpload(upload.bytes, upload.name);
-  } catch (const Failure& error) {
-    throw WebError(422, error.what());
-  }
-  ImportReport report = service.importUpload(request, prepared);
+  ImportReport report = service.importUpload(request, prepared(upload));
   if (report.succeeded()) {
     sendDone(res, report);
   } else {
