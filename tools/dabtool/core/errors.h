@@ -21,6 +21,13 @@ class Busy : public Failure {
   using Failure::Failure;
 };
 
+// A Failure caused by the file a person gave, not by the tool or the book:
+// fixing the file is what helps.
+class UnreadableFile : public Failure {
+ public:
+  using Failure::Failure;
+};
+
 }  // namespace dabtool
 
 #endif  // DABUTILS_TOOLS_DABTOOL_CORE_ERRORS_H_

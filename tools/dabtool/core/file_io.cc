@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <functional>
 #include <vector>
 
 #include "errors.h"
@@ -63,6 +62,19 @@ int openToRead(const std::string& path, const std::string& shownName) {
   return fd;
 }
 
+// Everything `fd` still has to give.
+std::string readAll(int fd, const std::string& shownName) {
+  std::string bytes;
+  char buffer[65536];
+  for (;;) {
+    ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw Failure("cannot read " + shownName + ": " + errorText(errno));
+    if (n == 0) return bytes;
+    bytes.append(buffer, static_cast<size_t>(n));
+  }
+}
+
 // Copies everything from `in` to `out`, in the kernel where it can.
 bool copyAll(int in, int out) {
   for (;;) {
@@ -82,61 +94,27 @@ bool copyAll(int in, int out) {
   }
 }
 
-// Fills a temporary file beside `path` with `fill` and renames it over
-// `path`, flushed to disk first when `durability` asks for it.
-void replaceFile(const std::string& path, const std::string& shownName, Durability durability,
-                 const std::function<bool(int fd)>& fill) {
-  bool flush = durability == Durability::kFlushed;
-  fs::path target(path);
-  fs::path directory = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  std::error_code error;
-  if (fs::is_directory(target, error)) {
-    throw Failure("cannot write " + shownName + ": it is a folder, not a file");
-  }
-  std::string temporary = (directory / ("." + target.filename().string() + ".dabtool-XXXXXX"));
-  Descriptor fd(::mkstemp(temporary.data()));
-  if (fd.get() < 0) throw Failure("cannot write " + shownName + ": " + errorText(errno));
-  bool written = fill(fd.get()) && ::fchmod(fd.get(), 0644) == 0 &&
-                 (!flush || ::fsync(fd.get()) == 0) && fd.close() == 0;
-  int saved = errno;
-  if (!written || ::rename(temporary.c_str(), path.c_str()) != 0) {
-    if (written) saved = errno;
-    ::unlink(temporary.c_str());
-    throw Failure("cannot write " + shownName + ": " + errorText(saved));
-  }
-  if (flush) syncDirectory(directory.string());
-}
-
 }  // namespace
 
 std::string errorText(int error) { return std::strerror(error); }
 
 std::string readFile(const std::string& path, const std::string& shownName) {
   Descriptor fd(openToRead(path, shownName));
-  std::string bytes;
-  char buffer[65536];
-  for (;;) {
-    ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) throw Failure("cannot read " + shownName + ": " + errorText(errno));
-    if (n == 0) break;
-    bytes.append(buffer, static_cast<size_t>(n));
-  }
-  return bytes;
+  return readAll(fd.get(), shownName);
 }
 
 MappedFile::MappedFile(const std::string& path, const std::string& shownName) {
   Descriptor fd(openToRead(path, shownName));
   struct stat info {};
-  if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-    copy_ = readFile(path, shownName);
+  // An empty size may be a file that only says so (those of /proc do).
+  if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size == 0) {
+    copy_ = readAll(fd.get(), shownName);
     return;
   }
-  if (info.st_size == 0) return;
   void* data =
       ::mmap(nullptr, static_cast<size_t>(info.st_size), PROT_READ, MAP_PRIVATE, fd.get(), 0);
   if (data == MAP_FAILED) {
-    copy_ = readFile(path, shownName);
+    copy_ = readAll(fd.get(), shownName);
     return;
   }
   data_ = data;
@@ -152,15 +130,62 @@ std::string_view MappedFile::view() const {
   return std::string_view(static_cast<const char*>(data_), size_);
 }
 
+StagedFile::StagedFile(const std::string& target, const std::string& shownName)
+    : target_(target), shown_(shownName) {
+  fs::path path(target);
+  fs::path directory = path.has_parent_path() ? path.parent_path() : fs::path(".");
+  std::error_code error;
+  if (fs::is_directory(path, error)) {
+    throw Failure("cannot write " + shownName + ": it is a folder, not a file");
+  }
+  directory_ = directory.string();
+  temporary_ = (directory / ("." + path.filename().string() + ".dabtool-XXXXXX")).string();
+  fd_ = ::mkstemp(temporary_.data());
+  if (fd_ < 0) throw Failure("cannot write " + shownName + ": " + errorText(errno));
+}
+
+StagedFile::~StagedFile() {
+  if (fd_ >= 0) ::close(fd_);
+  if (!placed_) ::unlink(temporary_.c_str());
+}
+
+void StagedFile::write(std::string_view bytes) {
+  if (!writeAll(fd_, bytes)) fail(errno);
+  size_ += bytes.size();
+}
+
+void StagedFile::copyFrom(const std::string& path, const std::string& shownName) {
+  Descriptor in(openToRead(path, shownName));
+  if (!copyAll(in.get(), fd_)) fail(errno);
+  struct stat info {};
+  if (::fstat(fd_, &info) == 0) size_ = static_cast<size_t>(info.st_size);
+}
+
+void StagedFile::place(Durability durability) {
+  bool flush = durability == Durability::kFlushed;
+  bool closed = ::fchmod(fd_, 0644) == 0 && (!flush || ::fsync(fd_) == 0) && ::close(fd_) == 0;
+  fd_ = -1;
+  if (!closed || ::rename(temporary_.c_str(), target_.c_str()) != 0) fail(errno);
+  placed_ = true;
+  if (flush) syncDirectory(directory_);
+}
+
+void StagedFile::fail(int error) {
+  throw Failure("cannot write " + shown_ + ": " + errorText(error));
+}
+
 void copyFileAtomically(const std::string& from, const std::string& shownFrom,
                         const std::string& to, const std::string& shownTo, Durability durability) {
-  Descriptor in(openToRead(from, shownFrom));
-  replaceFile(to, shownTo, durability, [&](int out) { return copyAll(in.get(), out); });
+  StagedFile staged(to, shownTo);
+  staged.copyFrom(from, shownFrom);
+  staged.place(durability);
 }
 
 void writeFileAtomically(const std::string& path, std::string_view bytes,
                          const std::string& shownName, Durability durability) {
-  replaceFile(path, shownName, durability, [&](int fd) { return writeAll(fd, bytes); });
+  StagedFile staged(path, shownName);
+  staged.write(bytes);
+  staged.place(durability);
 }
 
 void syncDirectory(const std::string& directory) {

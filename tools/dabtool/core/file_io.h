@@ -46,6 +46,40 @@ void writeFileAtomically(const std::string& path, std::string_view bytes,
                          const std::string& shownName,
                          Durability durability = Durability::kFlushed);
 
+// A file written under a temporary name beside `target` and put in its
+// place by one rename, so `target` is either old or new, never half
+// written. Removed on destruction unless placed. Throws Failure naming
+// `shownName` for any error.
+class StagedFile {
+ public:
+  StagedFile(const std::string& target, const std::string& shownName);
+  ~StagedFile();
+  StagedFile(const StagedFile&) = delete;
+  StagedFile& operator=(const StagedFile&) = delete;
+
+  // Appends `bytes`.
+  void write(std::string_view bytes);
+  // Appends the file at `path`, the bytes moving in the kernel where the
+  // file systems allow it; `shownName` names `path` when it cannot be read.
+  void copyFrom(const std::string& path, const std::string& shownName);
+  // Bytes written so far.
+  size_t size() const { return size_; }
+  // Renames the file over the target, flushed to disk first unless
+  // `durability` says otherwise. REQUIRES: called once.
+  void place(Durability durability);
+
+ private:
+  [[noreturn]] void fail(int error);
+
+  std::string target_;
+  std::string shown_;
+  std::string directory_;
+  std::string temporary_;
+  int fd_ = -1;
+  size_t size_ = 0;
+  bool placed_ = false;
+};
+
 // Copies `from` to `to` as writeFileAtomically writes, the bytes moving in
 // the kernel where the file systems allow it. Throws Failure naming the
 // file that failed.

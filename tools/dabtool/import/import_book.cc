@@ -37,10 +37,10 @@ int statusOf(const ImportReport& report, bool libraryOk) {
 }
 
 // Runs the library on the book's scratch copy; the upload is in place.
+// REQUIRES: the caller holds the book's lock.
 void runLibrary(const Workspace& workspace, ImportReport& report) {
   const std::string& database = workspace.databasePath();
   std::string shownName = workspace.shown(database);
-  DatabaseLock lock(database, shownName);
   ScratchCopy scratch(database, shownName);
   bool libraryOk = false;
   {
@@ -88,6 +88,27 @@ ImportReport importPlaced(const Workspace& workspace, const ImportRequest& reque
   return report;
 }
 
+// Reads the upload file where it lies, so a file of megabytes costs no
+// memory of its own unless something in it has to change, and imports it.
+// `personsOwn`: the person named the upload file itself, which must then
+// not change.
+ImportReport importPlacedFile(const Workspace& workspace, const ImportRequest& request,
+                              bool personsOwn) {
+  std::string placed = workspace.fixedFile(kUploadFile);
+  std::string shownPlaced = "the upload file " + workspace.shown(placed);
+  MappedFile original(placed, personsOwn ? request.file : shownPlaced);
+  PreparedUpload upload = prepareUpload(original.view(), request.file);
+  if (upload.converted()) {
+    if (personsOwn) {
+      throw UnreadableFile(request.file +
+                           " is the data folder's upload file itself, which would have to be "
+                           "changed; copy it elsewhere and import the copy");
+    }
+    writeFileAtomically(placed, upload.bytes(), shownPlaced, Durability::kUnflushed);
+  }
+  return importPlaced(workspace, request, upload);
+}
+
 // Where and why the library stopped an import that ended on a malformed field.
 std::string stopPlace(const ImportReport& report) {
   const RecordScan& scan = report.scan;
@@ -124,32 +145,22 @@ std::string stoppedSentence(const ImportReport& report, const std::string& book)
 ImportReport importFile(const Workspace& workspace, const ImportRequest& request) {
   std::string source = workspace.fromCaller(request.file);
   std::string placed = workspace.fixedFile(kUploadFile);
-  std::string shownPlaced = "the upload file " + workspace.shown(placed);
+  // The upload is placed under the lock, so that another import cannot put
+  // its own file there before the library reads this one.
+  DatabaseLock lock(workspace.databasePath(), workspace.shown(workspace.databasePath()));
   std::error_code error;
-  bool inPlace = fs::equivalent(source, placed, error);
-  // The copy is read where it lies: a file of megabytes costs no memory of
-  // its own unless something in it has to change.
-  if (!inPlace)
-    copyFileAtomically(source, request.file, placed, shownPlaced, Durability::kUnflushed);
-  MappedFile original(placed, inPlace ? request.file : shownPlaced);
-  PreparedUpload upload = prepareUpload(original.view(), request.file);
-  if (upload.converted()) {
-    if (inPlace) {
-      throw Failure(request.file +
-                    " is the data folder's upload file itself, which would have to be "
-                    "changed; copy it elsewhere and import the copy");
-    }
-    writeFileAtomically(placed, upload.bytes(), shownPlaced, Durability::kUnflushed);
-  }
-  return importPlaced(workspace, request, upload);
+  if (fs::equivalent(source, placed, error)) return importPlacedFile(workspace, request, true);
+  StagedFile staged(placed, "the upload file " + workspace.shown(placed));
+  staged.copyFrom(source, request.file);
+  staged.place(Durability::kUnflushed);
+  return importPlacedFile(workspace, request, false);
 }
 
-ImportReport importUpload(const Workspace& workspace, const ImportRequest& request,
-                          const PreparedUpload& upload) {
-  std::string placed = workspace.fixedFile(kUploadFile);
-  writeFileAtomically(placed, upload.bytes(), "the upload file " + workspace.shown(placed),
-                      Durability::kUnflushed);
-  return importPlaced(workspace, request, upload);
+ImportReport importStaged(const Workspace& workspace, const ImportRequest& request,
+                          StagedFile& staged) {
+  DatabaseLock lock(workspace.databasePath(), workspace.shown(workspace.databasePath()));
+  staged.place(Durability::kUnflushed);
+  return importPlacedFile(workspace, request, false);
 }
 
 std::string statusMeaning(const ImportReport& report) {

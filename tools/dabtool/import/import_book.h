@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "file_io.h"
 #include "import_log.h"
 #include "record_scan.h"
 #include "upload_file.h"
@@ -57,10 +58,11 @@ struct ImportReport {
 // is a dry run. Throws Failure for what stops it before the library runs.
 ImportReport importFile(const Workspace& workspace, const ImportRequest& request);
 
-// The same for bytes that are no file of the caller's: they are written to
-// the fixed upload name and nowhere else; `request.file` only names them.
-ImportReport importUpload(const Workspace& workspace, const ImportRequest& request,
-                          const PreparedUpload& upload);
+// The same for an upload already written to `staged`, a file staged for
+// the fixed upload name, which this puts in place: the console's bytes,
+// received before the caller took its turn with the library.
+ImportReport importStaged(const Workspace& workspace, const ImportRequest& request,
+                          StagedFile& staged);
 
 // --- Sentences. `book` names the address book ("addressbook.db", "the
 // address book"). None ends in a full stop.

@@ -13,7 +13,7 @@ namespace {
 // Converts UTF-16 after its byte-order mark to UTF-8 without a mark.
 std::string utf16ToUtf8(std::string_view in, bool bigEndian, const std::string& shownName) {
   if (in.size() % 2 != 0) {
-    throw Failure(
+    throw UnreadableFile(
         shownName +
         " starts like UTF-16 but has an odd number of bytes; save it again as UTF-8 or UTF-16");
   }
@@ -34,8 +34,8 @@ std::string utf16ToUtf8(std::string_view in, bool bigEndian, const std::string& 
       }
     }
     if (code >= 0xD800 && code <= 0xDFFF) {
-      throw Failure(shownName + " is not valid UTF-16 (a broken character on line " +
-                    std::to_string(lineAt(out, out.size())) + "); save it again as UTF-8");
+      throw UnreadableFile(shownName + " is not valid UTF-16 (a broken character on line " +
+                           std::to_string(lineAt(out, out.size())) + "); save it again as UTF-8");
     }
     appendUtf8(out, code);
   }

@@ -30,7 +30,7 @@ class PreparedUpload {
 };
 
 // Prepares `original` (the file's bytes); `shownName` names it in the
-// sentences. Throws Failure for UTF-16 that cannot be converted.
+// sentences. Throws UnreadableFile for UTF-16 that cannot be converted.
 // REQUIRES: `original` outlives the result.
 PreparedUpload prepareUpload(std::string_view original, const std::string& shownName);
 

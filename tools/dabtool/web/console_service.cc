@@ -102,12 +102,13 @@ Download ConsoleService::sample(bool legacy, unsigned services, const std::strin
   return download;
 }
 
-ImportReport ConsoleService::importUpload(const ImportRequest& request,
-                                          const PreparedUpload& upload) {
+ImportReport ConsoleService::importUpload(const ImportRequest& request, StagedFile& staged) {
   auto turn = takeTurn();
   cached_.reset();
-  return dabtool::importUpload(workspace_, request, upload);
+  return importStaged(workspace_, request, staged);
 }
+
+std::string ConsoleService::uploadTarget() const { return workspace_.fixedFile(kUploadFile); }
 
 std::vector<AuditRecord> ConsoleService::audit(int limit) {
   auto turn = takeTurn();

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "book_page.h"
+#include "file_io.h"
 #include "import_book.h"
-#include "upload_file.h"
 #include "workspace.h"
 
 namespace dabtool {
@@ -55,8 +55,12 @@ class ConsoleService {
   // internet fax, 8 scan) or the legacy sample. Failure.
   Download sample(bool legacy, unsigned services, const std::string& delimiterName);
 
-  // The all-or-nothing import of dabtool import, on bytes held in memory.
-  ImportReport importUpload(const ImportRequest& request, const PreparedUpload& upload);
+  // The all-or-nothing import of dabtool import, on an upload received into
+  // `staged` (a file staged for the fixed upload name, see uploadTarget()).
+  ImportReport importUpload(const ImportRequest& request, StagedFile& staged);
+
+  // Where an upload is staged before its import: the fixed upload name.
+  std::string uploadTarget() const;
 
   // The newest `limit` audit records, newest first. Failure.
   std::vector<AuditRecord> audit(int limit);

@@ -32,22 +32,64 @@ std::string shownUploadName(const std::string& given) {
   return name.empty() ? "the uploaded file" : name;
 }
 
-// The upload as the request holds it; nothing of megabytes is copied.
-struct Upload {
-  std::string name;
-  std::string_view bytes;  // valid while the request lives
-};
+// The upload as it arrives, written straight to a file staged for the
+// fixed upload name: its bytes never sit in memory, and the body stops
+// being read once it passes the limit.
+class ReceivedUpload {
+ public:
+  ReceivedUpload(ConsoleService& service, size_t maxUpload)
+      : file_(service.uploadTarget(), "the upload file"), maxUpload_(maxUpload) {}
 
-Upload uploadOf(const Request& req) {
-  if (!req.is_multipart_form_data()) {
-    return {shownUploadName(req.has_param("name") ? req.get_param_value("name") : ""), req.body};
+  // Reads the body: the whole of it, or the form field "file".
+  void receive(const Request& req, const Response& res, const httplib::ContentReader& body) {
+    auto keep = [this](const char* data, size_t length) { return append(data, length); };
+    bool read = true;
+    if (req.is_multipart_form_data()) {
+      std::string part;
+      read = body(
+          [&](const httplib::MultipartFormData& header) {
+            part = header.name;
+            if (part == "file") {
+              name_ = shownUploadName(header.filename);
+              sawFile_ = true;
+            }
+            return true;
+          },
+          [&](const char* data, size_t length) { return part != "file" || append(data, length); });
+    } else {
+      name_ = shownUploadName(req.has_param("name") ? req.get_param_value("name") : "");
+      sawFile_ = true;
+      read = body(keep);
+    }
+    // A body whose length says it passes the server's own limit is skipped
+    // unread, with 413 set on the answer.
+    if (tooLarge_ || (!read && res.status == 413)) {
+      throw WebError(413, uploadLimitMessage(maxUpload_));
+    }
+    if (!read) throw WebError(400, "the request's body could not be read");
+    if (!sawFile_) throw WebError(400, "the form has no field 'file' with the file to import");
+    if (file_.size() == 0) throw WebError(422, name_ + " is empty; nothing was imported");
   }
-  auto file = req.files.find("file");
-  if (file == req.files.end()) {
-    throw WebError(400, "the form has no field 'file' with the file to import");
+
+  const std::string& name() const { return name_; }
+  StagedFile& file() { return file_; }
+
+ private:
+  bool append(const char* data, size_t length) {
+    if (file_.size() + length > maxUpload_) {
+      tooLarge_ = true;
+      return false;
+    }
+    file_.write(std::string_view(data, length));
+    return true;
   }
-  return {shownUploadName(file->second.filename), file->second.content};
-}
+
+  StagedFile file_;
+  size_t maxUpload_;
+  std::string name_ = "the uploaded file";
+  bool sawFile_ = false;
+  bool tooLarge_ = false;
+};
 
 // The lists both answers carry.
 void addLists(json& answer, const ImportReport& report) {
@@ -91,38 +133,45 @@ void sendDone(Response& res, const ImportReport& report) {
   sendJson(res, 200, answer);
 }
 
-PreparedUpload prepared(const Upload& upload) {
-  try {
-    return prepareUpload(upload.bytes, upload.name);
-  } catch (const Failure& error) {
-    throw WebError(422, error.what());
-  }
-}
-
-void handleImport(ConsoleService& service, size_t maxUpload, const Request& req, Response& res) {
+ImportRequest requestOf(const Request& req) {
   ImportRequest request;
   request.delimiterName = delimiterParam(req);
   std::string dryRun = req.has_param("dryRun") ? req.get_param_value("dryRun") : "0";
   if (dryRun != "0" && dryRun != "1") throw WebError(400, "dryRun takes 0 or 1");
   request.dryRun = dryRun == "1";
-  Upload upload = uploadOf(req);
-  request.file = upload.name;
-  if (upload.bytes.size() > maxUpload) throw WebError(413, uploadLimitMessage(maxUpload));
-  if (upload.bytes.empty()) throw WebError(422, upload.name + " is empty; nothing was imported");
-  ImportReport report = service.importUpload(request, prepared(upload));
-  if (report.succeeded()) {
-    sendDone(res, report);
-  } else {
-    sendFailed(res, report);
+  return request;
+}
+
+void handleImport(ConsoleService& service, size_t maxUpload, const Request& req, Response& res,
+                  const httplib::ContentReader& body) {
+  ImportRequest request;
+  try {
+    request = requestOf(req);
+    ReceivedUpload upload(service, maxUpload);
+    upload.receive(req, res, body);
+    request.file = upload.name();
+    ImportReport report = service.importUpload(request, upload.file());
+    if (report.succeeded()) {
+      sendDone(res, report);
+    } else {
+      sendFailed(res, report);
+    }
+  } catch (const UnreadableFile& error) {
+    throw WebError(422, error.what());
+  } catch (...) {
+    // What is left of the body would be read as the next request.
+    res.set_header("Connection", "close");
+    throw;
   }
 }
 
 }  // namespace
 
-RouteHandler importRoute(ConsoleService& service, size_t maxUpload) {
-  return [&service, maxUpload](const Request& req, Response& res) {
-    handleImport(service, maxUpload, req, res);
-  };
+BodyHandler importRoute(ConsoleService& service, size_t maxUpload) {
+  return
+      [&service, maxUpload](const Request& req, Response& res, const httplib::ContentReader& body) {
+        handleImport(service, maxUpload, req, res, body);
+      };
 }
 
 }  // namespace dabtool

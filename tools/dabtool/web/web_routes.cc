@@ -164,7 +164,7 @@ std::vector<WebRoute> consoleRoutes(ConsoleService& service, size_t maxUpload) {
       {"GET", "/api/contacts", bound(handleContacts)},
       {"POST", "/api/export", bound(handleExport)},
       {"GET", "/api/template", bound(handleTemplate)},
-      {"POST", "/api/import", importRoute(service, maxUpload)},
+      {"POST", "/api/import", nullptr, importRoute(service, maxUpload)},
       {"GET", "/api/audit", bound(handleAudit)},
   };
   for (const WebAsset& asset : webAssets()) {

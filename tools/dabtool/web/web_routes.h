@@ -17,18 +17,22 @@
 namespace dabtool {
 
 using RouteHandler = std::function<void(const httplib::Request&, httplib::Response&)>;
+// A route that reads the request's body itself, as it arrives.
+using BodyHandler =
+    std::function<void(const httplib::Request&, httplib::Response&, const httplib::ContentReader&)>;
 
 struct WebRoute {
   std::string method;  // "GET" also answers HEAD
   std::string path;    // exact
   RouteHandler handle;
+  BodyHandler readBody;  // instead of `handle`, for a route that streams its body
 };
 
 // Every route of the console. `maxUpload`: the largest file an import takes.
 std::vector<WebRoute> consoleRoutes(ConsoleService& service, size_t maxUpload);
 
 // POST /api/import (web_import.cc).
-RouteHandler importRoute(ConsoleService& service, size_t maxUpload);
+BodyHandler importRoute(ConsoleService& service, size_t maxUpload);
 
 // Answers `json` with `status`. Text that is not UTF-8 (the address book
 // holds whatever bytes were imported) goes out with U+FFFD in place of each

@@ -8,6 +8,7 @@
 #include <map>
 #include <new>
 #include <regex>
+#include <set>
 #include <vector>
 
 #include "errors.h"
@@ -51,7 +52,24 @@ void answerFailure(Response& res, std::exception_ptr failure) {
 // The routes of one path, by method.
 class PathRoutes {
  public:
-  void add(const WebRoute& route) { handlers_[route.method] = route.handle; }
+  void add(const WebRoute& route) {
+    if (route.readBody) {
+      bodyHandlers_[route.method] = route.readBody;
+    } else {
+      handlers_[route.method] = route.handle;
+    }
+  }
+
+  bool readsBody(const std::string& method) const { return bodyHandlers_.count(method) != 0; }
+
+  // For a method whose route reads the body itself.
+  void answer(const Request& req, Response& res, const httplib::ContentReader& body) const {
+    try {
+      bodyHandlers_.at(req.method)(req, res, body);
+    } catch (...) {
+      answerFailure(res, std::current_exception());
+    }
+  }
 
   void answer(const Request& req, Response& res) const {
     auto handler = handlers_.find(req.method == "HEAD" ? "GET" : req.method);
@@ -74,15 +92,19 @@ class PathRoutes {
 
  private:
   std::string allowed() const {
+    std::set<std::string> methods;
+    for (const auto& handler : handlers_) methods.insert(handler.first);
+    for (const auto& handler : bodyHandlers_) methods.insert(handler.first);
     std::string list;
-    for (const auto& handler : handlers_) {
-      list += (list.empty() ? "" : ", ") + handler.first;
-      if (handler.first == "GET") list += ", HEAD";
+    for (const std::string& method : methods) {
+      list += (list.empty() ? "" : ", ") + method;
+      if (method == "GET") list += ", HEAD";
     }
     return list;
   }
 
   std::map<std::string, RouteHandler> handlers_;
+  std::map<std::string, BodyHandler> bodyHandlers_;
 };
 
 std::string exactPattern(const std::string& path) {
@@ -139,9 +161,17 @@ void WebServer::installRoutes(ConsoleService& service) {
   for (const auto& path : byPath) {
     std::shared_ptr<PathRoutes> routes = path.second;
     auto answer = [routes](const Request& req, Response& res) { routes->answer(req, res); };
+    auto answerReading = [routes](const Request& req, Response& res,
+                                  const httplib::ContentReader& body) {
+      routes->answer(req, res, body);
+    };
     std::string pattern = exactPattern(path.first);
     http_->Get(pattern, answer);
-    http_->Post(pattern, answer);
+    if (routes->readsBody("POST")) {
+      http_->Post(pattern, answerReading);
+    } else {
+      http_->Post(pattern, answer);
+    }
     http_->Put(pattern, answer);
     http_->Patch(pattern, answer);
     http_->Delete(pattern, answer);
