@@ -1,6 +1,7 @@
 #include "args.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <optional>
 
 #include "library_facts.h"
@@ -95,6 +96,16 @@ void expectPositional(const std::string& command, const ParsedArgs& parsed, size
   if (parsed.positional.size() > count) {
     throw UsageError("unexpected argument '" + parsed.positional[count] + "'" + seeHelp(command));
   }
+}
+
+std::optional<ParsedArgs> parseCommand(const CommandSpec& spec) {
+  ParsedArgs parsed = parseArgs(spec.name, spec.args, spec.options);
+  if (parsed.help) {
+    std::fputs(spec.help, stdout);
+    return std::nullopt;
+  }
+  expectPositional(spec.name, parsed, spec.positional, spec.what);
+  return parsed;
 }
 
 std::string delimiterName(const ParsedArgs& parsed) {

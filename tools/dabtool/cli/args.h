@@ -4,6 +4,7 @@
 #define DABUTILS_TOOLS_DABTOOL_CLI_ARGS_H_
 
 #include <map>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -50,6 +51,20 @@ ParsedArgs parseArgs(const std::string& command, const std::vector<std::string>&
 // `what` names them for the message ("FILE").
 void expectPositional(const std::string& command, const ParsedArgs& parsed, size_t count,
                       const std::string& what);
+
+// What a command takes, for parseCommand.
+struct CommandSpec {
+  std::string name;                      // "import"
+  const std::vector<std::string>& args;  // the arguments after the name
+  std::vector<Option> options;
+  const char* help;   // printed for --help
+  size_t positional;  // how many positional arguments it takes
+  std::string what;   // names them in the usage error ("FILE")
+};
+
+// Parses a command's arguments and checks their count. For --help, prints
+// the help on stdout and returns nullopt. Throws UsageError.
+std::optional<ParsedArgs> parseCommand(const CommandSpec& spec);
 
 // The delimiter name to hand to the library: "Comma" or "Semicolon" (in any
 // letter case) from --delimiter, any text from --raw-delimiter, "Comma" when

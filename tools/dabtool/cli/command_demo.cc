@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 
 #include "address_book.h"
 #include "args.h"
@@ -79,12 +80,10 @@ void printRow(const Row& row, const std::string& shownPath) {
 }  // namespace
 
 int runDemo(const GlobalOptions& global, const Args& args) {
-  ParsedArgs parsed = parseArgs("demo", args, {{"--contacts", true}});
-  if (parsed.help) {
-    std::fputs(kHelp, stdout);
-    return kExitOk;
-  }
-  expectPositional("demo", parsed, 0, "");
+  std::optional<ParsedArgs> given =
+      parseCommand({"demo", args, {{"--contacts", true}}, kHelp, 0, ""});
+  if (!given) return kExitOk;
+  const ParsedArgs& parsed = *given;
   int contacts = static_cast<int>(parsed.number("--contacts", 300, 0, 60000));
   Workspace workspace(global);
   std::vector<Row> rows;

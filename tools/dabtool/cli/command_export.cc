@@ -1,5 +1,6 @@
 // dabtool export: the address book as a DAB or legacy CSV file.
 #include <cstdio>
+#include <optional>
 
 #include "args.h"
 #include "commands.h"
@@ -27,12 +28,9 @@ int runExport(const GlobalOptions& global, const Args& args) {
   options.push_back({"--legacy", false});
   options.push_back({"-o", true});
   options.push_back({"--output", true});
-  ParsedArgs parsed = parseArgs("export", args, options);
-  if (parsed.help) {
-    std::fputs(kHelp, stdout);
-    return kExitOk;
-  }
-  expectPositional("export", parsed, 0, "");
+  std::optional<ParsedArgs> given = parseCommand({"export", args, options, kHelp, 0, ""});
+  if (!given) return kExitOk;
+  const ParsedArgs& parsed = *given;
   std::string delimiterName = dabtool::delimiterName(parsed);
   bool legacy = parsed.flag("--legacy");
   std::string output = parsed.value("-o", parsed.value("--output", ""));

@@ -1,5 +1,6 @@
 // dabtool import: an uploaded CSV file into the address book, all or nothing.
 #include <cstdio>
+#include <optional>
 
 #include "args.h"
 #include "commands.h"
@@ -62,12 +63,10 @@ int runImport(const GlobalOptions& global, const Args& args) {
   std::vector<Option> options = delimiterOptions();
   options.push_back({"--dry-run", false});
   options.push_back({"--keep-partial", false});
-  ParsedArgs parsed = parseArgs("import", args, options);
-  if (parsed.help) {
-    std::fputs(kHelp, stdout);
-    return kExitOk;
-  }
-  expectPositional("import", parsed, 1, "the FILE to import");
+  std::optional<ParsedArgs> given =
+      parseCommand({"import", args, options, kHelp, 1, "the FILE to import"});
+  if (!given) return kExitOk;
+  const ParsedArgs& parsed = *given;
   ImportRequest request;
   request.file = parsed.positional[0];
   request.delimiterName = delimiterName(parsed);

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <optional>
 
 #include "address_book.h"
 #include "args.h"
@@ -45,12 +46,9 @@ std::string membershipCell(const BookEntry& entry, const std::map<int, int>& mem
 }  // namespace
 
 int runList(const GlobalOptions& global, const Args& args) {
-  ParsedArgs parsed = parseArgs("list", args, {{"--limit", true}});
-  if (parsed.help) {
-    std::fputs(kHelp, stdout);
-    return kExitOk;
-  }
-  expectPositional("list", parsed, 0, "");
+  std::optional<ParsedArgs> given = parseCommand({"list", args, {{"--limit", true}}, kHelp, 0, ""});
+  if (!given) return kExitOk;
+  const ParsedArgs& parsed = *given;
   long limit = parsed.number("--limit", 50, 0, 1000000);
   Workspace workspace(global);
   std::string shownName = workspace.shown(workspace.databasePath());

@@ -30,12 +30,9 @@ int runSample(const GlobalOptions& global, const Args& args) {
   options.push_back({"--services", true});
   options.push_back({"-o", true});
   options.push_back({"--output", true});
-  ParsedArgs parsed = parseArgs("sample", args, options);
-  if (parsed.help) {
-    std::fputs(kHelp, stdout);
-    return kExitOk;
-  }
-  expectPositional("sample", parsed, 0, "");
+  std::optional<ParsedArgs> given = parseCommand({"sample", args, options, kHelp, 0, ""});
+  if (!given) return kExitOk;
+  const ParsedArgs& parsed = *given;
   bool legacy = parsed.flag("--legacy");
   if (legacy && parsed.has("--services")) {
     throw UsageError("--services applies to the DAB sample only, not with --legacy");

@@ -1,5 +1,6 @@
 // dabtool seed: fills the address book with made-up, reproducible entries.
 #include <cstdio>
+#include <optional>
 
 #include "args.h"
 #include "commands.h"
@@ -24,13 +25,10 @@ const char kHelp[] =
 }  // namespace
 
 int runSeed(const GlobalOptions& global, const Args& args) {
-  ParsedArgs parsed =
-      parseArgs("seed", args, {{"--contacts", true}, {"--groups", true}, {"--seed", true}});
-  if (parsed.help) {
-    std::fputs(kHelp, stdout);
-    return kExitOk;
-  }
-  expectPositional("seed", parsed, 0, "");
+  std::optional<ParsedArgs> given = parseCommand(
+      {"seed", args, {{"--contacts", true}, {"--groups", true}, {"--seed", true}}, kHelp, 0, ""});
+  if (!given) return kExitOk;
+  const ParsedArgs& parsed = *given;
   int contacts = static_cast<int>(parsed.number("--contacts", 200, 0, kDeviceLimit));
   int groups = static_cast<int>(parsed.number("--groups", -1, 0, kDeviceLimit));
   auto seed = static_cast<unsigned>(parsed.number("--seed", 1, 0, 4294967295L));

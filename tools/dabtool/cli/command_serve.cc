@@ -49,14 +49,15 @@ size_t byteSize(const ParsedArgs& parsed) {
 }  // namespace
 
 int runServe(const GlobalOptions& global, const Args& args) {
-  ParsedArgs parsed =
-      parseArgs("serve", args,
-                {{"--port", true}, {"--bind", true}, {"--max-upload", true}, {"--quiet", false}});
-  if (parsed.help) {
-    std::fputs(kHelp, stdout);
-    return kExitOk;
-  }
-  expectPositional("serve", parsed, 0, "");
+  std::optional<ParsedArgs> given = parseCommand(
+      {"serve",
+       args,
+       {{"--port", true}, {"--bind", true}, {"--max-upload", true}, {"--quiet", false}},
+       kHelp,
+       0,
+       ""});
+  if (!given) return kExitOk;
+  const ParsedArgs& parsed = *given;
   ServeOptions options;
   options.port = static_cast<int>(parsed.number("--port", kDefaultConsolePort, 0, 65535));
   options.bind = parsed.value("--bind", options.bind);

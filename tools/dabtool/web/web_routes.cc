@@ -161,15 +161,16 @@ std::vector<WebRoute> consoleRoutes(ConsoleService& service, size_t maxUpload) {
     return [&service, handler](const Request& req, Response& res) { handler(service, req, res); };
   };
   std::vector<WebRoute> routes = {
-      {"GET", "/api/contacts", bound(handleContacts)},
-      {"POST", "/api/export", bound(handleExport)},
-      {"GET", "/api/template", bound(handleTemplate)},
+      {"GET", "/api/contacts", bound(handleContacts), nullptr},
+      {"POST", "/api/export", bound(handleExport), nullptr},
+      {"GET", "/api/template", bound(handleTemplate), nullptr},
       {"POST", "/api/import", nullptr, importRoute(service, maxUpload)},
-      {"GET", "/api/audit", bound(handleAudit)},
+      {"GET", "/api/audit", bound(handleAudit), nullptr},
   };
   for (const WebAsset& asset : webAssets()) {
-    routes.push_back({"GET", asset.path, assetRoute(asset)});
-    if (std::string(asset.path) == "/index.html") routes.push_back({"GET", "/", assetRoute(asset)});
+    routes.push_back({"GET", asset.path, assetRoute(asset), nullptr});
+    if (std::string(asset.path) == "/index.html")
+      routes.push_back({"GET", "/", assetRoute(asset), nullptr});
   }
   return routes;
 }
