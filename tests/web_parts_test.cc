@@ -128,30 +128,38 @@ TEST(WebGuardTest, KnowsLoopbackAddressesAndHostNames) {
 
 TEST(WebGuardTest, RefusesOtherHostsAndChangesFromOtherSites) {
   struct Case {
-    const char* method;
-    const char* host;
-    const char* origin;
+    RequestOrigin request;
     bool loopbackOnly;
     bool refused;
   };
+  const std::string own = "http://127.0.0.1:8765";
   const Case cases[] = {
-      {"GET", "127.0.0.1:8765", "", true, false},
-      {"GET", "localhost:8765", "", true, false},
-      {"GET", "[::1]:8765", "", true, false},
-      {"GET", "", "", true, false},
-      {"GET", "rebound.example:8765", "", true, true},
-      {"GET", "rebound.example:8765", "", false, false},
-      {"POST", "127.0.0.1:8765", "http://127.0.0.1:8765", true, false},
-      {"POST", "127.0.0.1:8765", "", true, false},
-      {"POST", "127.0.0.1:8765", "http://evil.example", true, true},
-      {"POST", "127.0.0.1:8765", "null", true, true},
-      {"POST", "127.0.0.1:8765", "http://localhost:8765", true, true},
-      {"PUT", "192.0.2.1:8765", "http://evil.example", false, true},
-      {"GET", "127.0.0.1:8765", "http://evil.example", true, false},
+      {{"GET", "127.0.0.1:8765", "", ""}, true, false},
+      {{"GET", "localhost:8765", "", ""}, true, false},
+      {{"GET", "[::1]:8765", "", ""}, true, false},
+      {{"GET", "", "", ""}, true, false},
+      {{"GET", "rebound.example:8765", "", ""}, true, true},
+      {{"GET", "rebound.example:8765", "", ""}, false, false},
+      {{"POST", "127.0.0.1:8765", own, ""}, true, false},
+      {{"POST", "127.0.0.1:8765", "", ""}, true, false},
+      {{"POST", "127.0.0.1:8765", "http://evil.example", ""}, true, true},
+      {{"POST", "127.0.0.1:8765", "null", ""}, true, true},
+      {{"POST", "127.0.0.1:8765", "http://localhost:8765", ""}, true, true},
+      {{"PUT", "192.0.2.1:8765", "http://evil.example", ""}, false, true},
+      {{"GET", "127.0.0.1:8765", "http://evil.example", ""}, true, false},
+      // Without an Origin, the Referer tells where a change comes from.
+      {{"POST", "127.0.0.1:8765", "", own + "/"}, true, false},
+      {{"POST", "127.0.0.1:8765", "", own}, true, false},
+      {{"POST", "127.0.0.1:8765", "", "http://evil.example/page"}, true, true},
+      {{"POST", "127.0.0.1:8765", "", own + ".evil.example/"}, true, true},
+      {{"POST", "127.0.0.1:8765", "", "http://127.0.0.1:87650/"}, true, true},
+      {{"POST", "127.0.0.1:8765", own, "http://evil.example/"}, true, false},
+      {{"GET", "127.0.0.1:8765", "", "http://evil.example/"}, true, false},
   };
   for (const Case& c : cases) {
-    std::string refusal = requestRefusal(c.method, c.host, c.origin, c.loopbackOnly);
-    EXPECT_EQ(!refusal.empty(), c.refused) << c.method << " " << c.host << " " << c.origin;
+    std::string refusal = requestRefusal(c.request, c.loopbackOnly);
+    EXPECT_EQ(!refusal.empty(), c.refused) << c.request.method << " " << c.request.host << " "
+                                           << c.request.origin << " " << c.request.referer;
   }
 }
 

@@ -254,7 +254,9 @@ TEST_F(WebConsoleTest, ServesThePageItselfWithNothingFromElsewhere) {
   ASSERT_TRUE(page);
   EXPECT_EQ(page->status, 200);
   EXPECT_EQ(page->get_header_value("Content-Type"), "text/html; charset=utf-8");
-  EXPECT_EQ(page->get_header_value("Content-Security-Policy").rfind("default-src 'self'", 0), 0u);
+  std::string policy = page->get_header_value("Content-Security-Policy");
+  EXPECT_EQ(policy.rfind("default-src 'self'", 0), 0u);
+  EXPECT_TRUE(has(policy, "frame-ancestors 'none'")) << "no other site may frame the page";
   EXPECT_TRUE(has(page->body, "<script src=\"app.js\""));
   EXPECT_EQ(page->body.find("http://"), std::string::npos) << "the page loads nothing from outside";
   for (const char* path : {"/app.js", "/style.css", "/index.html"}) {
@@ -547,6 +549,21 @@ TEST_F(WebConsoleTest, OtherSitesCanNeitherReadNorChangeTheBook) {
   EXPECT_EQ(status(ownPage), 200);
   auto byName = http.Get("/api/contacts", {{"Host", "localhost:" + port}});
   EXPECT_EQ(status(byName), 200);
+  // A form posted by another site's page without an Origin still names it.
+  auto referred = http.Post("/api/import", {{"Referer", "http://attacker.example/form"}},
+                            kGoodImport, "text/plain");
+  EXPECT_EQ(status(referred), 403);
+  EXPECT_EQ(entries(), kSeeded + 2);
+}
+
+// The request log shows what a client sent, escaped: a path cannot drive
+// the terminal or start a forged line.
+TEST_F(WebConsoleTest, TheRequestLogShowsClientTextEscaped) {
+  serve({});
+  client().Get("/%1b%5b2J%0aGET%20/forged%20200");
+  std::string log = server_->output();
+  EXPECT_EQ(log.find('\x1b'), std::string::npos) << log;
+  EXPECT_TRUE(has(log, "GET /\\x1b[2J\\nGET /forged 200 404\n")) << log;
 }
 
 TEST_F(WebConsoleTest, ABookHeldByAnotherDabtoolIs503AndReleasedLater) {

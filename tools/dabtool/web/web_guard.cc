@@ -22,16 +22,24 @@ std::string hostName(const std::string& hostHeader) {
   return hostHeader.substr(0, hostHeader.find(':'));
 }
 
-std::string requestRefusal(const std::string& method, const std::string& hostHeader,
-                           const std::string& origin, bool loopbackOnly) {
+std::string requestRefusal(const RequestOrigin& request, bool loopbackOnly) {
+  const std::string& host = request.host;
   // Browsers always send a Host header; a request without one is no browser's.
-  if (loopbackOnly && !hostHeader.empty() && !isLoopbackAddress(hostName(hostHeader))) {
-    return "this console answers requests for localhost or 127.0.0.1 only, not for '" + hostHeader +
-           "'";
+  if (loopbackOnly && !host.empty() && !isLoopbackAddress(hostName(host))) {
+    return "this console answers requests for localhost or 127.0.0.1 only, not for '" + host + "'";
   }
+  const std::string& method = request.method;
   bool changes = method != "GET" && method != "HEAD" && method != "OPTIONS";
-  if (changes && !origin.empty() && origin != "http://" + hostHeader) {
-    return "a page of another site (" + origin + ") may not change the address book";
+  if (!changes) return "";
+  std::string own = "http://" + host;
+  if (!request.origin.empty() && request.origin != own) {
+    return "a page of another site (" + request.origin + ") may not change the address book";
+  }
+  const std::string& referer = request.referer;
+  bool ownPage = referer.compare(0, own.size(), own) == 0 &&
+                 (referer.size() == own.size() || referer[own.size()] == '/');
+  if (request.origin.empty() && !referer.empty() && !ownPage) {
+    return "a page of another site (" + referer + ") may not change the address book";
   }
   return "";
 }

@@ -17,13 +17,21 @@ bool isLoopbackAddress(const std::string& address);
 // "::1" from "[::1]:8765".
 std::string hostName(const std::string& hostHeader);
 
+// What the guard looks at in a request.
+struct RequestOrigin {
+  std::string method;
+  std::string host;     // the Host header
+  std::string origin;   // the Origin header, "" when absent
+  std::string referer;  // the Referer header, "" when absent
+};
+
 // Why the request must be refused (a sentence for a 403 answer), or "" to
 // answer it. `loopbackOnly`: the server listens on a loopback address, so
 // a request naming another host came through a name that points here
 // without belonging here. Requests that change something and come from a
-// page (they carry an Origin) must come from the console's own page.
-std::string requestRefusal(const std::string& method, const std::string& hostHeader,
-                           const std::string& origin, bool loopbackOnly);
+// page must come from the console's own page: by their Origin, or, where a
+// browser sends none, by their Referer.
+std::string requestRefusal(const RequestOrigin& request, bool loopbackOnly);
 
 }  // namespace dabtool
 

@@ -148,7 +148,9 @@ RouteHandler assetRoute(const WebAsset& asset) {
   return [&asset](const Request&, Response& res) {
     res.set_header("Cache-Control", "no-cache");
     // Everything the page uses comes from here; no script from elsewhere may run in it.
-    res.set_header("Content-Security-Policy", "default-src 'self'; img-src 'self' data:");
+    // No other site may frame the page either, to make a click change the book.
+    res.set_header("Content-Security-Policy",
+                   "default-src 'self'; img-src 'self' data:; frame-ancestors 'none'");
     res.set_header("X-Content-Type-Options", "nosniff");
     res.set_content(std::string(asset.bytes), contentTypeOf(asset.path));
   };

@@ -13,6 +13,7 @@
 
 #include "errors.h"
 #include "file_io.h"
+#include "terminal_text.h"
 #include "web_error.h"
 #include "web_guard.h"
 #include "web_routes.h"
@@ -182,8 +183,10 @@ void WebServer::installRoutes(ConsoleService& service) {
 void WebServer::installHandlers() {
   bool loopbackOnly = isLoopbackAddress(options_.bind);
   http_->set_pre_routing_handler([loopbackOnly](const Request& req, Response& res) {
-    std::string refusal = requestRefusal(req.method, req.get_header_value("Host"),
-                                         req.get_header_value("Origin"), loopbackOnly);
+    std::string refusal =
+        requestRefusal({req.method, req.get_header_value("Host"), req.get_header_value("Origin"),
+                        req.get_header_value("Referer")},
+                       loopbackOnly);
     int status = 403;
     if (refusal.empty() && lacksLength(req)) {
       // httplib would wait for the connection to close to find the body's end.
@@ -207,8 +210,10 @@ void WebServer::installHandlers() {
     answerFailure(res, failure);
   });
   if (options_.logRequests) {
+    // The path is the client's: escaped, it can neither drive the terminal
+    // nor forge a line of the log.
     http_->set_logger([](const Request& req, const Response& res) {
-      std::printf("%s %s %d\n", req.method.c_str(), req.path.c_str(), res.status);
+      printLine(stdout, req.method + " " + req.path + " " + std::to_string(res.status));
       std::fflush(stdout);
     });
   }

@@ -46,7 +46,7 @@ std::string printed(Print print) {
 
 // --- Widths and cutting ---------------------------------------------------------
 
-TEST(CliTerminalText, DisplayWidth) {
+TEST(CoreTerminalText, DisplayWidth) {
   const std::vector<std::pair<std::string, int>> cases = {
       {"", 0},
       {"Anna", 4},
@@ -70,7 +70,7 @@ TEST(CliTerminalText, DisplayWidth) {
   }
 }
 
-TEST(CliTerminalText, FitWidthCutsBetweenWholeCharacters) {
+TEST(CoreTerminalText, FitWidthCutsBetweenWholeCharacters) {
   const std::string accented = "x" + std::string("e") + kAcute + kDotBelow + "yz";
   const std::vector<std::tuple<std::string, int, std::string>> cases = {
       {"abc", 3, "abc"},
@@ -100,7 +100,7 @@ TEST(CliTerminalText, FitWidthCutsBetweenWholeCharacters) {
 
 // --- Escaping ------------------------------------------------------------------------
 
-TEST(CliTerminalText, ControlCharactersAreSpelledOut) {
+TEST(CoreTerminalText, ControlCharactersAreSpelledOut) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"\x1b[2J", "\\x1b[2J"},
       {std::string("a\0b", 3), "a\\x00b"},
@@ -122,7 +122,7 @@ TEST(CliTerminalText, ControlCharactersAreSpelledOut) {
   }
 }
 
-TEST(CliTerminalText, PrintableTextPassesUnchanged) {
+TEST(CoreTerminalText, PrintableTextPassesUnchanged) {
   for (const std::string& text :
        {std::string("Ann \"Lee\", C:\\path\\x1b"), "Zoe" + kAcute + " " + kLi + kNa,
         kCoder + kGrin + kEmojiStyle, std::string("\xC2\xA0\xC2\xA1"),  // U+00A0, U+00A1
@@ -131,13 +131,13 @@ TEST(CliTerminalText, PrintableTextPassesUnchanged) {
   }
 }
 
-TEST(CliTerminalText, TabsStayInMessagesButNotInCells) {
+TEST(CoreTerminalText, TabsStayInMessagesButNotInCells) {
   EXPECT_EQ(terminalText("a\tb"), "a\tb");
   EXPECT_EQ(terminalText("a\tb", Tabs::kEscape), "a\\tb");
   EXPECT_EQ(terminalCell("a\tb", 10), "a\\tb");
 }
 
-TEST(CliTerminalText, CellsAreCutOutsideEscapes) {
+TEST(CoreTerminalText, CellsAreCutOutsideEscapes) {
   const std::vector<std::tuple<std::string, int, std::string>> cases = {
       {"\x1b[2J", 7, "\\x1b[2J"},
       {"\x1b[2J", 5, "\\x1b" + kEllipsis},
@@ -152,7 +152,7 @@ TEST(CliTerminalText, CellsAreCutOutsideEscapes) {
   }
 }
 
-TEST(CliTerminalText, PrintLineEndsOneSafeLine) {
+TEST(CoreTerminalText, PrintLineEndsOneSafeLine) {
   std::string line = printed([](std::FILE* out) {
     dabtool::printLine(out, "dabtool: cannot read \x1b[2J" + kRightToLeft + "x.csv\n");
   });
@@ -161,7 +161,7 @@ TEST(CliTerminalText, PrintLineEndsOneSafeLine) {
 
 // --- The table ---------------------------------------------------------------------
 
-TEST(CliTerminalText, TableColumnsLineUp) {
+TEST(CoreTerminalText, TableColumnsLineUp) {
   const std::vector<std::string> names = {"Anna",
                                           "Ren" + kAcute + "e",
                                           kLi + kNa,

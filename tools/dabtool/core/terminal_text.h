@@ -4,8 +4,8 @@
 // reverses the rest of the line. Everything dabtool prints that it did not
 // write itself goes through terminalText, and table cells are measured in
 // the columns a terminal gives them.
-#ifndef DABUTILS_TOOLS_DABTOOL_CLI_TERMINAL_TEXT_H_
-#define DABUTILS_TOOLS_DABTOOL_CLI_TERMINAL_TEXT_H_
+#ifndef DABUTILS_TOOLS_DABTOOL_CORE_TERMINAL_TEXT_H_
+#define DABUTILS_TOOLS_DABTOOL_CORE_TERMINAL_TEXT_H_
 
 #include <cstdio>
 #include <string>
@@ -42,4 +42,4 @@ std::string terminalCell(std::string_view text, int width);
 
 }  // namespace dabtool
 
-#endif  // DABUTILS_TOOLS_DABTOOL_CLI_TERMINAL_TEXT_H_
+#endif  // DABUTILS_TOOLS_DABTOOL_CORE_TERMINAL_TEXT_H_
