@@ -575,6 +575,8 @@ TEST(DabtoolBadInput, OneChangeAtATime) {
   box.seed(3);
   std::string before = box.book();
   box.writeFile("in.csv", std::string(kHeader) + "Ann,Lee,Ann Lee,,,\r\n");
+  // What the holder of the lock placed for the library to read.
+  writeAll(box.data("http/data/addressbook.txt"), "the other import's file\r\n");
   int held = ::open(box.data("addressbook.db.dabtool-lock").c_str(), O_RDWR);
   ASSERT_GE(held, 0);
   ASSERT_EQ(::flock(held, LOCK_EX), 0);
@@ -586,6 +588,8 @@ TEST(DabtoolBadInput, OneChangeAtATime) {
   }
   ::close(held);
   EXPECT_EQ(box.book(), before);
+  EXPECT_EQ(readAll(box.data("http/data/addressbook.txt")), "the other import's file\r\n")
+      << "a waiting import must not replace the file another one is reading";
   EXPECT_EQ(box.run({"import", "in.csv"}).exitCode, 0);
 }
 
