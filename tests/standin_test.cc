@@ -37,6 +37,9 @@ TEST_F(PathServiceTest, RefusesWhatIsNotAFileBelowTheRoot) {
   fs::create_directories(root_.file("http/data"));
   std::ofstream(root_.file("inside.txt")) << "x";
   std::string absolute = root_.file("inside.txt");
+  // Whoever can write the data folder could point a fixed name anywhere.
+  fs::create_symlink(absolute, root_.file("http/data/ExportedAddressBook.csv"));
+  fs::create_symlink(absolute, root_.file("http/data/addressbook.txt"));
   struct Case {
     std::string name;
     const char* mode;
@@ -45,8 +48,10 @@ TEST_F(PathServiceTest, RefusesWhatIsNotAFileBelowTheRoot) {
       {"../escaped.csv", "w"},  // Would land beside the root.
       {"http/../../escaped.csv", "w"},
       {"", "r"},
-      {"http/data/missing.txt", "r"},  // Reading never creates.
-      {"http/data", "r"},              // A directory is no file.
+      {"http/data/missing.txt", "r"},              // Reading never creates.
+      {"http/data", "r"},                          // A directory is no file.
+      {"http/data/ExportedAddressBook.csv", "w"},  // A link at the final name is not followed.
+      {"http/data/addressbook.txt", "r"},
   };
   const char* dir = xpaths_get_path("nc_dlms_data");
   for (const Case& c : cases) {
@@ -56,6 +61,8 @@ TEST_F(PathServiceTest, RefusesWhatIsNotAFileBelowTheRoot) {
   }
   EXPECT_FALSE(fs::exists(fs::path(root_.path()).parent_path() / "escaped.csv"));
   EXPECT_FALSE(fs::exists(root_.file("http/data/missing.txt")));
+  std::ifstream target(absolute);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(target), {}), "x");
 }
 
 TEST_F(PathServiceTest, WritingCreatesHttpDataThenReadingFindsTheFile) {

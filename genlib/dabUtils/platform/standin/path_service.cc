@@ -3,9 +3,11 @@
 #include "path_service.h"
 
 #include <errno.h>
+#include <fcntl.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <new>
@@ -36,15 +38,34 @@ bool staysInside(const char* relativeName) {
   return true;
 }
 
-// fopen() also opens a directory for reading, and every read then fails as
-// if the file were empty; callers asked for a file, so a directory is NULL.
-FILE* openFile(const fs::path& full, const char* mode) {
-  FILE* file = fopen(full.c_str(), mode);
-  struct stat status;
-  if (file != nullptr && fstat(fileno(file), &status) == 0 && S_ISDIR(status.st_mode)) {
-    fclose(file);
-    return nullptr;
+// The open(2) flags of an fopen() mode ("r", "w", "a", each with "+").
+int openFlags(const char* mode) {
+  bool update = strchr(mode, '+') != nullptr;
+  switch (mode[0]) {
+    case 'r':
+      return update ? O_RDWR : O_RDONLY;
+    case 'w':
+      return (update ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC;
+    case 'a':
+      return (update ? O_RDWR : O_WRONLY) | O_CREAT | O_APPEND;
+    default:
+      return -1;
   }
+}
+
+// A symbolic link at the final name is not followed: whoever can write the
+// data folder could otherwise have any file of this process's user
+// overwritten (and given mode 0666) or read out as an upload. fopen() also
+// opens a directory for reading, and every read then fails as if the file
+// were empty; callers asked for a file, so a directory is NULL too.
+FILE* openFile(const fs::path& full, const char* mode) {
+  int flags = openFlags(mode);
+  if (flags < 0) return nullptr;
+  int fd = open(full.c_str(), flags | O_NOFOLLOW, 0666);
+  if (fd < 0) return nullptr;
+  struct stat status;
+  FILE* file = fstat(fd, &status) == 0 && !S_ISDIR(status.st_mode) ? fdopen(fd, mode) : nullptr;
+  if (file == nullptr) close(fd);
   return file;
 }
 
