@@ -593,6 +593,19 @@ TEST(DabtoolBadInput, OneChangeAtATime) {
   EXPECT_EQ(box.run({"import", "in.csv"}).exitCode, 0);
 }
 
+// A link in the lock file's place is refused, not followed.
+TEST(DabtoolBadInput, LinkedLockFileIsRefused) {
+  Sandbox box;
+  box.seed(1);
+  fs::remove(box.data("addressbook.db.dabtool-lock"));  // the seed's, left for the next one
+  fs::create_symlink(box.at("elsewhere"), box.data("addressbook.db.dabtool-lock"));
+  box.writeFile("in.csv", std::string(kHeader) + "Ann,Lee,Ann Lee,,,\r\n");
+  Outcome result = box.run({"import", "in.csv"});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_TRUE(has(result.err, "is a symbolic link; remove it"));
+  EXPECT_FALSE(fs::exists(box.at("elsewhere")));
+}
+
 // Kills an import while the library is creating contacts, after the
 // database has committed its first batch (10000 writes) to the file it works
 // on: the book must be as it was, and the next command must clean up after

@@ -62,6 +62,14 @@ TEST_F(CoreFileIo, AStagedFileReplacesItsTargetOnlyWhenPlaced) {
   EXPECT_EQ(1u, entries());
 }
 
+TEST_F(CoreFileIo, NewFilesKeepThePersonsUmask) {
+  ::umask(027);
+  dabtool::writeFileAtomically(path("out.csv"), "x", "out.csv");
+  struct stat info {};
+  ASSERT_EQ(0, ::stat(path("out.csv").c_str(), &info));
+  EXPECT_EQ(0640u, info.st_mode & 0777u);
+}
+
 TEST_F(CoreFileIo, CopiesAreWholeAndFailuresNameTheFile) {
   std::string big(3 << 20, 'x');
   big[12345] = '\n';

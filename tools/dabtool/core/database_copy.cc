@@ -124,7 +124,14 @@ void checkDatabaseFile(const std::string& path, const std::string& shownName) {
 }
 
 DatabaseLock::DatabaseLock(const std::string& database, const std::string& shownName)
-    : fd_(::open((database + ".dabtool-lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)) {
+    : fd_(::open((database + ".dabtool-lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW,
+                 0644)) {
+  // A link in the lock's place would have the tool create a file wherever
+  // it points.
+  if (fd_ < 0 && errno == ELOOP) {
+    throw Failure("cannot lock " + shownName + ": its lock file " + shownName +
+                  ".dabtool-lock is a symbolic link; remove it");
+  }
   if (fd_ < 0) throw Failure("cannot lock " + shownName + ": " + errorText(errno));
   if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
     ::close(fd_);

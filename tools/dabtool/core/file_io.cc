@@ -6,8 +6,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <vector>
 
 #include "errors.h"
@@ -60,6 +62,27 @@ int openToRead(const std::string& path, const std::string& shownName) {
     throw Failure("cannot read " + shownName + ": it is a folder, not a file");
   }
   return fd;
+}
+
+// The process's umask, read without changing it: setting it to read it
+// would let a file another thread creates meanwhile escape it.
+mode_t currentUmask() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("Umask:", 0) != 0) continue;
+    char* end = nullptr;
+    unsigned long mask = std::strtoul(line.c_str() + 6, &end, 8);
+    if (end != line.c_str() + 6 && mask <= 0777) return static_cast<mode_t>(mask);
+  }
+  return 022;
+}
+
+// The mode a new file of the person's gets: what their umask lets through,
+// as if the file had been created by name (mkstemp makes it 0600).
+mode_t filesMode() {
+  static const mode_t mode = static_cast<mode_t>(0666 & ~currentUmask());
+  return mode;
 }
 
 // Everything `fd` still has to give.
@@ -163,7 +186,8 @@ void StagedFile::copyFrom(const std::string& path, const std::string& shownName)
 
 void StagedFile::place(Durability durability) {
   bool flush = durability == Durability::kFlushed;
-  bool closed = ::fchmod(fd_, 0644) == 0 && (!flush || ::fsync(fd_) == 0) && ::close(fd_) == 0;
+  bool closed =
+      ::fchmod(fd_, filesMode()) == 0 && (!flush || ::fsync(fd_) == 0) && ::close(fd_) == 0;
   fd_ = -1;
   if (!closed || ::rename(temporary_.c_str(), target_.c_str()) != 0) fail(errno);
   placed_ = true;
