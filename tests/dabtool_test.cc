@@ -570,6 +570,41 @@ TEST(DabtoolBadInput, DatabaseThatIsNotADatabase) {
   }
 }
 
+// Another program's SQLite file is left as it is, and a damaged book is
+// never saved over, whatever the command.
+TEST(DabtoolBadInput, ForeignOrDamagedDatabaseIsLeftAsItIs) {
+  Sandbox box;
+  fs::create_directories(box.data("http/data"));
+  std::string made = "sqlite3 '" + box.data("addressbook.db").string() +
+                     "' 'CREATE TABLE notes (text TEXT); INSERT INTO notes VALUES (1);'";
+  ASSERT_EQ(std::system(made.c_str()), 0);
+  std::string foreign = box.book();
+  writeAll(box.at("in.csv"), std::string(kHeader) + "Ann,Lee,Ann Lee,,,\r\n");
+  for (const auto& args : std::vector<std::vector<std::string>>{{"list"}, {"import", "in.csv"}}) {
+    Outcome result = box.run(args);
+    EXPECT_EQ(result.exitCode, 1) << args[0];
+    EXPECT_TRUE(has(result.err, "is an SQLite database of another program"));
+    EXPECT_EQ(box.book(), foreign);
+  }
+
+  fs::remove(box.data("addressbook.db"));
+  box.seed(300);
+  std::string book = box.book();
+  // Scrambles the cell pointers of the fourth page: SQLite still opens the
+  // file and writes to it, and only its check finds the damage.
+  size_t pageSize =
+      (static_cast<unsigned char>(book[16]) << 8) | static_cast<unsigned char>(book[17]);
+  if (pageSize == 1) pageSize = 65536;
+  ASSERT_GE(book.size(), 4 * pageSize);
+  size_t at = 3 * pageSize + 8;
+  for (size_t i = 0; i < 16; ++i) book[at + i] = static_cast<char>(book[at + i] ^ 0x5A);
+  writeAll(box.data("addressbook.db"), book);
+  Outcome result = box.run({"import", "in.csv"});
+  EXPECT_EQ(result.exitCode, 1) << result.out;
+  EXPECT_TRUE(has(result.err, "is damaged")) << result.err;
+  EXPECT_EQ(box.book(), book);
+}
+
 TEST(DabtoolBadInput, OneChangeAtATime) {
   Sandbox box;
   box.seed(3);

@@ -8,6 +8,9 @@
 #include <cerrno>
 #include <filesystem>
 #include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
 
 #include "errors.h"
 #include "file_io.h"
@@ -86,6 +89,77 @@ void settle(const std::string& path, const std::string& shownName) {
   }
 }
 
+// Every row of a one-column query, as text.
+std::vector<std::string> queryTexts(sqlite3* db, const std::string& sql,
+                                    const std::string& shownName) {
+  sqlite3_stmt* raw = nullptr;
+  int code = sqlite3_prepare_v2(db, sql.c_str(), -1, &raw, nullptr);
+  std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(raw, sqlite3_finalize);
+  if (code != SQLITE_OK) sqliteFailure(db, code, shownName);
+  std::vector<std::string> rows;
+  while ((code = sqlite3_step(statement.get())) == SQLITE_ROW) {
+    const unsigned char* text = sqlite3_column_text(statement.get(), 0);
+    rows.push_back(text ? reinterpret_cast<const char*>(text) : "");
+  }
+  if (code != SQLITE_DONE) sqliteFailure(db, code, shownName);
+  return rows;
+}
+
+// SQLite 3.40's check reports "NULL value in T.C" for a NOT NULL column of
+// a WITHOUT ROWID table that holds no NULL at all; such a line stands only
+// when the column really holds one.
+bool confirmed(sqlite3* db, const std::string& finding, const std::string& shownName) {
+  static const std::string kNull = "NULL value in ";
+  size_t dot = finding.find('.', kNull.size());
+  if (finding.rfind(kNull, 0) != 0 || dot == std::string::npos) return true;
+  std::string table = finding.substr(kNull.size(), dot - kNull.size());
+  std::string column = finding.substr(dot + 1);
+  auto plain = [](const std::string& name) {
+    return !name.empty() && name.find_first_not_of(
+                                "abcdefghijklmnopqrstuvwxyz"
+                                "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_") == std::string::npos;
+  };
+  if (!plain(table) || !plain(column)) return true;
+  return queryText(
+             db,
+             ("SELECT count(*) FROM \"" + table + "\" WHERE \"" + column + "\" IS NULL").c_str(),
+             shownName) != "0";
+}
+
+// A damaged book must not be copied and saved as if it were whole: a new
+// file over the old would hide the damage. Checked before the copy, so that
+// the check costs what the book holds, not what a change adds to it.
+void checkIntact(const std::string& path, const std::string& shownBook) {
+  SqliteHandle db = openDatabase(path, SQLITE_OPEN_READONLY, shownBook);
+  // The check's rows may each hold several findings, one per line.
+  for (const std::string& row : queryTexts(db.get(), "PRAGMA quick_check", shownBook)) {
+    std::istringstream lines(row);
+    std::string finding;
+    while (std::getline(lines, finding)) {
+      if (finding == "ok" || finding.rfind("*** in database", 0) == 0) continue;
+      if (!confirmed(db.get(), finding, shownBook)) continue;
+      throw Failure(shownBook + " is damaged (SQLite's check found: " + finding +
+                    "), so it was left as it is; restore it from a copy, or export what "
+                    "can still be read");
+    }
+  }
+}
+
+// A file with tables of its own and no address book in it belongs to
+// another program: connecting would add the book's tables to it.
+void checkIsAddressBook(sqlite3* db, const std::string& shownName) {
+  std::string tables =
+      queryText(db, "SELECT count(*) FROM sqlite_master WHERE type = 'table'", shownName);
+  std::string books =
+      queryText(db, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'contacts'",
+                shownName);
+  if (tables != "0" && books == "0") {
+    throw Failure(shownName +
+                  " is an SQLite database of another program, not an address book; it was "
+                  "left as it is");
+  }
+}
+
 void removeWithSidecars(const std::string& path) {
   ::unlink(path.c_str());
   for (const char* sidecar : kSidecars) ::unlink((path + sidecar).c_str());
@@ -120,7 +194,7 @@ void checkDatabaseFile(const std::string& path, const std::string& shownName) {
   if (!fs::exists(status)) return;
   if (fs::is_directory(status)) throw Failure(shownName + " is a folder, not an address book");
   SqliteHandle db = openDatabase(path, SQLITE_OPEN_READONLY, shownName);
-  queryText(db.get(), "SELECT count(*) FROM sqlite_master", shownName);
+  checkIsAddressBook(db.get(), shownName);
 }
 
 DatabaseLock::DatabaseLock(const std::string& database, const std::string& shownName)
@@ -148,6 +222,8 @@ ScratchCopy::ScratchCopy(const std::string& database, const std::string& shownNa
   removeStaleScratchCopies(database_);
   checkDatabaseFile(database_, shown_);
   settle(database_, shown_);
+  std::error_code error;
+  if (fs::exists(database_, error)) checkIntact(database_, shown_);
   try {
     copyInto(scratch_);
   } catch (...) {
