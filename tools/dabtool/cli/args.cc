@@ -98,13 +98,13 @@ void expectPositional(const std::string& command, const ParsedArgs& parsed, size
   }
 }
 
-std::optional<ParsedArgs> parseCommand(const CommandSpec& spec) {
-  ParsedArgs parsed = parseArgs(spec.name, spec.args, spec.options);
+std::optional<ParsedArgs> parseCommand(const CommandSyntax& syntax) {
+  ParsedArgs parsed = parseArgs(syntax.name, syntax.args, syntax.options);
   if (parsed.help) {
-    std::fputs(spec.help, stdout);
+    std::fputs(syntax.help, stdout);
     return std::nullopt;
   }
-  expectPositional(spec.name, parsed, spec.positional, spec.what);
+  expectPositional(syntax.name, parsed, syntax.positional, syntax.what);
   return parsed;
 }
 

@@ -53,7 +53,7 @@ void expectPositional(const std::string& command, const ParsedArgs& parsed, size
                       const std::string& what);
 
 // What a command takes, for parseCommand.
-struct CommandSpec {
+struct CommandSyntax {
   std::string name;                      // "import"
   const std::vector<std::string>& args;  // the arguments after the name
   std::vector<Option> options;
@@ -64,7 +64,7 @@ struct CommandSpec {
 
 // Parses a command's arguments and checks their count. For --help, prints
 // the help on stdout and returns nullopt. Throws UsageError.
-std::optional<ParsedArgs> parseCommand(const CommandSpec& spec);
+std::optional<ParsedArgs> parseCommand(const CommandSyntax& syntax);
 
 // The delimiter name to hand to the library: "Comma" or "Semicolon" (in any
 // letter case) from --delimiter, any text from --raw-delimiter, "Comma" when
