@@ -423,6 +423,36 @@ TEST(DabtoolImport, SemicolonFiles) {
   Outcome semicolon = box.run({"import", "--delimiter", "Semicolon", "in.csv"});
   ASSERT_EQ(semicolon.exitCode, 0) << semicolon.err;
   EXPECT_TRUE(has(semicolon.out, "Created 1 contact from 1 data record"));
+  // Without quotes every record reads as one field: all refused, and said so.
+  std::string before = box.book();
+  writeAll(box.at("plain.csv"), "A;B;C;D;E;F\nJo;Ng;Jo Ng;X;;\nAl;Bo;Al Bo;X;;\n");
+  Outcome plain = box.run({"import", "plain.csv"});
+  EXPECT_EQ(plain.exitCode, 1);
+  EXPECT_TRUE(has(plain.err,
+                  "none of the 2 data records of plain.csv became a contact, so nothing was "
+                  "imported; its fields seem to be separated by ';': try --delimiter Semicolon"));
+  EXPECT_EQ(box.book(), before);
+}
+
+// Reaching the device limit part-way changes nothing, unless the person
+// asks to keep what fits.
+TEST(DabtoolImport, TheDeviceLimitIsAllOrNothing) {
+  Sandbox box;
+  ASSERT_EQ(box.run({"seed", "--contacts", "64998", "--groups", "0"}).exitCode, 0);
+  std::string before = box.book();
+  std::string file = kHeader;
+  for (int i = 1; i <= 5; ++i) file += "F,L,Name " + std::to_string(i) + ",,,\r\n";
+  writeAll(box.at("in.csv"), file);
+  Outcome refused = box.run({"import", "in.csv"});
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_TRUE(has(refused.err,
+                  "would pass the device limit of 65000 entries: it was full after 2 "
+                  "data records of 5, so nothing was imported; --keep-partial"));
+  EXPECT_EQ(box.book(), before);
+  Outcome kept = box.run({"import", "--keep-partial", "in.csv"});
+  EXPECT_EQ(kept.exitCode, 0) << kept.err;
+  EXPECT_TRUE(has(kept.out, "The address book reached the device limit of 65000 entries"));
+  EXPECT_EQ(box.entries(), 65000);
 }
 
 TEST(DabtoolImport, Utf16IsConvertedAndBadUtf8IsNamed) {

@@ -561,7 +561,13 @@ TEST_F(WebConsoleTest, OtherSitesCanNeitherReadNorChangeTheBook) {
 TEST_F(WebConsoleTest, TheRequestLogShowsClientTextEscaped) {
   serve({});
   client().Get("/%1b%5b2J%0aGET%20/forged%20200");
-  std::string log = server_->output();
+  // The line is written once the answer has gone out.
+  std::string log;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while ((log = server_->output()).find(" 404\n") == std::string::npos &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
   EXPECT_EQ(log.find('\x1b'), std::string::npos) << log;
   EXPECT_TRUE(has(log, "GET /\\x1b[2J\\nGET /forged 200 404\n")) << log;
 }

@@ -22,7 +22,8 @@ const char kHelp[] =
     "malformed field changes nothing. FILE itself is never changed.\n"
     "\n"
     "  --dry-run       report what would be created and refused; change nothing\n"
-    "  --keep-partial  keep the contacts created before a malformed field\n"
+    "  --keep-partial  keep the contacts created before a malformed field, or\n"
+    "                  the ones that fit when the book reaches the device limit\n"
     "  --raw-delimiter TEXT  hand TEXT to the library unchecked (any name but\n"
     "                  Semicolon gives ',')\n";
 
@@ -44,9 +45,15 @@ int printReport(const Workspace& workspace, const ImportReport& report) {
   std::string book = workspace.shown(workspace.databasePath());
   printPlacement(workspace, report);
   if (!report.succeeded()) {
-    if (report.outcome == ImportOutcome::kStopped) printFindings(report);
+    if (report.outcome == ImportOutcome::kStopped ||
+        report.outcome == ImportOutcome::kNothingCreated) {
+      printFindings(report);
+    }
     std::fflush(stdout);
-    printLine(stderr, "dabtool: " + failureSentence(report, book) + ".");
+    std::string option = report.outcome == ImportOutcome::kLimitReached
+                             ? "; --keep-partial imports the ones that fit"
+                             : "";
+    printLine(stderr, "dabtool: " + failureSentence(report, book) + option + ".");
     return kExitFailed;
   }
   printLine(stdout, summarySentence(report) + ".");

@@ -27,7 +27,30 @@ ImportOutcome outcomeOf(const ImportReport& report, bool libraryOk) {
   if (report.dataRecordsRead == 0 && report.entriesBefore >= kDeviceLimit) {
     return ImportOutcome::kBookFull;
   }
+  // All or nothing holds at the device limit too, unless asked otherwise.
+  if (report.dataRecordsRead < report.dataRecordsInFile && !report.request.keepPartial) {
+    return ImportOutcome::kLimitReached;
+  }
+  if (report.successCount == 0) return ImportOutcome::kNothingCreated;
   return ImportOutcome::kImported;
+}
+
+// Every record refused for want of a display name, with the other
+// delimiter in the header: the file was most likely read with the wrong one.
+std::string delimiterHint(const ImportReport& report, std::string_view upload) {
+  for (int record = 2; record <= report.log.parsedRecords; ++record) {
+    auto refused = report.log.refused.find(record);
+    if (refused == report.log.refused.end() ||
+        refused->second.kind != Finding::kNoDisplayNameField) {
+      return "";
+    }
+  }
+  bool semicolon = importDelimiter(report.request.delimiterName) == ';';
+  char other = semicolon ? ',' : ';';
+  std::string_view header = upload.substr(0, upload.find_first_of("\r\n"));
+  if (header.find(other) == std::string_view::npos) return "";
+  return std::string("; its fields seem to be separated by '") + other + "': try --delimiter " +
+         (semicolon ? "Comma" : "Semicolon");
 }
 
 int statusOf(const ImportReport& report, bool libraryOk) {
@@ -69,7 +92,8 @@ void runLibrary(const Workspace& workspace, ImportReport& report) {
   report.outcome = outcomeOf(report, libraryOk);
   report.libraryStatus = statusOf(report, libraryOk);
   bool worthSaving = report.entriesAfter != report.entriesBefore;
-  bool keep = libraryOk || (report.request.keepPartial && report.log.parseError);
+  bool keep = report.outcome == ImportOutcome::kImported ||
+              (report.request.keepPartial && report.log.parseError);
   if (keep && worthSaving && !report.request.dryRun) {
     scratch.commit();
     report.saved = true;
@@ -85,6 +109,9 @@ ImportReport importPlaced(const Workspace& workspace, const ImportRequest& reque
   report.placedFile = workspace.fixedFile(kUploadFile);
   report.scan = scanRecords(upload.bytes(), importDelimiter(request.delimiterName));
   runLibrary(workspace, report);
+  if (report.outcome == ImportOutcome::kNothingCreated) {
+    report.hint = delimiterHint(report, upload.bytes());
+  }
   return report;
 }
 
@@ -201,6 +228,15 @@ std::string failureSentence(const ImportReport& report, const std::string& book)
              (report.log.fileNotOpened ? std::string("the upload file could not be opened")
                                        : book + " could not be opened") +
              " (import status 1)";
+    case ImportOutcome::kLimitReached:
+      return book + " would pass the device limit of " + std::to_string(kDeviceLimit) +
+             " entries: it was full after " +
+             plural(report.dataRecordsRead, "data record", "data records") + " of " +
+             std::to_string(report.dataRecordsInFile) + ", so nothing was imported";
+    case ImportOutcome::kNothingCreated:
+      return "none of the " + plural(report.dataRecordsRead, "data record", "data records") +
+             " of " + report.request.file + " became a contact, so nothing was imported" +
+             report.hint;
     case ImportOutcome::kImported:
       break;
   }

@@ -25,11 +25,13 @@ struct ImportRequest {
 };
 
 enum class ImportOutcome {
-  kImported,       // the library read the file to its end, or to the device limit
-  kNoDataRecords,  // a header row and nothing more, or nothing
-  kBookFull,       // the book held the device limit before the first record
-  kStopped,        // a field could not be read (library status 3 or 6)
-  kNotStarted,     // the upload or the book could not be opened (status 1)
+  kImported,        // the library read the file to its end, or to the device limit
+  kNoDataRecords,   // a header row and nothing more, or nothing
+  kBookFull,        // the book held the device limit before the first record
+  kLimitReached,    // the book filled up before the end of the file (without keepPartial)
+  kNothingCreated,  // the library read every record and refused them all
+  kStopped,         // a field could not be read (library status 3 or 6)
+  kNotStarted,      // the upload or the book could not be opened (status 1)
 };
 
 struct ImportReport {
@@ -48,6 +50,7 @@ struct ImportReport {
   int entriesAfter = 0;  // in the scratch copy
   RecordScan scan;
   ImportLog log;
+  std::string hint;  // what may help when nothing was created, "" without one
 
   // True for the outcomes that count as success.
   bool succeeded() const { return outcome == ImportOutcome::kImported; }

@@ -103,8 +103,10 @@ int failureStatus(ImportOutcome outcome) {
   switch (outcome) {
     case ImportOutcome::kNoDataRecords:
     case ImportOutcome::kStopped:
+    case ImportOutcome::kNothingCreated:
       return 422;
     case ImportOutcome::kBookFull:
+    case ImportOutcome::kLimitReached:
       return 409;
     default:
       return 500;
