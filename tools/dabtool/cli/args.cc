@@ -40,8 +40,7 @@ long ParsedArgs::number(const std::string& name, long fallback, long min, long m
   if (found == values.end()) return fallback;
   std::optional<long> result = parseWholeNumber(found->second, min, max);
   if (!result) {
-    throw UsageError(name + " wants a whole number from " + std::to_string(min) + " to " +
-                     std::to_string(max) + ", not '" + found->second + "'");
+    throw UsageError(wholeNumberProblem(name, min, max, found->second));
   }
   return *result;
 }
@@ -116,8 +115,7 @@ std::string delimiterName(const ParsedArgs& parsed) {
   std::string typed = parsed.value("--delimiter", "Comma");
   std::optional<std::string> name = delimiterNameOf(typed);
   if (!name) {
-    throw UsageError("unknown delimiter '" + typed +
-                     "': use Comma or Semicolon (or --raw-delimiter TEXT to pass any text)");
+    throw UsageError(unknownDelimiter(typed) + " (or --raw-delimiter TEXT to pass any text)");
   }
   return *name;
 }

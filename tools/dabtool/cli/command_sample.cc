@@ -41,8 +41,7 @@ int runSample(const GlobalOptions& global, const Args& args) {
   std::string unknown;
   std::optional<unsigned> services = servicesFromList(parsed.value("--services", "all"), &unknown);
   if (!services) {
-    throw UsageError("unknown service '" + unknown +
-                     "' in --services: use fax, email, ifax, scan, all or none");
+    throw UsageError("unknown service '" + unknown + "' in --services: use " + kServiceChoices);
   }
   std::string output = parsed.value("-o", parsed.value("--output", ""));
   Workspace workspace(global);

@@ -50,19 +50,26 @@ SqliteHandle openDatabase(const std::string& path, int flags, const std::string&
   return db;
 }
 
-// Runs `sql` and returns the first column of its first row ("" without one).
-std::string queryText(sqlite3* db, const char* sql, const std::string& shownName) {
+// Every row of a one-column query, as text.
+std::vector<std::string> queryTexts(sqlite3* db, const std::string& sql,
+                                    const std::string& shownName) {
   sqlite3_stmt* raw = nullptr;
-  int code = sqlite3_prepare_v2(db, sql, -1, &raw, nullptr);
+  int code = sqlite3_prepare_v2(db, sql.c_str(), -1, &raw, nullptr);
   std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(raw, sqlite3_finalize);
   if (code != SQLITE_OK) sqliteFailure(db, code, shownName);
-  code = sqlite3_step(statement.get());
-  if (code == SQLITE_ROW) {
+  std::vector<std::string> rows;
+  while ((code = sqlite3_step(statement.get())) == SQLITE_ROW) {
     const unsigned char* text = sqlite3_column_text(statement.get(), 0);
-    return text ? reinterpret_cast<const char*>(text) : "";
+    rows.push_back(text ? reinterpret_cast<const char*>(text) : "");
   }
   if (code != SQLITE_DONE) sqliteFailure(db, code, shownName);
-  return "";
+  return rows;
+}
+
+// The first row of a one-column query ("" without one).
+std::string queryText(sqlite3* db, const char* sql, const std::string& shownName) {
+  std::vector<std::string> rows = queryTexts(db, sql, shownName);
+  return rows.empty() ? std::string() : rows.front();
 }
 
 bool hasContent(const std::string& path) {
@@ -87,22 +94,6 @@ void settle(const std::string& path, const std::string& shownName) {
   if (hasContent(path + "-wal") || hasContent(path + "-journal")) {
     throw Busy(shownName + " is in use by another program (its journal is still open)");
   }
-}
-
-// Every row of a one-column query, as text.
-std::vector<std::string> queryTexts(sqlite3* db, const std::string& sql,
-                                    const std::string& shownName) {
-  sqlite3_stmt* raw = nullptr;
-  int code = sqlite3_prepare_v2(db, sql.c_str(), -1, &raw, nullptr);
-  std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(raw, sqlite3_finalize);
-  if (code != SQLITE_OK) sqliteFailure(db, code, shownName);
-  std::vector<std::string> rows;
-  while ((code = sqlite3_step(statement.get())) == SQLITE_ROW) {
-    const unsigned char* text = sqlite3_column_text(statement.get(), 0);
-    rows.push_back(text ? reinterpret_cast<const char*>(text) : "");
-  }
-  if (code != SQLITE_DONE) sqliteFailure(db, code, shownName);
-  return rows;
 }
 
 // SQLite 3.40's check reports "NULL value in T.C" for a NOT NULL column of

@@ -11,4 +11,8 @@ std::optional<std::string> delimiterNameOf(const std::string& typed) {
   return std::nullopt;
 }
 
+std::string unknownDelimiter(const std::string& typed) {
+  return "unknown delimiter '" + typed + "': use Comma or Semicolon";
+}
+
 }  // namespace dabtool

@@ -30,6 +30,10 @@ constexpr int kDeviceLimit = 65000;
 // "Semicolon" in any letter case. nullopt for anything else.
 std::optional<std::string> delimiterNameOf(const std::string& typed);
 
+// "unknown delimiter 'Tab': use Comma or Semicolon", for a name
+// delimiterNameOf refuses.
+std::string unknownDelimiter(const std::string& typed);
+
 // The character the exports put between fields for `delimiterName`.
 inline char exportDelimiter(const std::string& delimiterName) {
   return delimiterName == "Comma" ? ',' : ';';

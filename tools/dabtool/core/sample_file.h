@@ -10,6 +10,9 @@
 
 namespace dabtool {
 
+// The names servicesFromList takes, as a sentence lists them.
+constexpr const char* kServiceChoices = "fax, email, ifax, scan, all or none";
+
 // The service bits of the DAB sample from a comma-separated list of fax,
 // email, ifax, scan, all and none. nullopt, with the unknown name in
 // `*unknown` when it is not null, for any other name.

@@ -93,6 +93,12 @@ std::optional<long> parseWholeNumber(const std::string& text, long min, long max
   return result;
 }
 
+std::string wholeNumberProblem(const std::string& name, long min, long max,
+                               const std::string& typed) {
+  return name + " wants a whole number from " + std::to_string(min) + " to " + std::to_string(max) +
+         ", not '" + typed + "'";
+}
+
 std::string asciiLowerCase(std::string text) {
   for (char& c : text) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');

@@ -32,6 +32,11 @@ int lineAt(std::string_view text, size_t offset);
 // sign, nothing around them. nullopt otherwise.
 std::optional<long> parseWholeNumber(const std::string& text, long min, long max);
 
+// "--limit wants a whole number from 0 to 10, not 'many'": what both faces
+// answer when parseWholeNumber refuses what was typed for `name`.
+std::string wholeNumberProblem(const std::string& name, long min, long max,
+                               const std::string& typed);
+
 // `text` with A-Z made a-z; other bytes are left alone.
 std::string asciiLowerCase(std::string text);
 

@@ -100,8 +100,8 @@ void runLibrary(const Workspace& workspace, ImportReport& report) {
   }
 }
 
-ImportReport importPlaced(const Workspace& workspace, const ImportRequest& request,
-                          const PreparedUpload& upload) {
+ImportReport importPrepared(const Workspace& workspace, const ImportRequest& request,
+                            const PreparedUpload& upload) {
   ImportReport report;
   report.request = request;
   report.changes = upload.changes;
@@ -113,6 +113,12 @@ ImportReport importPlaced(const Workspace& workspace, const ImportRequest& reque
     report.hint = delimiterHint(report, upload.bytes());
   }
   return report;
+}
+
+// The book's lock, taken before the upload is placed, so that another
+// import cannot put its own file there before the library reads this one.
+DatabaseLock lockBook(const Workspace& workspace) {
+  return DatabaseLock(workspace.databasePath(), workspace.shown(workspace.databasePath()));
 }
 
 // Reads the upload file where it lies, so a file of megabytes costs no
@@ -133,7 +139,7 @@ ImportReport importPlacedFile(const Workspace& workspace, const ImportRequest& r
     }
     writeFileAtomically(placed, upload.bytes(), shownPlaced, Durability::kUnflushed);
   }
-  return importPlaced(workspace, request, upload);
+  return importPrepared(workspace, request, upload);
 }
 
 // Where and why the library stopped an import that ended on a malformed field.
@@ -172,9 +178,7 @@ std::string stoppedSentence(const ImportReport& report, const std::string& book)
 ImportReport importFile(const Workspace& workspace, const ImportRequest& request) {
   std::string source = workspace.fromCaller(request.file);
   std::string placed = workspace.fixedFile(kUploadFile);
-  // The upload is placed under the lock, so that another import cannot put
-  // its own file there before the library reads this one.
-  DatabaseLock lock(workspace.databasePath(), workspace.shown(workspace.databasePath()));
+  DatabaseLock lock = lockBook(workspace);
   std::error_code error;
   if (fs::equivalent(source, placed, error)) return importPlacedFile(workspace, request, true);
   StagedFile staged(placed, "the upload file " + workspace.shown(placed));
@@ -185,7 +189,7 @@ ImportReport importFile(const Workspace& workspace, const ImportRequest& request
 
 ImportReport importStaged(const Workspace& workspace, const ImportRequest& request,
                           StagedFile& staged) {
-  DatabaseLock lock(workspace.databasePath(), workspace.shown(workspace.databasePath()));
+  DatabaseLock lock = lockBook(workspace);
   staged.place(Durability::kUnflushed);
   return importPlacedFile(workspace, request, false);
 }

@@ -86,7 +86,7 @@ class ReceivedUpload {
 
   StagedFile file_;
   size_t maxUpload_;
-  std::string name_ = "the uploaded file";
+  std::string name_;  // set with the part that holds the file
   bool sawFile_ = false;
   bool tooLarge_ = false;
 };

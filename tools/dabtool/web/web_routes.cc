@@ -30,8 +30,7 @@ long numberParam(const Request& req, const char* name, long fallback, long min, 
   std::string typed = req.get_param_value(name);
   std::optional<long> number = parseWholeNumber(typed, min, max);
   if (!number) {
-    throw WebError(400, std::string(name) + " wants a whole number from " + std::to_string(min) +
-                            " to " + std::to_string(max) + ", not '" + typed + "'");
+    throw WebError(400, wholeNumberProblem(name, min, max, typed));
   }
   return *number;
 }
@@ -116,8 +115,7 @@ void handleTemplate(ConsoleService& service, const Request& req, Response& res) 
   std::string list = param(req, "services", "all");
   std::optional<unsigned> services = servicesFromList(list);
   if (!services) {
-    throw WebError(400, "services=" + list +
-                            " names an unknown service: use fax, email, ifax, scan, all or none");
+    throw WebError(400, "services=" + list + " names an unknown service: use " + kServiceChoices);
   }
   sendDownload(res, service.sample(legacy, *services, delimiterParam(req)));
 }
@@ -198,7 +196,7 @@ std::string uploadLimitMessage(size_t maxUpload) {
 std::string delimiterParam(const Request& req) {
   std::string typed = param(req, "delimiter", "Comma");
   std::optional<std::string> name = delimiterNameOf(typed);
-  if (!name) throw WebError(400, "unknown delimiter '" + typed + "': use Comma or Semicolon");
+  if (!name) throw WebError(400, unknownDelimiter(typed));
   return *name;
 }
 
