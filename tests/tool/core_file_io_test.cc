@@ -62,6 +62,22 @@ TEST_F(CoreFileIo, AStagedFileReplacesItsTargetOnlyWhenPlaced) {
   EXPECT_EQ(1u, entries());
 }
 
+TEST_F(CoreFileIo, AStagedFileKeepsTheOrderOfSmallAndLargeWrites) {
+  std::string expected;
+  write("tail.csv", "tail\n");
+  dabtool::StagedFile staged(path("out.csv"), "out.csv");
+  // Network-sized pieces, one piece larger than anything gathered, more
+  // pieces, then a copied file: each must land after the one before.
+  for (const size_t size : {4096, 4096, 700 * 1024, 10, 300 * 1024, 3}) {
+    std::string piece(size, static_cast<char>('a' + expected.size() % 26));
+    staged.write(piece);
+    expected += piece;
+  }
+  staged.copyFrom(path("tail.csv"), "tail.csv");
+  staged.place(Durability::kUnflushed);
+  EXPECT_EQ(expected + "tail\n", read("out.csv"));
+}
+
 TEST_F(CoreFileIo, NewFilesKeepThePersonsUmask) {
   ::umask(027);
   dabtool::writeFileAtomically(path("out.csv"), "x", "out.csv");

@@ -20,6 +20,9 @@ namespace dabtool {
 
 namespace {
 
+// How much a StagedFile gathers before it writes.
+constexpr size_t kPendingLimit = 256 * 1024;
+
 // Owns a POSIX file descriptor.
 class Descriptor {
  public:
@@ -173,11 +176,22 @@ StagedFile::~StagedFile() {
 }
 
 void StagedFile::write(std::string_view bytes) {
-  if (!writeAll(fd_, bytes)) fail(errno);
   size_ += bytes.size();
+  if (pending_.size() + bytes.size() < kPendingLimit) {
+    pending_.append(bytes);
+    return;
+  }
+  flush();
+  if (!writeAll(fd_, bytes)) fail(errno);
+}
+
+void StagedFile::flush() {
+  if (!pending_.empty() && !writeAll(fd_, pending_)) fail(errno);
+  pending_.clear();
 }
 
 void StagedFile::copyFrom(const std::string& path, const std::string& shownName) {
+  flush();
   Descriptor in(openToRead(path, shownName));
   if (!copyAll(in.get(), fd_)) fail(errno);
   struct stat info {};
@@ -185,13 +199,14 @@ void StagedFile::copyFrom(const std::string& path, const std::string& shownName)
 }
 
 void StagedFile::place(Durability durability) {
-  bool flush = durability == Durability::kFlushed;
+  flush();
+  bool sync = durability == Durability::kFlushed;
   bool closed =
-      ::fchmod(fd_, filesMode()) == 0 && (!flush || ::fsync(fd_) == 0) && ::close(fd_) == 0;
+      ::fchmod(fd_, filesMode()) == 0 && (!sync || ::fsync(fd_) == 0) && ::close(fd_) == 0;
   fd_ = -1;
   if (!closed || ::rename(temporary_.c_str(), target_.c_str()) != 0) fail(errno);
   placed_ = true;
-  if (flush) syncDirectory(directory_);
+  if (sync) syncDirectory(directory_);
 }
 
 void StagedFile::fail(int error) {

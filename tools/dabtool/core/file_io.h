@@ -57,7 +57,8 @@ class StagedFile {
   StagedFile(const StagedFile&) = delete;
   StagedFile& operator=(const StagedFile&) = delete;
 
-  // Appends `bytes`.
+  // Appends `bytes`. Small pieces gather in memory first: a body arriving
+  // in network-sized chunks would otherwise cost a system call per chunk.
   void write(std::string_view bytes);
   // Appends the file at `path`, the bytes moving in the kernel where the
   // file systems allow it; `shownName` names `path` when it cannot be read.
@@ -69,6 +70,7 @@ class StagedFile {
   void place(Durability durability);
 
  private:
+  void flush();
   [[noreturn]] void fail(int error);
 
   std::string target_;
@@ -77,6 +79,7 @@ class StagedFile {
   std::string temporary_;
   int fd_ = -1;
   size_t size_ = 0;
+  std::string pending_;  // written bytes not yet in the file
   bool placed_ = false;
 };
 
