@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -71,8 +72,9 @@ class Sandbox {
     fs::remove_all(dir_, ignored);
   }
 
-  // Runs dabtool in the test's folder with stdout and stderr captured.
-  Outcome run(std::vector<std::string> args) {
+  // Runs dabtool in the test's folder with stdout and stderr captured;
+  // `maxFileSize` > 0 makes longer writes fail as on a full disk.
+  Outcome run(std::vector<std::string> args, rlim_t maxFileSize = 0) {
     args.insert(args.begin(), DABTOOL_PATH);
     fs::path out = dir_ / ".stdout", err = dir_ / ".stderr";
     pid_t child = ::fork();
@@ -82,6 +84,11 @@ class Sandbox {
       if (::chdir(dir_.c_str()) != 0 || o < 0 || e < 0) ::_exit(127);
       ::dup2(o, 1);
       ::dup2(e, 2);
+      if (maxFileSize > 0) {
+        const rlimit limit{maxFileSize, maxFileSize};
+        ::signal(SIGXFSZ, SIG_IGN);
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+      }
       std::vector<char*> argv = argvOf(args);
       ::execv(argv[0], argv.data());
       ::_exit(127);
@@ -256,6 +263,27 @@ TEST(DabtoolBook, SeedCoversWhatTheExportShows) {
   EXPECT_GT(masked, 0u);
   EXPECT_GT(ipv6, 0u);
   EXPECT_GT(favourites, 0u);
+}
+
+TEST(DabtoolBook, AShortFileIsAFailureAndNothingIsHandedOver) {
+  Sandbox box;
+  box.seed(2000);
+  // Limits that leave the book's files and the messages room but cut each
+  // output short (the legacy sample is shorter than the message).
+  const std::pair<std::vector<std::string>, rlim_t> commands[] = {
+      {{"export", "-o", "out.csv"}, 96 << 10},
+      {{"export", "--legacy", "-o", "out.csv"}, 96 << 10},
+      {{"sample", "-o", "out.csv"}, 300}};
+  for (const auto& [command, limit] : commands) {
+    SCOPED_TRACE(command[0] + " " + command[1]);
+    Outcome cut = box.run(command, limit);
+    EXPECT_EQ(1, cut.exitCode);
+    EXPECT_TRUE(has(cut.err, "is incomplete")) << cut.err;
+    EXPECT_TRUE(has(cut.err, "no space was left on the disk")) << cut.err;
+    EXPECT_FALSE(fs::exists(box.at("out.csv")));
+    EXPECT_EQ(0, box.run(command).exitCode) << "a whole file passes the same check";
+    fs::remove(box.at("out.csv"));
+  }
 }
 
 TEST(DabtoolBook, ExportBothFormatsAndDelimiters) {

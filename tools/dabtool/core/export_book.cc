@@ -8,6 +8,7 @@
 #include "library_facts.h"
 #include "library_log.h"
 #include "text.h"
+#include "whole_file.h"
 
 namespace dabtool {
 
@@ -48,6 +49,8 @@ ExportResult exportBook(const Workspace& workspace, bool legacy, const std::stri
   int ok = legacy ? LegacyAdressBookExport(name.get(), nullptr, nullptr, nullptr)
                   : AdressBookExport(name.get(), nullptr, nullptr);
   if (!ok) throw Failure("the export failed: " + exportFailure(errors));
+  checkWholeCsv(result.file, workspace.shown(result.file),
+                {result.delimiter, result.rows + 1, true, "export"});
   return result;
 }
 

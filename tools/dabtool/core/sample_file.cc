@@ -5,6 +5,7 @@
 
 #include "errors.h"
 #include "library_facts.h"
+#include "whole_file.h"
 
 namespace dabtool {
 
@@ -57,6 +58,10 @@ std::string writeSample(bool legacy, const std::string& delimiterName, unsigned 
                   : GenerateSampleDAB(name.get(), nullptr, nullptr, services);
   std::string file = workspace.fixedFile(legacy ? kLegacySampleFile : kSampleFile);
   if (!ok) throw Failure("the sample could not be written to " + workspace.shown(file));
+  // Four rows (header, options, an individual, a group), or the legacy
+  // header and one row; neither ends its last row.
+  checkWholeCsv(file, workspace.shown(file),
+                {importDelimiter(delimiterName), legacy ? 2 : 4, false, "sample"});
   return file;
 }
 

@@ -32,6 +32,7 @@ class Scanner {
       fail(quoteLine_, "a quoted value is never closed (a double quote is missing)");
     } else if (recordStarted_) {
       scan_.trailingData = true;
+      scan_.trailingFields = current_.fields + 1;
     }
     return std::move(scan_);
   }
@@ -56,6 +57,7 @@ class Scanner {
     if (recordStarted_) return;
     recordStarted_ = true;
     current_ = ScannedRecord();
+    current_.start = pos_;
     current_.startLine = line_;
     fieldEmpty_ = true;
     fieldStored_ = false;
@@ -202,6 +204,34 @@ class Scanner {
 
 RecordScan scanRecords(std::string_view bytes, char delimiter) {
   return Scanner(bytes, delimiter).run();
+}
+
+std::vector<std::string> recordFields(std::string_view bytes, const ScannedRecord& record,
+                                      char delimiter) {
+  std::vector<std::string> fields(1);
+  bool quoted = false;
+  for (size_t pos = record.start; pos < bytes.size(); ++pos) {
+    char c = bytes[pos];
+    bool lineEnd = c == '\n' || c == '\r';
+    if (lineEnd && c == '\r' && pos + 1 < bytes.size() && bytes[pos + 1] == '\n') ++pos;
+    if (lineEnd && !quoted) break;
+    if (c == '"') {
+      // A quote that closes quoted text and another straight after it
+      // stand for one quote inside the value.
+      bool doubled = quoted && pos + 1 < bytes.size() && bytes[pos + 1] == '"';
+      if (doubled) {
+        fields.back() += '"';
+        ++pos;
+      } else {
+        quoted = !quoted;
+      }
+    } else if (c == delimiter && !quoted) {
+      fields.emplace_back();
+    } else {
+      fields.back() += lineEnd ? ' ' : c;
+    }
+  }
+  return fields;
 }
 
 std::string describeRecord(const RecordScan& scan, int number) {

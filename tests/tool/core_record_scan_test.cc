@@ -116,6 +116,19 @@ TEST(RecordScan, Cases) {
     EXPECT_EQ(scan.malformedReason.empty(), !scan.malformed);
     EXPECT_EQ(scan.trailingData, c.trailing);
   }
+  EXPECT_EQ(2, scanRecords("a,b,c\nd,\"e\"", ',').trailingFields);
+}
+
+TEST(RecordScan, FieldsReadBackAsTheImportReadsThem) {
+  const std::string bytes = "h,i,j\r\n\"Doe, \"\"Jo\"\"\",\"two\r\nlines\",,last\r\nx;y,z\n";
+  const RecordScan scan = scanRecords(bytes, ',');
+  ASSERT_EQ(3u, scan.records.size());
+  using Fields = std::vector<std::string>;
+  EXPECT_EQ((Fields{"h", "i", "j"}), dabtool::recordFields(bytes, scan.records[0], ','));
+  EXPECT_EQ((Fields{"Doe, \"Jo\"", "two lines", "", "last"}),
+            dabtool::recordFields(bytes, scan.records[1], ','));
+  EXPECT_EQ((Fields{"x;y", "z"}), dabtool::recordFields(bytes, scan.records[2], ','));
+  EXPECT_EQ((Fields{"x", "y,z"}), dabtool::recordFields(bytes, scan.records[2], ';'));
 }
 
 TEST(RecordScan, DescribeRecord) {

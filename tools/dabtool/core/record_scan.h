@@ -1,8 +1,9 @@
-// Finds where each record of an upload starts, reading the bytes with the
+// Finds where each record of a CSV file starts, reading the bytes with the
 // same quoting rules as the library's import, so that its record numbers can
-// be told to a person as lines of the file.
-#ifndef DABUTILS_TOOLS_DABTOOL_IMPORT_RECORD_SCAN_H_
-#define DABUTILS_TOOLS_DABTOOL_IMPORT_RECORD_SCAN_H_
+// be told to a person as lines of the file, and a file the library wrote can
+// be counted.
+#ifndef DABUTILS_TOOLS_DABTOOL_CORE_RECORD_SCAN_H_
+#define DABUTILS_TOOLS_DABTOOL_CORE_RECORD_SCAN_H_
 
 #include <string>
 #include <string_view>
@@ -11,6 +12,7 @@
 namespace dabtool {
 
 struct ScannedRecord {
+  size_t start = 0;               // offset of its first byte
   int startLine = 0;              // 1-based line of its first byte
   int endLine = 0;                // line of the line end that completed it
   int fields = 0;                 // number of fields
@@ -25,10 +27,17 @@ struct RecordScan {
   int malformedLine = 0;               // line of the offending character
   std::string malformedReason;         // what is wrong, in plain words
   bool trailingData = false;           // bytes after the last line end, never imported
+  int trailingFields = 0;              // fields in those bytes
 };
 
 // Scans `bytes` as the import reads them with field separator `delimiter`.
 RecordScan scanRecords(std::string_view bytes, char delimiter);
+
+// The values of `record`'s fields as the import reads them: quotes
+// removed, a doubled quote as one, a line end inside quotes as a space.
+// REQUIRES: `record` comes from scanning `bytes` with `delimiter`.
+std::vector<std::string> recordFields(std::string_view bytes, const ScannedRecord& record,
+                                      char delimiter);
 
 // Record number `number` (1-based, header row included) as a person reads
 // it: "record 4 (line 6)", or "record 4 (lines 6-7)" over several lines.
@@ -36,4 +45,4 @@ std::string describeRecord(const RecordScan& scan, int number);
 
 }  // namespace dabtool
 
-#endif  // DABUTILS_TOOLS_DABTOOL_IMPORT_RECORD_SCAN_H_
+#endif  // DABUTILS_TOOLS_DABTOOL_CORE_RECORD_SCAN_H_
