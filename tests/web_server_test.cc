@@ -405,7 +405,7 @@ TEST_F(WebConsoleTest, ImportCreatesContactsAndNamesTheRefusedRecords) {
   EXPECT_TRUE(result["saved"].get<bool>());
   ASSERT_EQ(result["findings"].size(), 1u);
   EXPECT_EQ(result["findings"][0].get<std::string>(),
-            "record 3 (line 3): not created: the display name (column 3) is empty");
+            "record 2 (line 3): not created: the display name (column 3) is empty");
   EXPECT_EQ(uploadFile(), kGoodImport);
   EXPECT_EQ(entries(), kSeeded + 2);
   Json added = json(client().Get("/api/contacts?q=lovelace"));
@@ -447,7 +447,7 @@ TEST_F(WebConsoleTest, MalformedFileIs422WithTheStatusAndChangesNothing) {
   EXPECT_EQ(result["status"].get<long>(), 6);
   EXPECT_EQ(result["statusMeaning"].get<std::string>(),
             "a field could not be read before the second record was complete");
-  EXPECT_TRUE(has(result["error"].get<std::string>(), "record 2 (starting on line 2"))
+  EXPECT_TRUE(has(result["error"].get<std::string>(), "record 1 (starting on line 2"))
       << result.dump();
 
   // Two good records first: the library created them before it stopped, and

@@ -143,7 +143,7 @@ test('Import shows the counts, the refused record and the new contacts', async (
   await page.click('#import-form button[type=submit]');
   const result = page.locator('#import-result');
   await result.filter({ hasText: 'Created 2 contacts from 3 data records; 1 refused.' }).waitFor();
-  assert.match(await result.textContent(), /record 3 \(line 3\): not created: the display name \(column 3\) is empty/);
+  assert.match(await result.textContent(), /record 2 \(line 3\): not created: the display name \(column 3\) is empty/);
 
   await page.locator('#entries tbody tr').filter({ hasText: 'Grace Hopper' }).waitFor();
   const names = await page.locator('#entries tbody tr td:nth-child(3)').allTextContents();
@@ -168,7 +168,7 @@ test('a malformed file shows the error and changes nothing', async () => {
   const result = page.locator('#import-result.failed');
   await result.waitFor();
   const text = await result.textContent();
-  assert.match(text, /Import failed: the import stopped at record 2 \(starting on line 2/);
+  assert.match(text, /Import failed: the import stopped at record 1 \(starting on line 2/);
   assert.match(text, /Import status 6: a field could not be read before the second record was complete\./);
   assert.equal(await bookInfo(), before);
   assert.deepEqual(pageErrors, []);

@@ -134,9 +134,10 @@ TEST(RecordScan, FieldsReadBackAsTheImportReadsThem) {
 TEST(RecordScan, DescribeRecord) {
   const RecordScan scan = scanRecords("h,i,j\n\"a\nb\",c,d\n\ne,f,g\n", ',');
   const std::pair<int, const char*> kNames[] = {
-      {1, "record 1 (line 1)"}, {2, "record 2 (lines 2-3)"},
-      {3, "record 3 (line 5)"}, {4, "record 4"},
-      {0, "record 0"},
+      {1, "the header row (line 1)"},
+      {2, "record 1 (lines 2-3)"},
+      {3, "record 2 (line 5)"},
+      {4, "record 3"},
   };
   for (const auto& [number, text] : kNames) EXPECT_EQ(dabtool::describeRecord(scan, number), text);
 }

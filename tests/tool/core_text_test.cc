@@ -165,4 +165,18 @@ TEST(Text, SizeText) {
   for (const auto& [bytes, text] : kSizes) EXPECT_EQ(dabtool::sizeText(bytes), text);
 }
 
+TEST(Text, CountsReadWithGroupedDigits) {
+  const std::pair<long, const char*> kCounts[] = {
+      {0, "0 rows"},
+      {1, "1 row"},
+      {999, "999 rows"},
+      {1000, "1,000 rows"},
+      {65000, "65,000 rows"},
+      {100000, "100,000 rows"},
+      {1234567, "1,234,567 rows"},
+      {-1500, "-1,500 rows"},
+  };
+  for (const auto& [n, text] : kCounts) EXPECT_EQ(dabtool::pluralGrouped(n, "row", "rows"), text);
+}
+
 }  // namespace

@@ -11,7 +11,9 @@
 
 namespace dabtool {
 
-enum ExitCode { kExitOk = 0, kExitFailed = 1, kExitUsage = 2 };
+// kExitPartly: the work was done, but some of it (records of an import) was
+// refused.
+enum ExitCode { kExitOk = 0, kExitFailed = 1, kExitUsage = 2, kExitPartly = 3 };
 
 // The person asked for something the tool does not understand: a one-line
 // message and exit code 2.

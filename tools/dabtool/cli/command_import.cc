@@ -4,7 +4,10 @@
 
 #include "args.h"
 #include "commands.h"
+#include "file_io.h"
 #include "import_book.h"
+#include "import_findings.h"
+#include "progress_line.h"
 #include "terminal_text.h"
 
 namespace dabtool {
@@ -13,22 +16,48 @@ namespace {
 
 const char kHelp[] =
     "usage: dabtool import FILE [--delimiter Comma|Semicolon] [--dry-run] [--keep-partial]\n"
+    "                           [--report FILE] [--verbose]\n"
     "\n"
     "Imports FILE, a CSV file whose columns are first name, last name, display\n"
     "name, company, e-mail address and internet-fax address, after a header\n"
-    "row. Each data row becomes a new contact; rows the library refuses are\n"
-    "listed with their line and reason. The import runs on a copy of the\n"
-    "address book that replaces it only when the whole file was read, so a\n"
-    "malformed field changes nothing. FILE itself is never changed.\n"
+    "row. Each data row becomes a new contact. What the library refused or\n"
+    "doubted is summed up by kind, with the first few records of each. The\n"
+    "import runs on a copy of the address book that replaces it only when the\n"
+    "whole file was read, so a malformed field changes nothing. FILE itself is\n"
+    "never changed.\n"
     "\n"
     "  --dry-run       report what would be created and refused; change nothing\n"
     "  --keep-partial  keep the contacts created before a malformed field, or\n"
     "                  the ones that fit when the book reaches the device limit\n"
+    "  --report FILE   write every record's outcome to FILE, a CSV file\n"
+    "  --verbose       list every refused or doubtful record here\n"
     "  --raw-delimiter TEXT  hand TEXT to the library unchecked (any name but\n"
-    "                  Semicolon gives ',')\n";
+    "                  Semicolon gives ',')\n"
+    "\n"
+    "Exit status: 0 every record became a contact, 3 some were refused,\n"
+    "1 nothing was imported, 2 the command was mistyped.\n";
 
-void printFindings(const ImportReport& report) {
-  for (const std::string& finding : recordFindings(report)) printLine(stdout, "  " + finding);
+// How many records each kind of finding names before "and N more".
+constexpr size_t kShownPerGroup = 3;
+
+struct ImportOptions {
+  bool verbose = false;
+  std::string reportFile;  // "" without --report
+};
+
+void printFindings(const ImportReport& report, const ImportOptions& options) {
+  if (options.verbose) {
+    for (const std::string& finding : recordFindings(report)) printLine(stdout, "  " + finding);
+    return;
+  }
+  bool cut = false;
+  for (const FindingGroup& group : groupFindings(report)) {
+    printLine(stdout, "  " + groupSentence(report, group, kShownPerGroup) + ".");
+    cut = cut || group.records.size() > kShownPerGroup;
+  }
+  if (cut && options.reportFile.empty()) {
+    printLine(stdout, "  (Every record: --verbose here, or --report FILE for a CSV file.)");
+  }
 }
 
 void printPlacement(const Workspace& workspace, const ImportReport& report) {
@@ -41,14 +70,23 @@ void printPlacement(const Workspace& workspace, const ImportReport& report) {
   std::fflush(stdout);
 }
 
-int printReport(const Workspace& workspace, const ImportReport& report) {
+// The report file, from the upload the library read.
+void writeRecordReport(const Workspace& workspace, const ImportReport& report,
+                       const std::string& file) {
+  MappedFile upload(report.placedFile, workspace.shown(report.placedFile));
+  writeFileAtomically(workspace.fromCaller(file), recordReportCsv(report, upload.view()), file);
+  printLine(stdout, "Wrote the outcome of every record to " + file + ".");
+}
+
+int printReport(const Workspace& workspace, const ImportReport& report,
+                const ImportOptions& options) {
   std::string book = workspace.shown(workspace.databasePath());
   printPlacement(workspace, report);
+  printFindings(report, options);
+  if (!options.reportFile.empty() && !report.scan.records.empty()) {
+    writeRecordReport(workspace, report, options.reportFile);
+  }
   if (!report.succeeded()) {
-    if (report.outcome == ImportOutcome::kStopped ||
-        report.outcome == ImportOutcome::kNothingCreated) {
-      printFindings(report);
-    }
     std::fflush(stdout);
     std::string option = report.outcome == ImportOutcome::kLimitReached
                              ? "; --keep-partial imports the ones that fit"
@@ -57,11 +95,10 @@ int printReport(const Workspace& workspace, const ImportReport& report) {
     return kExitFailed;
   }
   printLine(stdout, summarySentence(report) + ".");
-  printFindings(report);
   std::string limit = limitSentence(report);
   if (!limit.empty()) printLine(stdout, limit + ".");
   printLine(stdout, bookAfterSentence(report, book) + ".");
-  return kExitOk;
+  return report.failureCount > 0 ? kExitPartly : kExitOk;
 }
 
 }  // namespace
@@ -70,6 +107,8 @@ int runImport(const GlobalOptions& global, const Args& args) {
   std::vector<Option> options = delimiterOptions();
   options.push_back({"--dry-run", false});
   options.push_back({"--keep-partial", false});
+  options.push_back({"--report", true});
+  options.push_back({"--verbose", false});
   std::optional<ParsedArgs> given =
       parseCommand({"import", args, options, kHelp, 1, "the FILE to import"});
   if (!given) return kExitOk;
@@ -82,8 +121,13 @@ int runImport(const GlobalOptions& global, const Args& args) {
   if (request.dryRun && request.keepPartial) {
     throw UsageError("--dry-run changes nothing, so --keep-partial has nothing to keep");
   }
+  ImportOptions shown{parsed.flag("--verbose"), parsed.value("--report", "")};
   Workspace workspace(global);
-  return printReport(workspace, importFile(workspace, request));
+  ProgressLine progress("Importing");
+  request.progress = [&progress](int done, int total) { progress.update(done, total); };
+  ImportReport report = importFile(workspace, request);
+  progress.finish();
+  return printReport(workspace, report, shown);
 }
 
 }  // namespace dabtool

@@ -234,8 +234,12 @@ std::vector<std::string> recordFields(std::string_view bytes, const ScannedRecor
   return fields;
 }
 
+std::string recordName(int number) {
+  return number == 1 ? "the header row" : "record " + std::to_string(number - 1);
+}
+
 std::string describeRecord(const RecordScan& scan, int number) {
-  std::string text = "record " + std::to_string(number);
+  std::string text = recordName(number);
   if (number < 1 || static_cast<size_t>(number) > scan.records.size()) return text;
   const ScannedRecord& record = scan.records[static_cast<size_t>(number) - 1];
   if (record.endLine > record.startLine) {

@@ -39,8 +39,12 @@ RecordScan scanRecords(std::string_view bytes, char delimiter);
 std::vector<std::string> recordFields(std::string_view bytes, const ScannedRecord& record,
                                       char delimiter);
 
-// Record number `number` (1-based, header row included) as a person reads
-// it: "record 4 (line 6)", or "record 4 (lines 6-7)" over several lines.
+// The library's record `number` (1-based, the header row is 1) as people
+// count: "the header row", or the data records from 1 ("record 3").
+std::string recordName(int number);
+
+// The same with where it stands in the file: "record 3 (line 6)", or
+// "record 3 (lines 6-7)" over several lines.
 std::string describeRecord(const RecordScan& scan, int number);
 
 }  // namespace dabtool

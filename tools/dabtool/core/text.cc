@@ -110,6 +110,16 @@ std::string plural(long n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
+std::string groupedDigits(long n) {
+  std::string digits = std::to_string(n < 0 ? -n : n);
+  for (size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
+  return (n < 0 ? "-" : "") + digits;
+}
+
+std::string pluralGrouped(long n, const char* one, const char* many) {
+  return groupedDigits(n) + " " + (n == 1 ? one : many);
+}
+
 std::string sizeText(size_t bytes) {
   constexpr size_t kMiB = size_t{1} << 20;
   constexpr size_t kKiB = size_t{1} << 10;

@@ -42,6 +42,10 @@ std::string asciiLowerCase(std::string text);
 
 // "1 contact", "2 contacts".
 std::string plural(long n, const char* one, const char* many);
+// The same with the digits grouped for reading: "6,500 contacts".
+std::string pluralGrouped(long n, const char* one, const char* many);
+// "65,000".
+std::string groupedDigits(long n);
 
 // A size as people read it: "16 MiB", "512 KiB", "100 bytes".
 std::string sizeText(size_t bytes);

@@ -70,6 +70,10 @@ void runLibrary(const Workspace& workspace, ImportReport& report) {
     UseDatabaseFile useScratch(scratch.path());
     report.entriesBefore = countEntries();
     ImportLogReader reader;
+    if (report.request.progress) {
+      int total = static_cast<int>(report.scan.records.size()) - 1;
+      reader.onProgress([&report, total](int done) { report.request.progress(done, total); });
+    }
     ResultStatus status{0, 0};
     {
       ScopedLogListener listener(DABPLATFORM_LOG_INFO, reader);
@@ -146,7 +150,7 @@ ImportReport importPlacedFile(const Workspace& workspace, const ImportRequest& r
 std::string stopPlace(const ImportReport& report) {
   const RecordScan& scan = report.scan;
   if (scan.malformed) {
-    return "record " + std::to_string(scan.malformedRecord) + " (starting on line " +
+    return recordName(scan.malformedRecord) + " (starting on line " +
            std::to_string(scan.malformedRecordLine) + ", the bad field is on line " +
            std::to_string(scan.malformedLine) + "): " + scan.malformedReason;
   }

@@ -6,6 +6,7 @@
 #ifndef DABUTILS_TOOLS_DABTOOL_IMPORT_IMPORT_BOOK_H_
 #define DABUTILS_TOOLS_DABTOOL_IMPORT_IMPORT_BOOK_H_
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,9 @@ struct ImportRequest {
   std::string delimiterName = "Comma";
   bool dryRun = false;
   bool keepPartial = false;  // keep what was created before a malformed field
+  // Told now and then, while the library runs, how many of the upload's
+  // data records it has read and how many there are.
+  std::function<void(int done, int total)> progress;
 };
 
 enum class ImportOutcome {

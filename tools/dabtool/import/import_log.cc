@@ -4,6 +4,12 @@
 
 namespace dabtool {
 
+namespace {
+
+constexpr int kProgressEvery = 512;
+
+}  // namespace
+
 std::string findingText(const RecordFinding& finding) {
   std::string limit = std::to_string(finding.limit);
   switch (finding.kind) {
@@ -47,6 +53,7 @@ void ImportLogReader::heard(LibraryLine line, va_list args) {
       current_ = log_.parsedRecords;
       closing_ = true;
       lastFieldPending_ = true;
+      if (progress_ && log_.parsedRecords % kProgressEvery == 0) progress_(log_.parsedRecords - 1);
       return;
     case LibraryLine::kFieldValue:
       return fieldStarts();

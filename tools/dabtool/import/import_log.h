@@ -4,6 +4,7 @@
 #ifndef DABUTILS_TOOLS_DABTOOL_IMPORT_IMPORT_LOG_H_
 #define DABUTILS_TOOLS_DABTOOL_IMPORT_IMPORT_LOG_H_
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -69,12 +70,17 @@ class ImportLogReader : public LibraryLogReader {
   // blank header display name skipping the first data row). Call once, when
   // the import is over.
   ImportLog finish();
+  // Calls `progress` with the number of data records read, every few
+  // hundred records: often enough for a person, rarely enough to cost
+  // nothing next to the import.
+  void onProgress(std::function<void(int)> progress) { progress_ = std::move(progress); }
 
  private:
   void fieldStarts();
   void noteFieldProblem(LibraryLine line, va_list args);
 
   ImportLog log_;
+  std::function<void(int)> progress_;
   int current_ = 1;                // record the field lines belong to
   bool closing_ = false;           // a record's line end was read...
   bool lastFieldPending_ = false;  // ...and its last field not yet checked
