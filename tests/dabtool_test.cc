@@ -501,6 +501,34 @@ TEST(DabtoolImport, TheDeviceLimitIsAllOrNothing) {
   EXPECT_EQ(box.entries(), 65000);
 }
 
+TEST(DabtoolImport, ABigFileGetsAShortAnswerAndAWholeReport) {
+  Sandbox box;
+  std::string file = kHeader;
+  for (int i = 1; i <= 65000; ++i) {
+    std::string n = std::to_string(i);
+    std::string name = i % 1000 == 1 ? "" : "Name " + n;                         // refused
+    std::string email = (i % 10 == 0 ? "z\xC3\xB6" : "z") + n + "@example.com";  // doubtful
+    file += "F,L," + name + ",," + email + ",\r\n";
+  }
+  writeAll(box.at("in.csv"), file);
+  Outcome result = box.run({"import", "in.csv", "--report", "report.csv"});
+  EXPECT_EQ(result.exitCode, 3) << result.err;
+  EXPECT_LT(splitLines(result.out, "\n").size(), 40u) << result.out;
+  EXPECT_TRUE(has(result.out,
+                  "  6,500 contacts created, but the e-mail address (column 5) contains a blank or "
+                  "a non-ASCII character: record 10 (line 11), record 20 (line 21), record 30 "
+                  "(line 31) and 6,497 more."));
+  EXPECT_TRUE(has(result.out, "Created 64935 contacts from 65000 data records; 65 refused."));
+
+  std::vector<std::string> rows = splitLines(readAll(box.at("report.csv")), "\r\n");
+  ASSERT_EQ(rows.size(), 65001u);
+  EXPECT_EQ(rows[1001], "1001,1002,,refused,the display name (column 3) is empty");
+  EXPECT_EQ(rows[64999], "64999,65000,Name 64999,created,");
+  size_t created = std::count_if(rows.begin(), rows.end(),
+                                 [](const std::string& row) { return has(row, ",created,"); });
+  EXPECT_EQ(static_cast<int>(created), box.entries());
+}
+
 TEST(DabtoolImport, Utf16IsConvertedAndBadUtf8IsNamed) {
   Sandbox box;
   std::string utf8 = std::string(kHeader) + "Zoë,Ek,Zoë Ek,,zoe@example.com,\r\n";
