@@ -3,6 +3,7 @@
 // tool's reader exactly as the stand-in hands them over, and the reader's
 // verdict must match what the library did to every record. A change of a
 // library text the tool depends on fails here.
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -32,6 +33,7 @@ class ImportLogContractTest : public PlatformTest {
   ImportLog importAndRead(const std::string& file) {
     writeFile("http/data/addressbook.txt", file);
     dabtool::ImportLogReader reader;
+    if (progress_) reader.onProgress(progress_);
     dabtool::LibraryLineTable table;
     fake().logTap = [&](int, const char* format, va_list args) {
       dabtool::LibraryLine line = table.identify(format);
@@ -60,6 +62,7 @@ class ImportLogContractTest : public PlatformTest {
 
   int status_ = -1;
   ResultStatus result_{0, 0};
+  std::function<void(int)> progress_;
 };
 
 TEST_F(ImportLogContractTest, EveryRecordGetsTheLibrarysVerdict) {
@@ -111,6 +114,15 @@ TEST_F(ImportLogContractTest, EveryRecordGetsTheLibrarysVerdict) {
   EXPECT_EQ(result_.successCount, log.createdCount);
   EXPECT_EQ(static_cast<size_t>(created), fake().created.size());
   EXPECT_FALSE(log.parseError || log.tooFewRecords || log.fileNotOpened || log.notConnected);
+}
+
+TEST_F(ImportLogContractTest, ProgressCountsDataRecordsNowAndThen) {
+  std::string file = kHeader;
+  for (int i = 0; i < 1100; ++i) file += "F,L,Name,,,\n";
+  std::vector<int> told;
+  progress_ = [&told](int done) { told.push_back(done); };
+  EXPECT_EQ(1100, importAndRead(file).createdCount);
+  EXPECT_EQ((std::vector<int>{511, 1023}), told);
 }
 
 TEST_F(ImportLogContractTest, ALimitIsReadFromTheLineItself) {

@@ -403,9 +403,19 @@ TEST_F(WebConsoleTest, ImportCreatesContactsAndNamesTheRefusedRecords) {
   EXPECT_EQ(result["created"].get<long>(), 2);
   EXPECT_EQ(result["refused"].get<long>(), 1);
   EXPECT_TRUE(result["saved"].get<bool>());
-  ASSERT_EQ(result["findings"].size(), 1u);
-  EXPECT_EQ(result["findings"][0].get<std::string>(),
-            "record 2 (line 3): not created: the display name (column 3) is empty");
+  EXPECT_EQ(result["outcome"].get<std::string>(), "partly");
+  ASSERT_EQ(result["groups"].size(), 1u);
+  const Json expected = {{"count", 1},
+                         {"records", {"record 2 (line 3)"}},
+                         {"refused", true},
+                         {"summary", "1 record not created: the display name (column 3) is empty"}};
+  EXPECT_EQ(result["groups"][0], expected);
+  auto report = client().Get(result["report"].get<std::string>().c_str());
+  ASSERT_EQ(status(report), 200);
+  EXPECT_EQ(
+      report->body.substr(report->body.find("\r\n2,")),
+      "\r\n2,3,,refused,the display name (column 3) is empty\r\n3,4,Grace Hopper,created,\r\n");
+  EXPECT_FALSE(json(client().Get("/api/import/progress"))["active"].get<bool>());
   EXPECT_EQ(uploadFile(), kGoodImport);
   EXPECT_EQ(entries(), kSeeded + 2);
   Json added = json(client().Get("/api/contacts?q=lovelace"));

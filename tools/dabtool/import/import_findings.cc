@@ -77,7 +77,9 @@ std::string groupSentence(const ImportReport& report, const FindingGroup& group,
                                    (dryRun ? " would not be created: " : " not created: ")
                              : pluralGrouped(static_cast<long>(count), "contact", "contacts") +
                                    (dryRun ? " would be created, but " : " created, but ");
-  sentence += findingText(group.finding) + ": ";
+  sentence += findingText(group.finding);
+  if (shown == 0) return sentence;
+  sentence += ": ";
   for (size_t i = 0; i < count && i < shown; ++i) {
     sentence += (i == 0 ? "" : ", ") + describeRecord(report.scan, group.records[i]);
   }

@@ -24,8 +24,8 @@ struct FindingGroup {
 std::vector<FindingGroup> groupFindings(const ImportReport& report);
 
 // "6,500 contacts created, but the e-mail address (column 5) contains a
-// blank or a non-ASCII character: records 1 (line 2), 6 (line 7) …",
-// naming at most `shown` records.
+// blank or a non-ASCII character: record 1 (line 2), record 6 (line 7) and
+// 6,498 more", naming at most `shown` records; with 0, none and no colon.
 std::string groupSentence(const ImportReport& report, const FindingGroup& group, size_t shown);
 
 // The report file: a header row, then one row per record of the upload:

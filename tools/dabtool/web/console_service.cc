@@ -10,6 +10,7 @@
 #include "errors.h"
 #include "export_book.h"
 #include "file_io.h"
+#include "import_findings.h"
 #include "library_facts.h"
 #include "sample_file.h"
 #include "web_error.h"
@@ -105,7 +106,35 @@ Download ConsoleService::sample(bool legacy, unsigned services, const std::strin
 ImportReport ConsoleService::importUpload(const ImportRequest& request, StagedFile& staged) {
   auto turn = takeTurn();
   cached_.reset();
-  return importStaged(workspace_, request, staged);
+  ImportRequest watched = request;
+  watched.progress = [this](int done, int total) {
+    importTotal_ = total;
+    importDone_ = done;
+  };
+  importDone_ = 0;
+  importTotal_ = 0;
+  importing_ = true;
+  struct Done {
+    std::atomic<bool>& flag;
+    ~Done() { flag = false; }
+  } done{importing_};
+  lastImport_ = importStaged(workspace_, watched, staged);
+  return *lastImport_;
+}
+
+ImportProgress ConsoleService::importProgress() const {
+  return {importing_, importDone_, importTotal_};
+}
+
+std::optional<std::string> ConsoleService::importRecordReport() {
+  auto turn = takeTurn();
+  if (!lastImport_) return std::nullopt;
+  try {
+    MappedFile upload(lastImport_->placedFile, workspace_.shown(lastImport_->placedFile));
+    return recordReportCsv(*lastImport_, upload.view());
+  } catch (const Failure&) {
+    return recordReportCsv(*lastImport_, "");  // gone since: the rows without names
+  }
 }
 
 std::string ConsoleService::uploadTarget() const { return workspace_.fixedFile(kUploadFile); }

@@ -8,9 +8,11 @@
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +29,13 @@ struct Download {
   std::string bytes;
   int rows = 0;  // entries written; 0 for a sample
   char delimiter = ',';
+};
+
+// How far the running import has come.
+struct ImportProgress {
+  bool active = false;  // the library is reading an upload
+  int done = 0;         // data records read so far
+  int total = 0;        // data records in the upload
 };
 
 struct AuditRecord {
@@ -62,6 +71,13 @@ class ConsoleService {
   // Where an upload is staged before its import: the fixed upload name.
   std::string uploadTarget() const;
 
+  // The running import's progress; answers at once, without a turn.
+  ImportProgress importProgress() const;
+
+  // Every record of the last import as a CSV file (see recordReportCsv);
+  // nullopt before the first import of this process.
+  std::optional<std::string> importRecordReport();
+
   // The newest `limit` audit records, newest first. Failure.
   std::vector<AuditRecord> audit(int limit);
 
@@ -85,6 +101,10 @@ class ConsoleService {
   std::timed_mutex turn_;
   std::shared_ptr<const BookSnapshot> cached_;  // guarded by turn_
   FileState cachedState_;                       // guarded by turn_
+  std::optional<ImportReport> lastImport_;      // guarded by turn_
+  std::atomic<bool> importing_{false};
+  std::atomic<int> importDone_{0};
+  std::atomic<int> importTotal_{0};
 };
 
 }  // namespace dabtool

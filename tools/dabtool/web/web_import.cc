@@ -6,6 +6,7 @@
 
 #include "errors.h"
 #include "import_book.h"
+#include "import_findings.h"
 #include "web_error.h"
 #include "web_routes.h"
 
@@ -91,11 +92,31 @@ class ReceivedUpload {
   bool tooLarge_ = false;
 };
 
+// How many records of each kind of finding the page lists; the report file
+// has them all.
+constexpr size_t kRecordsPerGroup = 300;
+
+json findingGroups(const ImportReport& report) {
+  json groups = json::array();
+  for (const FindingGroup& group : groupFindings(report)) {
+    json records = json::array();
+    for (size_t i = 0; i < group.records.size() && i < kRecordsPerGroup; ++i) {
+      records.push_back(describeRecord(report.scan, group.records[i]));
+    }
+    groups.push_back({{"refused", group.refused},
+                      {"summary", groupSentence(report, group, 0)},
+                      {"count", group.records.size()},
+                      {"records", std::move(records)}});
+  }
+  return groups;
+}
+
 // The lists both answers carry.
 void addLists(json& answer, const ImportReport& report) {
-  answer["findings"] = recordFindings(report);
+  answer["groups"] = findingGroups(report);
   answer["changes"] = report.changes;
   answer["warnings"] = report.warnings;
+  if (!report.scan.records.empty()) answer["report"] = "/api/import/report";
 }
 
 // The HTTP status for an import that did not succeed.
@@ -114,7 +135,7 @@ int failureStatus(ImportOutcome outcome) {
 }
 
 void sendFailed(Response& res, const ImportReport& report) {
-  json answer = {{"error", failureSentence(report, kBookName)}};
+  json answer = {{"outcome", "failed"}, {"error", failureSentence(report, kBookName)}};
   if (report.libraryStatus != 0) {
     answer["status"] = report.libraryStatus;
     answer["statusMeaning"] = statusMeaning(report);
@@ -124,11 +145,15 @@ void sendFailed(Response& res, const ImportReport& report) {
 }
 
 void sendDone(Response& res, const ImportReport& report) {
-  json answer = {
-      {"summary", summarySentence(report) + "."}, {"created", report.successCount},
-      {"refused", report.failureCount},           {"dataRecords", report.dataRecordsRead},
-      {"dryRun", report.request.dryRun},          {"saved", report.saved},
-      {"entriesBefore", report.entriesBefore},    {"entriesAfter", report.entriesAfter}};
+  json answer = {{"outcome", report.failureCount > 0 ? "partly" : "success"},
+                 {"summary", summarySentence(report) + "."},
+                 {"created", report.successCount},
+                 {"refused", report.failureCount},
+                 {"dataRecords", report.dataRecordsRead},
+                 {"dryRun", report.request.dryRun},
+                 {"saved", report.saved},
+                 {"entriesBefore", report.entriesBefore},
+                 {"entriesAfter", report.entriesAfter}};
   std::string limit = limitSentence(report);
   if (!limit.empty()) answer["notRead"] = limit;
   addLists(answer, report);
@@ -167,7 +192,28 @@ void handleImport(ConsoleService& service, size_t maxUpload, const Request& req,
   }
 }
 
+void handleProgress(const ConsoleService& service, Response& res) {
+  ImportProgress progress = service.importProgress();
+  sendJson(res, 200,
+           {{"active", progress.active}, {"done", progress.done}, {"total", progress.total}});
+}
+
+void handleReport(ConsoleService& service, Response& res) {
+  std::optional<std::string> report = service.importRecordReport();
+  if (!report) throw WebError(404, "no import has run since the console started");
+  res.set_header("Content-Disposition", "attachment; filename=\"import-report.csv\"");
+  res.set_content(*report, "text/csv; charset=utf-8");
+}
+
 }  // namespace
+
+RouteHandler importProgressRoute(const ConsoleService& service) {
+  return [&service](const Request&, Response& res) { handleProgress(service, res); };
+}
+
+RouteHandler importReportRoute(ConsoleService& service) {
+  return [&service](const Request&, Response& res) { handleReport(service, res); };
+}
 
 BodyHandler importRoute(ConsoleService& service, size_t maxUpload) {
   return

@@ -165,6 +165,8 @@ std::vector<WebRoute> consoleRoutes(ConsoleService& service, size_t maxUpload) {
       {"POST", "/api/export", bound(handleExport), nullptr},
       {"GET", "/api/template", bound(handleTemplate), nullptr},
       {"POST", "/api/import", nullptr, importRoute(service, maxUpload)},
+      {"GET", "/api/import/progress", importProgressRoute(service), nullptr},
+      {"GET", "/api/import/report", importReportRoute(service), nullptr},
       {"GET", "/api/audit", bound(handleAudit), nullptr},
   };
   for (const WebAsset& asset : webAssets()) {

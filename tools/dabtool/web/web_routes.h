@@ -33,6 +33,10 @@ std::vector<WebRoute> consoleRoutes(ConsoleService& service, size_t maxUpload);
 
 // POST /api/import (web_import.cc).
 BodyHandler importRoute(ConsoleService& service, size_t maxUpload);
+// GET /api/import/progress: how far the running import has come.
+RouteHandler importProgressRoute(const ConsoleService& service);
+// GET /api/import/report: every record of the last import, as CSV.
+RouteHandler importReportRoute(ConsoleService& service);
 
 // Answers `json` with `status`. Text that is not UTF-8 (the address book
 // holds whatever bytes were imported) goes out with U+FFFD in place of each
