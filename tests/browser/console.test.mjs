@@ -54,6 +54,11 @@ function startServer() {
   });
 }
 
+// Where a picture named `name` goes, beside the page's own.
+function shot(name) {
+  return path.join(path.dirname(process.env.SCREENSHOT), name);
+}
+
 async function bookInfo() {
   return page.locator('#book-info').textContent();
 }
@@ -142,8 +147,9 @@ test('Import shows the counts, the refused record and the new contacts', async (
   });
   await page.click('#import-form button[type=submit]');
   const result = page.locator('#import-result');
-  await result.filter({ hasText: 'Created 2 contacts from 3 data records; 1 refused.' }).waitFor();
-  assert.match(await result.textContent(), /record 2 \(line 3\): not created: the display name \(column 3\) is empty/);
+  await result.filter({ hasText: 'Partly done: Created 2 contacts from 3 data records; 1 refused.' }).waitFor();
+  await result.locator('summary').filter({ hasText: '1 record not created: the display name (column 3) is empty.' }).click();
+  assert.equal(await result.locator('details .records li').textContent(), 'record 2 (line 3)');
 
   await page.locator('#entries tbody tr').filter({ hasText: 'Grace Hopper' }).waitFor();
   const names = await page.locator('#entries tbody tr td:nth-child(3)').allTextContents();
@@ -171,5 +177,41 @@ test('a malformed file shows the error and changes nothing', async () => {
   assert.match(text, /Import failed: the import stopped at record 1 \(starting on line 2/);
   assert.match(text, /Import status 6: a field could not be read before the second record was complete\./);
   assert.equal(await bookInfo(), before);
+  assert.deepEqual(pageErrors, []);
+});
+
+test('a big import: progress, a grouped summary of normal height and the whole report', async () => {
+  const rows = ['First,Last,Display,Company,E-mail,Fax'];
+  for (let i = 1; i <= 60000; i += 1) {
+    rows.push(`F,L,${i % 1000 === 1 ? '' : `Name ${i}`},,${i % 10 === 0 ? 'zö' : 'z'}${i}@example.com,`);
+  }
+  await page.setInputFiles('#import-form input[type=file]', {
+    name: 'big.csv', mimeType: 'text/csv', buffer: Buffer.from(`${rows.join('\n')}\n`),
+  });
+  await page.click('#import-form button[type=submit]');
+  if (process.env.SCREENSHOT) {
+    // The bar shows only while the library reads: take the picture at once.
+    const bar = await page.waitForSelector('#import-progress:not([hidden])', { timeout: 5000 })
+      .catch(() => null);
+    const box = bar && await bar.boundingBox();
+    if (box) await page.screenshot({ path: shot('import-progress.png'), clip: { ...box, width: box.width + 40 } });
+  }
+  const result = page.locator('#import-result.partly');
+  await result.filter({ hasText: 'Created 59940 contacts from 60000 data records; 60 refused.' }).waitFor();
+  const doubtful = result.locator('details').filter({ hasText: '6,000 contacts created, but the e-mail address' });
+  await doubtful.locator('summary').click();
+  const items = await doubtful.locator('li').allTextContents();
+  assert.equal(items.length, 301);
+  assert.equal(items[0], 'record 10 (line 11)');
+  assert.equal(items[300], '… and 5700 more in the report');
+  const height = await page.evaluate(() => document.documentElement.scrollHeight);
+  assert.ok(height < 2500, `the page is ${height} px tall`);
+
+  const report = await download(() => result.locator('a', { hasText: 'Download the report' }).click());
+  assert.equal(report.name, 'import-report.csv');
+  const lines = report.text.trimEnd().split('\r\n');
+  assert.equal(lines.length, 60001);
+  assert.equal(lines[1001], '1001,1002,,refused,the display name (column 3) is empty');
+  if (process.env.SCREENSHOT) await result.screenshot({ path: shot('import-summary.png') });
   assert.deepEqual(pageErrors, []);
 });

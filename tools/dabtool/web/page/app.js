@@ -201,18 +201,69 @@ function list(items, className) {
   return listNode;
 }
 
-function showImport(result, ok) {
+// The three outcomes an import can have, in words as well as colour.
+const OUTCOMES = {
+  success: { className: 'ok', word: 'Done' },
+  partly: { className: 'partly', word: 'Partly done' },
+  failed: { className: 'failed', word: 'Import failed' },
+};
+
+// One kind of finding: its sentence, and its records folded away.
+function findingGroup(group) {
+  const details = element('details', undefined, group.refused ? 'group refused' : 'group');
+  details.append(element('summary', `${group.summary}.`));
+  const shown = group.records.length;
+  const items = [...group.records];
+  if (group.count > shown) items.push(`… and ${group.count - shown} more in the report`);
+  details.append(list(items, 'records'));
+  return details;
+}
+
+function showImport(result) {
   const box = $('#import-result');
-  box.className = ok ? 'result ok' : 'result failed';
-  const parts = [element('p', ok ? result.summary : `Import failed: ${result.error}`, 'summary')];
-  if (!ok && result.status !== undefined) {
+  const outcome = OUTCOMES[result.outcome] || OUTCOMES.failed;
+  box.className = `result ${outcome.className}`;
+  const text = result.outcome === 'failed' ? result.error : result.summary;
+  const parts = [element('p', `${outcome.word}: ${text}`, 'summary')];
+  if (result.outcome === 'failed' && result.status !== undefined) {
     parts.push(element('p', `Import status ${result.status}: ${result.statusMeaning}.`, 'status'));
   }
   if (result.notRead) parts.push(element('p', `${result.notRead}.`));
   const notes = [...(result.changes || []), ...(result.warnings || [])];
   if (notes.length) parts.push(list(notes, 'notes'));
-  if (result.findings && result.findings.length) parts.push(list(result.findings, 'findings'));
+  parts.push(...(result.groups || []).map(findingGroup));
+  if (result.report) {
+    const link = element('a', 'Download the report of every record (CSV)');
+    link.href = result.report;
+    link.download = 'import-report.csv';
+    parts.push(element('p', undefined, 'report'));
+    parts[parts.length - 1].append(link);
+  }
   box.replaceChildren(...parts);
+}
+
+// Shows the server's count of records read until `running` settles.
+function followProgress(running) {
+  const bar = $('#import-progress');
+  let settled = false;
+  running.finally(() => { settled = true; bar.hidden = true; });
+  const poll = async () => {
+    if (settled) return;
+    try {
+      const progress = await (await fetch('/api/import/progress')).json();
+      if (!settled && progress.active && progress.total > 0) {
+        bar.hidden = false;
+        bar.querySelector('progress').max = progress.total;
+        bar.querySelector('progress').value = progress.done;
+        bar.querySelector('span').textContent =
+          `${progress.done.toLocaleString('en')} of ${progress.total.toLocaleString('en')} records`;
+      }
+    } catch (ignored) {
+      // The import's own answer tells what went wrong.
+    }
+    setTimeout(poll, 250);
+  };
+  setTimeout(poll, 250);
 }
 
 function onImport(event) {
@@ -225,12 +276,14 @@ function onImport(event) {
   });
   $('#import-result').replaceChildren();
   busy(form, 'Import', async () => {
-    const response = await call(`/api/import?${params}`, {
+    const sent = call(`/api/import?${params}`, {
       method: 'POST', headers: { 'Content-Type': 'application/octet-stream' }, body: file,
     });
+    followProgress(sent);
+    const response = await sent;
     if (response.ok) {
       const result = await response.json();
-      showImport(result, true);
+      showImport(result);
       if (result.saved) {
         // The new contacts come last: show them.
         state.query = '';
@@ -241,7 +294,7 @@ function onImport(event) {
       return;
     }
     const failure = await errorOf(response);
-    showImport(failure.body || { error: failure.text }, false);
+    showImport(failure.body || { outcome: 'failed', error: failure.text });
     loadEntries();
   });
 }
