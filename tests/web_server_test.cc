@@ -93,11 +93,12 @@ class ServeProcess {
     pid_ = startTool(args, out_);
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     std::smatch found;
-    static const std::regex address(R"(http://127\.0\.0\.1:(\d+)/)");
+    static const std::regex address(R"(https?://[^ ]+:(\d+)/(\?token=([0-9a-zA-Z._~-]+))?)");
     while (std::chrono::steady_clock::now() < deadline) {
       banner_ = readAll(out_);
       if (std::regex_search(banner_, found, address)) {
         port_ = std::stoi(found[1]);
+        token_ = found[3];
         return;
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -111,6 +112,8 @@ class ServeProcess {
   ServeProcess& operator=(const ServeProcess&) = delete;
 
   int port() const { return port_; }
+  pid_t pid() const { return pid_; }
+  const std::string& token() const { return token_; }
   const std::string& banner() const { return banner_; }
   std::string output() const { return readAll(out_); }
 
@@ -129,6 +132,7 @@ class ServeProcess {
   int port_ = 0;
   int exitCode_ = -1;
   std::string banner_;
+  std::string token_;
 };
 
 // True once `answer` holds a whole response with its Content-Length.
@@ -214,6 +218,7 @@ class WebConsoleTest : public ::testing::Test {
 
   httplib::Client client() const {
     httplib::Client http("127.0.0.1", server_->port());
+    http.set_bearer_token_auth(server_->token().c_str());
     http.set_read_timeout(60, 0);
     http.set_write_timeout(60, 0);
     return http;
@@ -515,7 +520,8 @@ TEST_F(WebConsoleTest, WrongMethodIs405WithTheAllowedOnes) {
   // A POST without a length cannot be read.
   std::string answer = rawExchange(server_->port(),
                                    "POST /api/export HTTP/1.1\r\nHost: 127.0.0.1\r\n"
-                                   "Connection: close\r\n\r\n");
+                                   "Authorization: Bearer " +
+                                       server_->token() + "\r\nConnection: close\r\n\r\n");
   EXPECT_EQ(answer.rfind("HTTP/1.1 411 ", 0), 0u) << answer;
 }
 
