@@ -911,6 +911,60 @@ TEST_F(WebConsoleTest, SlowClientsStarveNobodyAndCannotDelayTheStop) {
   }
 }
 
+// The README's curl examples, run as written but for the port and the token;
+// the import's again with a file far larger than curl sends in one piece.
+TEST_F(WebConsoleTest, TheReadmesCurlExamplesRunAsWritten) {
+  ASSERT_EQ(runTool({"--data-dir", data_.string(), "seed", "--contacts", "200"}, root_ / "seed"),
+            0);
+  serve({"--quiet"});
+  std::string readme = readAll(fs::path(DABUTILS_SOURCE_DIR) / "README.md");
+  size_t start = readme.find("$ TOKEN=");
+  ASSERT_NE(start, std::string::npos);
+  std::istringstream block(readme.substr(start, readme.find("```", start) - start));
+  std::vector<std::pair<std::string, std::string>> examples;  // command, what it prints
+  for (std::string line; std::getline(block, line);) {
+    if (line.rfind("$ curl ", 0) == 0) {
+      examples.push_back({line.substr(2), ""});
+    } else if (!examples.empty()) {
+      examples.back().second += (examples.back().second.empty() ? "" : "\n") + line;
+    }
+  }
+  ASSERT_EQ(examples.size(), 2u);
+  auto run = [&](const std::string& command) {
+    std::string shell = "cd '" + root_.string() + "' && export TOKEN=" + server_->token() + "; " +
+                        std::regex_replace(command, std::regex(":8765/"),
+                                           ":" + std::to_string(server_->port()) + "/");
+    std::string out;
+    FILE* pipe = popen(shell.c_str(), "r");
+    char buffer[4096];
+    for (size_t n; pipe && (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+    if (pipe) pclose(pipe);
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+    return out;
+  };
+  std::ofstream(root_ / "people.csv") << kGoodImport;
+  // "..." in what an example prints stands for any text.
+  for (const auto& [command, printed] : examples) {
+    std::string out = run(command);
+    size_t at = 0;
+    for (size_t from = 0, dots; from <= printed.size(); from = dots + 3) {
+      dots = std::min(printed.find("...", from), printed.size());
+      std::string piece = printed.substr(from, dots - from);
+      size_t found =
+          from == 0 ? (out.rfind(piece, 0) == 0 ? 0 : std::string::npos) : out.find(piece, at);
+      ASSERT_NE(found, std::string::npos) << command << "\nprints\n" << out << "\nnot " << piece;
+      at = found + piece.size();
+    }
+    bool openEnded = printed.size() >= 3 && printed.compare(printed.size() - 3, 3, "...") == 0;
+    EXPECT_TRUE(openEnded || at == out.size()) << out;
+  }
+  std::ofstream big(root_ / "people.csv");
+  big << "First,Last,Display\n";
+  for (int i = 0; i < 2000; ++i) big << "Bo,Big,Bo Big " << i << "\n";
+  big.close();
+  EXPECT_TRUE(has(run(examples[1].first), "\"summary\":\"Created 2000 contacts"));
+}
+
 // --- The command line ---
 
 TEST_F(WebConsoleTest, ServeRefusesBadOptionsAndATakenPort) {
