@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <string>
 
@@ -204,8 +205,9 @@ ssize_t ConnectionStream::write(const char* ptr, size_t size) {
   Clock::time_point deadline = Clock::now() + limits_.idleTimeout;
   for (;;) {
     if (stopping_) return -1;
-    ssize_t sent = ssl_ != nullptr ? SSL_write(ssl_, ptr, static_cast<int>(size))
-                                   : ::send(fd_, ptr, size, MSG_NOSIGNAL);
+    int piece = static_cast<int>(std::min<size_t>(size, INT_MAX));
+    ssize_t sent =
+        ssl_ != nullptr ? SSL_write(ssl_, ptr, piece) : ::send(fd_, ptr, size, MSG_NOSIGNAL);
     if (sent > 0) return sent;
     short want = wantOf(ssl_, sent);
     if (want == -1) want = POLLOUT;

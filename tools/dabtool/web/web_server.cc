@@ -214,6 +214,8 @@ WebServer::WebServer(ConsoleService& service, const ServeOptions& options)
   // httplib owns the queue it asks for and deletes it when listening ends.
   http_->new_task_queue = [] { return new Workers(kMaxConnections); };
   http_->set_payload_max_length(options_.maxUpload + kFormOverhead);
+  // Only for the Keep-Alive header it sends: the connections are ours to keep.
+  http_->set_keep_alive_max_count(kRequestsPerConnection);
   // httplib's default adds SO_REUSEPORT, which would let a second server
   // share the port silently instead of being told that it is taken.
   http_->set_socket_options([](int socket) {
