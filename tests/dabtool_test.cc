@@ -16,6 +16,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tool_text.h"
@@ -743,6 +744,65 @@ TEST(DabtoolBadInput, LinkedLockFileIsRefused) {
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_TRUE(has(result.err, "is a symbolic link; remove it"));
   EXPECT_FALSE(fs::exists(box.at("elsewhere")));
+}
+
+// A book named through a link is the file it names, and one lock guards it
+// under both names.
+TEST(DabtoolBadInput, BookGivenAsALinkIsTheFileItNames) {
+  Sandbox box;
+  box.seed(3);
+  fs::create_symlink(box.data("addressbook.db"), box.at("link.db"));
+  box.writeFile("in.csv", std::string(kHeader) + "Ann,Lee,Ann Lee,,,\r\n");
+  Outcome linked = box.run({"--database", "link.db", "import", "in.csv"});
+  EXPECT_EQ(linked.exitCode, 0) << linked.err;
+  EXPECT_TRUE(fs::is_symlink(box.at("link.db")));
+  EXPECT_EQ(box.entries(), 4);
+  int held = ::open(box.data("addressbook.db.dabtool-lock").c_str(), O_RDWR);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  Outcome waiting = box.run({"--database", "link.db", "import", "in.csv"});
+  ::close(held);
+  EXPECT_EQ(waiting.exitCode, 1);
+  EXPECT_TRUE(has(waiting.err, "is being changed by another dabtool")) << waiting.err;
+  EXPECT_EQ(box.entries(), 4);
+}
+
+// A data folder that another user owns or may write is refused, naming it.
+TEST(DabtoolBadInput, DataFolderOfOthersIsRefused) {
+  // folder, mode, owner (-1: this user), what the refusal says
+  const std::tuple<std::string, mode_t, int, std::string> cases[] = {
+      {"", 0777, -1, "can be written by every user (mode 0777)"},
+      {"http/data", 0757, -1, "http/data can be written by every user"},
+      {"http", 0720, 65534, "belongs to user"},
+  };
+  for (const auto& [folder, mode, owner, why] : cases) {
+    Sandbox box;
+    box.seed(1);
+    std::string path = box.data(folder).string();
+    if (owner >= 0 && ::chown(path.c_str(), owner, owner) != 0) continue;  // not root
+    ::chmod(path.c_str(), mode);
+    Outcome result = box.run({"list"});
+    EXPECT_EQ(result.exitCode, 1) << folder;
+    EXPECT_TRUE(has(result.err, why)) << result.err;
+  }
+}
+
+// A book of a newer or another schema is refused, and left as it is.
+TEST(DabtoolBadInput, BookOfAnUnknownSchemaIsLeftAsItIs) {
+  for (const char* schema : {"CREATE TABLE contacts (id INTEGER); PRAGMA user_version = 1;",
+                             "PRAGMA user_version = 7; CREATE TABLE contacts (id INTEGER);"}) {
+    Sandbox box;
+    fs::create_directories(box.data("http/data"));
+    std::string made = "sqlite3 '" + box.data("addressbook.db").string() + "' '" + schema + "'";
+    ASSERT_EQ(std::system(made.c_str()), 0);
+    std::string before = box.book();
+    box.writeFile("in.csv", std::string(kHeader) + "Ann,Lee,Ann Lee,,,\r\n");
+    for (const auto& args : std::vector<std::vector<std::string>>{{"list"}, {"import", "in.csv"}}) {
+      Outcome result = box.run(args);
+      EXPECT_EQ(result.exitCode, 1) << schema;
+      EXPECT_TRUE(has(result.err, "of an unknown schema")) << result.err;
+      EXPECT_EQ(box.book(), before);
+    }
+  }
 }
 
 // Kills an import while the library is creating contacts, after the

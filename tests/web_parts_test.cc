@@ -1,15 +1,21 @@
 // The web console's parts that need no server: what JSON answers carry, the
 // search and paging of the table, and which requests the guard lets through.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "book_page.h"
+#include "errors.h"
 #include "web_guard.h"
 #include "web_routes.h"
+#include "web_token.h"
 
 namespace dabtool {
 namespace {
@@ -127,40 +133,95 @@ TEST(WebGuardTest, KnowsLoopbackAddressesAndHostNames) {
 }
 
 TEST(WebGuardTest, RefusesOtherHostsAndChangesFromOtherSites) {
+  const HostPolicy loopback{"http", "127.0.0.1", {}};
+  const HostPolicy everywhere{"http", "0.0.0.0", {"Book.example"}};
+  const HostPolicy secure{"https", "192.0.2.1", {}};
   struct Case {
     RequestOrigin request;
-    bool loopbackOnly;
+    const HostPolicy* policy;
     bool refused;
   };
   const std::string own = "http://127.0.0.1:8765";
   const Case cases[] = {
-      {{"GET", "127.0.0.1:8765", "", ""}, true, false},
-      {{"GET", "localhost:8765", "", ""}, true, false},
-      {{"GET", "[::1]:8765", "", ""}, true, false},
-      {{"GET", "", "", ""}, true, false},
-      {{"GET", "rebound.example:8765", "", ""}, true, true},
-      {{"GET", "rebound.example:8765", "", ""}, false, false},
-      {{"POST", "127.0.0.1:8765", own, ""}, true, false},
-      {{"POST", "127.0.0.1:8765", "", ""}, true, false},
-      {{"POST", "127.0.0.1:8765", "http://evil.example", ""}, true, true},
-      {{"POST", "127.0.0.1:8765", "null", ""}, true, true},
-      {{"POST", "127.0.0.1:8765", "http://localhost:8765", ""}, true, true},
-      {{"PUT", "192.0.2.1:8765", "http://evil.example", ""}, false, true},
-      {{"GET", "127.0.0.1:8765", "http://evil.example", ""}, true, false},
+      {{"GET", "127.0.0.1:8765", "", ""}, &loopback, false},
+      {{"GET", "localhost:8765", "", ""}, &loopback, false},
+      {{"GET", "[::1]:8765", "", ""}, &loopback, false},
+      {{"GET", "", "", ""}, &loopback, false},
+      {{"GET", "rebound.example:8765", "", ""}, &loopback, true},
+      // Bound to every interface: loopback names and the allowed ones only.
+      {{"GET", "rebound.example:8765", "", ""}, &everywhere, true},
+      {{"GET", "book.EXAMPLE:8765", "", ""}, &everywhere, false},
+      {{"GET", "127.0.0.1:8765", "", ""}, &everywhere, false},
+      {{"GET", "0.0.0.0:8765", "", ""}, &everywhere, true},
+      {{"GET", "192.0.2.1:8765", "", ""}, &secure, false},
+      {{"GET", "book.example", "", ""}, &secure, true},
+      {{"POST", "192.0.2.1:8765", "https://192.0.2.1:8765", ""}, &secure, false},
+      {{"POST", "192.0.2.1:8765", "http://192.0.2.1:8765", ""}, &secure, true},
+      {{"POST", "127.0.0.1:8765", own, ""}, &loopback, false},
+      {{"POST", "127.0.0.1:8765", "", ""}, &loopback, false},
+      {{"POST", "127.0.0.1:8765", "http://evil.example", ""}, &loopback, true},
+      {{"POST", "127.0.0.1:8765", "null", ""}, &loopback, true},
+      {{"POST", "127.0.0.1:8765", "http://localhost:8765", ""}, &loopback, true},
+      {{"PUT", "192.0.2.1:8765", "http://evil.example", ""}, &secure, true},
+      {{"GET", "127.0.0.1:8765", "http://evil.example", ""}, &loopback, false},
       // Without an Origin, the Referer tells where a change comes from.
-      {{"POST", "127.0.0.1:8765", "", own + "/"}, true, false},
-      {{"POST", "127.0.0.1:8765", "", own}, true, false},
-      {{"POST", "127.0.0.1:8765", "", "http://evil.example/page"}, true, true},
-      {{"POST", "127.0.0.1:8765", "", own + ".evil.example/"}, true, true},
-      {{"POST", "127.0.0.1:8765", "", "http://127.0.0.1:87650/"}, true, true},
-      {{"POST", "127.0.0.1:8765", own, "http://evil.example/"}, true, false},
-      {{"GET", "127.0.0.1:8765", "", "http://evil.example/"}, true, false},
+      {{"POST", "127.0.0.1:8765", "", own + "/"}, &loopback, false},
+      {{"POST", "127.0.0.1:8765", "", own}, &loopback, false},
+      {{"POST", "127.0.0.1:8765", "", "http://evil.example/page"}, &loopback, true},
+      {{"POST", "127.0.0.1:8765", "", own + ".evil.example/"}, &loopback, true},
+      {{"POST", "127.0.0.1:8765", "", "http://127.0.0.1:87650/"}, &loopback, true},
+      {{"POST", "127.0.0.1:8765", own, "http://evil.example/"}, &loopback, false},
+      {{"GET", "127.0.0.1:8765", "", "http://evil.example/"}, &loopback, false},
   };
   for (const Case& c : cases) {
-    std::string refusal = requestRefusal(c.request, c.loopbackOnly);
+    std::string refusal = requestRefusal(c.request, *c.policy);
     EXPECT_EQ(!refusal.empty(), c.refused) << c.request.method << " " << c.request.host << " "
                                            << c.request.origin << " " << c.request.referer;
   }
+}
+
+TEST(WebTokenTest, TakesTheTokenOnlyWhereItIsMeant) {
+  std::string token = newAccessToken();
+  EXPECT_EQ(token.size(), 64u);
+  EXPECT_NE(token, newAccessToken());
+  EXPECT_TRUE(tokenMatches(token, token));
+  for (const std::string& wrong :
+       {std::string(), token.substr(1), token + "0", "x" + token.substr(1)}) {
+    EXPECT_FALSE(tokenMatches(wrong, token)) << wrong;
+  }
+  EXPECT_FALSE(tokenMatches("", "")) << "an empty token admits nobody";
+  EXPECT_EQ(cookieValue("a=1; dabtool-token-80=abc;b=2", "dabtool-token-80"), "abc");
+  EXPECT_EQ(cookieValue("dabtool-token-8080=abc", "dabtool-token-80"), "");
+  EXPECT_EQ(cookieValue("xdabtool-token-80=abc", "dabtool-token-80"), "");
+  EXPECT_EQ(bearerToken("Bearer abc "), "abc");
+  EXPECT_EQ(bearerToken("Basic abc"), "");
+}
+
+TEST(WebTokenTest, ATokenFileMustBeTheUsersAlone) {
+  std::string path = (std::filesystem::temp_directory_path() / "dabtool-token-test").string();
+  auto write = [&](const std::string& text, mode_t mode) {
+    std::ofstream(path) << text;
+    ::chmod(path.c_str(), mode);
+  };
+  write("s3cret-token-0123456789\n", 0600);
+  EXPECT_EQ(readTokenFile(path), "s3cret-token-0123456789");
+  // text, mode, what the refusal says
+  const std::tuple<std::string, mode_t, std::string> refused[] = {
+      {"s3cret-token-0123456789", 0644, "chmod 600"},
+      {"s3cret-token-0123456789", 0620, "chmod 600"},
+      {"short", 0600, "16 to 256"},
+      {"has space in the token", 0600, "16 to 256"},
+  };
+  for (const auto& [text, mode, why] : refused) {
+    write(text, mode);
+    try {
+      readTokenFile(path);
+      ADD_FAILURE() << text << " " << mode;
+    } catch (const Failure& error) {
+      EXPECT_NE(std::string(error.what()).find(why), std::string::npos) << error.what();
+    }
+  }
+  std::filesystem::remove(path);
 }
 
 }  // namespace

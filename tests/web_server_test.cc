@@ -12,6 +12,7 @@
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <cctype>
 #include <chrono>
@@ -25,6 +26,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "tool_text.h"
@@ -93,11 +95,12 @@ class ServeProcess {
     pid_ = startTool(args, out_);
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     std::smatch found;
-    static const std::regex address(R"(http://127\.0\.0\.1:(\d+)/)");
+    static const std::regex address(R"(https?://[^ ]+:(\d+)/(\?token=([0-9a-zA-Z._~-]+))?)");
     while (std::chrono::steady_clock::now() < deadline) {
       banner_ = readAll(out_);
       if (std::regex_search(banner_, found, address)) {
         port_ = std::stoi(found[1]);
+        token_ = found[3];
         return;
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -111,13 +114,15 @@ class ServeProcess {
   ServeProcess& operator=(const ServeProcess&) = delete;
 
   int port() const { return port_; }
+  pid_t pid() const { return pid_; }
+  const std::string& token() const { return token_; }
   const std::string& banner() const { return banner_; }
   std::string output() const { return readAll(out_); }
 
-  // Sends SIGTERM and returns the exit code (128 + signal when killed).
-  int stop() {
+  // Sends `signal` and returns the exit code (128 + signal when killed).
+  int stop(int signal = SIGTERM) {
     if (pid_ <= 0) return exitCode_;
-    kill(pid_, SIGTERM);
+    kill(pid_, signal);
     exitCode_ = waitFor(pid_);
     pid_ = -1;
     return exitCode_;
@@ -129,6 +134,7 @@ class ServeProcess {
   int port_ = 0;
   int exitCode_ = -1;
   std::string banner_;
+  std::string token_;
 };
 
 // True once `answer` holds a whole response with its Content-Length.
@@ -162,6 +168,60 @@ std::string rawExchange(int port, const std::string& request) {
   }
   close(fd);
   return answer;
+}
+
+// A connection that sends `head`, then `body` again and again up to `total`
+// bytes or until the server stops reading, and returns its answer.
+std::string flood(int port, const std::string& head, const std::string& body, size_t total) {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  timeval timeout{5, 0};
+  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+  setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+  std::string answer;
+  if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+    bool open = send(fd, head.data(), head.size(), MSG_NOSIGNAL) > 0;
+    for (size_t sent = 0; open && sent < total; sent += body.size()) {
+      open = send(fd, body.data(), body.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(body.size());
+    }
+    char buffer[4096];
+    for (ssize_t n; (n = recv(fd, buffer, sizeof buffer, 0)) > 0;) answer.append(buffer, n);
+  }
+  close(fd);
+  return answer;
+}
+
+// `size` bytes of 'x', gzip-compressed.
+std::string gzipped(size_t size) {
+  z_stream stream{};
+  deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY);
+  std::string input(1 << 16, 'x');
+  std::string output;
+  char buffer[1 << 16];
+  for (size_t done = 0; done < size;) {
+    size_t take = std::min(input.size(), size - done);
+    done += take;
+    stream.next_in = reinterpret_cast<Bytef*>(input.data());
+    stream.avail_in = static_cast<uInt>(take);
+    do {
+      stream.next_out = reinterpret_cast<Bytef*>(buffer);
+      stream.avail_out = sizeof buffer;
+      deflate(&stream, done == size ? Z_FINISH : Z_NO_FLUSH);
+      output.append(buffer, sizeof buffer - stream.avail_out);
+    } while (stream.avail_out == 0);
+  }
+  deflateEnd(&stream);
+  return output;
+}
+
+// The peak resident set of process `pid` in KiB (VmHWM).
+long peakResidentKb(pid_t pid) {
+  std::string status = readAll("/proc/" + std::to_string(pid) + "/status");
+  size_t at = status.find("VmHWM:");
+  return at == std::string::npos ? -1 : std::stol(status.substr(at + 6));
 }
 
 std::string percentEncoded(const std::string& text) {
@@ -203,6 +263,10 @@ class WebConsoleTest : public ::testing::Test {
   }
 
   void serve(const std::vector<std::string>& options = {"--max-upload", "64K", "--quiet"}) {
+    if (server_) {
+      EXPECT_EQ(server_->stop(), 0) << server_->output();
+      server_.reset();  // its output file is the next one's
+    }
     server_ = std::make_unique<ServeProcess>(data_, options);
     ASSERT_NE(server_->port(), 0) << server_->output();
   }
@@ -214,6 +278,7 @@ class WebConsoleTest : public ::testing::Test {
 
   httplib::Client client() const {
     httplib::Client http("127.0.0.1", server_->port());
+    http.set_bearer_token_auth(server_->token().c_str());
     http.set_read_timeout(60, 0);
     http.set_write_timeout(60, 0);
     return http;
@@ -525,7 +590,8 @@ TEST_F(WebConsoleTest, WrongMethodIs405WithTheAllowedOnes) {
   // A POST without a length cannot be read.
   std::string answer = rawExchange(server_->port(),
                                    "POST /api/export HTTP/1.1\r\nHost: 127.0.0.1\r\n"
-                                   "Connection: close\r\n\r\n");
+                                   "Authorization: Bearer " +
+                                       server_->token() + "\r\nConnection: close\r\n\r\n");
   EXPECT_EQ(answer.rfind("HTTP/1.1 411 ", 0), 0u) << answer;
 }
 
@@ -700,6 +766,213 @@ TEST_F(WebConsoleTest, BurstOfConcurrentExportsAndImportsAllSucceed) {
   }
   Json audit = json(client().Get("/api/audit?limit=1000"));
   EXPECT_EQ(audit["records"].size(), static_cast<size_t>(kExporters * kExportsEach));
+}
+
+// --- Who gets in ---
+
+TEST_F(WebConsoleTest, EveryRequestCarriesTheTokenTakenOnceFromTheAddress) {
+  seedAndServe();
+  const std::string& token = server_->token();
+  ASSERT_EQ(token.size(), 64u) << server_->banner();
+  std::string cookie = "dabtool-token-" + std::to_string(server_->port());
+  httplib::Client bare("127.0.0.1", server_->port());
+  // request, headers, status
+  const std::tuple<std::string, httplib::Headers, int> cases[] = {
+      {"/", {}, 401},
+      {"/api/contacts", {}, 401},
+      {"/api/contacts?token=" + token.substr(1), {}, 401},
+      {"/api/contacts", {{"Authorization", "Bearer " + token + "0"}}, 401},
+      {"/api/contacts", {{"Cookie", cookie + "1=" + token}}, 401},
+      {"/api/contacts", {{"Cookie", "a=b; " + cookie + "=" + token}}, 200},
+      {"/api/contacts?token=" + token, {}, 200},
+  };
+  for (const auto& [path, headers, code] : cases) {
+    EXPECT_EQ(status(bare.Get(path.c_str(), headers)), code) << path;
+  }
+  EXPECT_EQ(status(bare.Post("/api/import", kGoodImport, "text/csv")), 401);
+  EXPECT_EQ(entries(), kSeeded);
+  // The page's address: the token goes into a cookie and out of the address bar.
+  auto first = bare.Get(("/?token=" + token).c_str());
+  ASSERT_TRUE(first);
+  EXPECT_EQ(first->status, 303);
+  EXPECT_EQ(first->get_header_value("Location"), "/");
+  EXPECT_EQ(first->get_header_value("Set-Cookie"),
+            cookie + "=" + token + "; Path=/; HttpOnly; SameSite=Strict");
+}
+
+TEST_F(WebConsoleTest, TheTokenComesFromAFileOrIsLeftOffOnLoopbackOnly) {
+  fs::create_directories(root_);
+  fs::path file = root_ / "token";
+  std::ofstream(file) << "my-own-token-0123456789\n";
+  fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+  serve({"--token-file", file.string(), "--quiet"});
+  EXPECT_EQ(server_->token(), "my-own-token-0123456789");
+  EXPECT_EQ(status(client().Get("/api/contacts")), 200);
+  serve({"--no-token", "--quiet"});
+  EXPECT_EQ(status(httplib::Client("127.0.0.1", server_->port()).Get("/api/contacts")), 200);
+  fs::path out = root_ / "out.txt";
+  EXPECT_EQ(
+      runTool({"--data-dir", data_.string(), "serve", "--bind", "0.0.0.0", "--no-token"}, out), 2);
+  EXPECT_TRUE(has(readAll(out), "--no-token is for a console bound to this machine only"));
+  fs::permissions(file, fs::perms::group_read, fs::perm_options::add);
+  EXPECT_EQ(runTool({"--data-dir", data_.string(), "serve", "--token-file", file.string()}, out),
+            1);
+  EXPECT_TRUE(has(readAll(out), "chmod 600")) << readAll(out);
+}
+
+TEST_F(WebConsoleTest, BeyondLoopbackOnlyItsOwnNamesAndHttpsWithACertificate) {
+  seedAndServe();
+  serve({"--bind", "0.0.0.0", "--allow-host", "book.example", "--quiet"});
+  EXPECT_TRUE(has(server_->output(), "travel in clear text")) << server_->output();
+  std::string port = ":" + std::to_string(server_->port());
+  for (const auto& [host, code] : {std::pair<std::string, int>{"rebound.example", 403},
+                                   {"book.example", 200},
+                                   {"127.0.0.1", 200},
+                                   {"0.0.0.0", 403}}) {
+    EXPECT_EQ(status(client().Get("/api/contacts", {{"Host", host + port}})), code) << host;
+  }
+  std::string pem = (root_ / "console").string();
+  ASSERT_EQ(std::system(("openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 "
+                         "-nodes -days 1 -subj /CN=book.example -keyout " +
+                         pem + ".key -out " + pem + ".crt 2>/dev/null")
+                            .c_str()),
+            0);
+  serve({"--bind", "0.0.0.0", "--cert", pem + ".crt", "--key", pem + ".key", "--quiet"});
+  EXPECT_TRUE(has(server_->banner(), "https://0.0.0.0:")) << server_->banner();
+  EXPECT_FALSE(has(server_->output(), "clear text"));
+  httplib::SSLClient secure("127.0.0.1", server_->port());
+  secure.enable_server_certificate_verification(false);
+  auto page = secure.Get(("/?token=" + server_->token()).c_str());
+  ASSERT_TRUE(page) << httplib::to_string(page.error());
+  EXPECT_TRUE(has(page->get_header_value("Set-Cookie"), "; Secure"));
+  secure.set_bearer_token_auth(server_->token().c_str());
+  EXPECT_EQ(json(secure.Get("/api/contacts"))["total"].get<long>(), kSeeded);
+  EXPECT_EQ(status(client().Get("/api/contacts")), -1) << "no plain HTTP on the HTTPS port";
+}
+
+// --- Limits ---
+
+// Bodies past the limit however they are framed or encoded, and headers
+// without end: each is refused while it arrives, and the server's peak
+// resident set grows by little more than the upload limit.
+TEST_F(WebConsoleTest, NoRequestMakesTheServerHoldMoreThanTheUploadLimit) {
+  seedAndServe();
+  ASSERT_EQ(import(kGoodImport)->status, 200);
+  ASSERT_EQ(client().Post("/api/export", "", "text/plain")->status, 200);
+  long before = peakResidentKb(server_->pid());
+  const std::string auth = "Host: 127.0.0.1\r\nAuthorization: Bearer " + server_->token() + "\r\n";
+  const std::string chunk = "4000\r\n" + std::string(0x4000, 'x') + "\r\n";
+  const std::string bomb = gzipped(size_t{200} << 20);
+  const std::string line = "X-Flood: " + std::string(8000, 'f') + "\r\n";
+  constexpr size_t kSent = size_t{200} << 20;
+  // head, body repeated up to kSent bytes, the answer's status line
+  const std::tuple<std::string, std::string, std::string> cases[] = {
+      {"POST /api/import HTTP/1.1\r\n" + auth + "Transfer-Encoding: chunked\r\n\r\n", chunk, "413"},
+      {"POST /api/export HTTP/1.1\r\n" + auth + "Transfer-Encoding: chunked\r\n\r\n", chunk, "413"},
+      {"POST /api/import HTTP/1.1\r\n" + auth + "Content-Encoding: gzip\r\nContent-Length: " +
+           std::to_string(bomb.size()) + "\r\n\r\n" + bomb,
+       "", "413"},
+      {"POST /api/export HTTP/1.1\r\n" + auth + "Content-Encoding: gzip\r\nContent-Length: " +
+           std::to_string(bomb.size()) + "\r\n\r\n" + bomb,
+       "", "413"},
+      {"GET /api/contacts HTTP/1.1\r\n" + auth, line, "431"},
+      {"GET /api/contacts HTTP/1.1\r\nX-Long: ", std::string(1 << 16, 'l'), "431"},
+  };
+  for (const auto& [head, body, code] : cases) {
+    std::string answer = flood(server_->port(), head, body, body.empty() ? 0 : kSent);
+    // The server may close before the client has sent all: then the answer may be lost.
+    if (!answer.empty()) {
+      EXPECT_EQ(answer.substr(9, 3), code) << head.substr(0, 60);
+    }
+  }
+  long grown = peakResidentKb(server_->pid()) - before;
+  std::printf("peak resident set: %ld KiB before, grown by %ld KiB\n", before, grown);
+#ifndef DABTOOL_SANITIZED
+  EXPECT_LT(grown, 64 + 8 * 1024) << "KiB past the peak before";
+#endif
+  EXPECT_EQ(uploadFile(), kGoodImport);
+  EXPECT_EQ(entries(), kSeeded + 2);
+}
+
+// Fifty clients that send half a request and wait keep only their own
+// threads; everyone else is answered at once, and a stop ends the server
+// whatever they do.
+TEST_F(WebConsoleTest, SlowClientsStarveNobodyAndCannotDelayTheStop) {
+  seedAndServe();
+  for (int signal : {SIGTERM, SIGINT}) {
+    serve();
+    std::vector<std::thread> slow;
+    for (int i = 0; i < 50; ++i) {
+      std::string head = i % 2 ? "GET /api/contacts HTTP/1.1\r\nX-Slow: "
+                               : "POST /api/import HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                                 "Content-Length: 100000\r\n\r\nFirst,";
+      slow.emplace_back(flood, server_->port(), head, "", 0);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    for (int i = 0; i < 10; ++i) {
+      auto start = std::chrono::steady_clock::now();
+      EXPECT_EQ(status(client().Get("/api/contacts?limit=1")), 200);
+      EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    }
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(server_->stop(signal), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2)) << signal;
+    for (std::thread& client : slow) client.join();
+  }
+}
+
+// The README's curl examples, run as written but for the port and the token;
+// the import's again with a file far larger than curl sends in one piece.
+TEST_F(WebConsoleTest, TheReadmesCurlExamplesRunAsWritten) {
+  ASSERT_EQ(runTool({"--data-dir", data_.string(), "seed", "--contacts", "200"}, root_ / "seed"),
+            0);
+  serve({"--quiet"});
+  std::string readme = readAll(fs::path(DABUTILS_SOURCE_DIR) / "README.md");
+  size_t start = readme.find("$ TOKEN=");
+  ASSERT_NE(start, std::string::npos);
+  std::istringstream block(readme.substr(start, readme.find("```", start) - start));
+  std::vector<std::pair<std::string, std::string>> examples;  // command, what it prints
+  for (std::string line; std::getline(block, line);) {
+    if (line.rfind("$ curl ", 0) == 0) {
+      examples.push_back({line.substr(2), ""});
+    } else if (!examples.empty()) {
+      examples.back().second += (examples.back().second.empty() ? "" : "\n") + line;
+    }
+  }
+  ASSERT_EQ(examples.size(), 2u);
+  auto run = [&](const std::string& command) {
+    std::string shell = "cd '" + root_.string() + "' && export TOKEN=" + server_->token() + "; " +
+                        std::regex_replace(command, std::regex(":8765/"),
+                                           ":" + std::to_string(server_->port()) + "/");
+    std::string out;
+    FILE* pipe = popen(shell.c_str(), "r");
+    char buffer[4096];
+    for (size_t n; pipe && (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+    if (pipe) pclose(pipe);
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+    return out;
+  };
+  std::ofstream(root_ / "people.csv") << kGoodImport;
+  // "..." in what an example prints stands for any text.
+  for (const auto& [command, printed] : examples) {
+    std::string out = run(command);
+    size_t at = 0;
+    for (size_t from = 0, dots; from <= printed.size(); from = dots + 3) {
+      dots = std::min(printed.find("...", from), printed.size());
+      std::string piece = printed.substr(from, dots - from);
+      size_t found =
+          from == 0 ? (out.rfind(piece, 0) == 0 ? 0 : std::string::npos) : out.find(piece, at);
+      ASSERT_NE(found, std::string::npos) << command << "\nprints\n" << out << "\nnot " << piece;
+      at = found + piece.size();
+    }
+    bool openEnded = printed.size() >= 3 && printed.compare(printed.size() - 3, 3, "...") == 0;
+    EXPECT_TRUE(openEnded || at == out.size()) << out;
+  }
+  std::ofstream big(root_ / "people.csv");
+  big << "First,Last,Display\n";
+  for (int i = 0; i < 2000; ++i) big << "Bo,Big,Bo Big " << i << "\n";
+  big.close();
+  EXPECT_TRUE(has(run(examples[1].first), "\"summary\":\"Created 2000 contacts"));
 }
 
 // --- The command line ---

@@ -44,7 +44,7 @@ function startServer() {
     const timer = setTimeout(() => reject(new Error(`no address from dabtool serve: ${out}`)), 10000);
     server.stdout.on('data', (chunk) => {
       out += chunk;
-      const match = /(http:\/\/\S+\/)/.exec(out);
+      const match = /(https?:\/\/\S+)/.exec(out);
       if (match) {
         clearTimeout(timer);
         resolve(match[1]);

@@ -76,10 +76,9 @@ ParsedArgs parseArgs(const std::string& command, const std::vector<std::string>&
     if (!option->takesValue) {
       if (hasInline) throw UsageError(name + " takes no value" + seeHelp(command));
       parsed.flags.push_back(name);
-    } else if (hasInline) {
-      parsed.values[name] = inlineValue;
-    } else if (i + 1 < args.size()) {
-      parsed.values[name] = args[++i];
+    } else if (hasInline || i + 1 < args.size()) {
+      parsed.values[name] = hasInline ? inlineValue : args[++i];
+      parsed.every[name].push_back(parsed.values[name]);
     } else {
       throw UsageError(name + " needs a value" + seeHelp(command));
     }

@@ -31,6 +31,7 @@ struct Option {
 // What the parser found. Options that take a value keep the last one given.
 struct ParsedArgs {
   std::map<std::string, std::string> values;
+  std::map<std::string, std::vector<std::string>> every;  // each value, in order
   std::vector<std::string> flags;
   std::vector<std::string> positional;
   bool help = false;

@@ -5,6 +5,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <memory>
@@ -151,6 +152,66 @@ void checkIsAddressBook(sqlite3* db, const std::string& shownName) {
   }
 }
 
+// The address book's schema as the stand-in writes it: its version, and the
+// columns of its two tables that the stand-in reads and writes.
+constexpr long kKnownSchemaVersion = 1;
+const char* const kContactColumns[] = {"id",
+                                       "dl_type",
+                                       "display_name",
+                                       "first_name",
+                                       "last_name",
+                                       "company",
+                                       "email_address",
+                                       "email_favorite",
+                                       "ifax_address",
+                                       "fax_number",
+                                       "fax_favorite",
+                                       "scan_nickname",
+                                       "scan_server_address",
+                                       "scan_server_type",
+                                       "scan_document_path",
+                                       "scan_login_name",
+                                       "scan_protocol",
+                                       "scan_share_or_volume",
+                                       "scan_nds_context",
+                                       "scan_nds_tree",
+                                       "scan_favorite",
+                                       "all_favorites_order"};
+const char* const kMembershipColumns[] = {"contact_id", "group_id", "position"};
+
+// The first of `wanted` that `table` lacks, "" when it has them all or does
+// not exist (the stand-in creates it then).
+template <size_t N>
+std::string missingColumn(sqlite3* db, const std::string& table, const char* const (&wanted)[N],
+                          const std::string& shownName) {
+  std::vector<std::string> columns =
+      queryTexts(db, "SELECT name FROM pragma_table_info('" + table + "')", shownName);
+  if (columns.empty()) return "";
+  for (const char* column : wanted) {
+    if (std::find(columns.begin(), columns.end(), column) == columns.end()) return column;
+  }
+  return "";
+}
+
+// A book of another schema would be changed by the stand-in's first
+// connection (or misread by it): it is left as it is.
+void checkSchema(sqlite3* db, const std::string& shownName) {
+  long version = std::stol("0" + queryText(db, "PRAGMA user_version", shownName));
+  if (version > kKnownSchemaVersion) {
+    throw Failure(shownName + " holds an address book of an unknown schema (version " +
+                  std::to_string(version) + ", newer than this dabtool's " +
+                  std::to_string(kKnownSchemaVersion) + "); it was left as it is");
+  }
+  for (const auto& [table, missing] :
+       {std::pair<std::string, std::string>{
+            "contacts", missingColumn(db, "contacts", kContactColumns, shownName)},
+        {"memberships", missingColumn(db, "memberships", kMembershipColumns, shownName)}}) {
+    if (missing.empty()) continue;
+    throw Failure(shownName + " holds an address book of an unknown schema (its " + table +
+                  " table has no column " + missing + "); it was left as it is");
+  }
+}
+
 void removeWithSidecars(const std::string& path) {
   ::unlink(path.c_str());
   for (const char* sidecar : kSidecars) ::unlink((path + sidecar).c_str());
@@ -186,6 +247,7 @@ void checkDatabaseFile(const std::string& path, const std::string& shownName) {
   if (fs::is_directory(status)) throw Failure(shownName + " is a folder, not an address book");
   SqliteHandle db = openDatabase(path, SQLITE_OPEN_READONLY, shownName);
   checkIsAddressBook(db.get(), shownName);
+  checkSchema(db.get(), shownName);
 }
 
 DatabaseLock::DatabaseLock(const std::string& database, const std::string& shownName)

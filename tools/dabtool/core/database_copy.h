@@ -9,8 +9,10 @@
 
 namespace dabtool {
 
-// Throws Failure unless `path` is absent or an SQLite database that can be
-// read. `shownName` names it in the sentence.
+// Throws Failure unless `path` is absent or an address book of the schema
+// this tool knows: an SQLite database that can be read, not another
+// program's, not of a newer or another schema. `shownName` names it in the
+// sentence.
 void checkDatabaseFile(const std::string& path, const std::string& shownName);
 
 // An exclusive hold on one address book against other dabtool processes,

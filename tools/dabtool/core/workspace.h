@@ -19,7 +19,10 @@ class Workspace {
  public:
   // Creates the data root and its "http/data" folder, makes the data root the
   // working directory (the library changes file modes by relative name) and
-  // points the stand-ins at it. Throws Failure when the folder cannot be made.
+  // points the stand-ins at it. The book given as a symbolic link is the file
+  // it names. Throws Failure when the folder cannot be made, or when it (or
+  // "http" or "http/data" in it) belongs to another user or others may write
+  // it.
   explicit Workspace(const GlobalOptions& options);
 
   Workspace(const Workspace&) = delete;
@@ -40,6 +43,9 @@ class Workspace {
   std::string shown(const std::string& path) const;
 
  private:
+  void checkFolderIsOwn(const std::string& folder) const;
+  std::string realBook(const std::string& path) const;
+
   std::string callerDir_;
   std::string root_;
   std::string database_;

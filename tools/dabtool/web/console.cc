@@ -52,7 +52,7 @@ void serveConsole(const Workspace& workspace, const ServeOptions& options,
   ConsoleService service(workspace, kPatience);
   WebServer server(service, options);
   int port = server.bind();
-  onListening(consoleUrl(options.bind, port));
+  onListening(consoleUrl(options, port));
   StopOnSignal stopOnSignal(server);
   server.run();
 }

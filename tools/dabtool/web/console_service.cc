@@ -52,11 +52,24 @@ ConsoleService::FileState ConsoleService::databaseState() const {
   return state;
 }
 
+// Only a few requests wait at a time: the rest of the server's threads stay
+// free for requests that need no turn, and for the page.
 std::unique_lock<std::timed_mutex> ConsoleService::takeTurn() {
+  constexpr int kMaxWaiting = 8;
+  constexpr std::chrono::milliseconds kStopCheck(100);
+  const char* busy = "the address book is busy with a long operation; try again in a moment";
   std::unique_lock<std::timed_mutex> turn(turn_, std::defer_lock);
-  if (!turn.try_lock_for(patience_)) {
-    throw WebError(503, "the address book is busy with a long operation; try again in a moment");
+  if (turn.try_lock()) return turn;
+  if (++waiting_ > kMaxWaiting) {
+    --waiting_;
+    throw WebError(503, busy);
   }
+  auto giveUp = std::chrono::steady_clock::now() + patience_;
+  while (!stopping_ && std::chrono::steady_clock::now() < giveUp) {
+    if (turn.try_lock_for(kStopCheck)) break;
+  }
+  --waiting_;
+  if (!turn.owns_lock()) throw WebError(503, stopping_ ? "the console is stopping" : busy);
   return turn;
 }
 

@@ -81,6 +81,10 @@ class ConsoleService {
   // The newest `limit` audit records, newest first. Failure.
   std::vector<AuditRecord> audit(int limit);
 
+  // Operations that wait for their turn give up (503) within a tenth of a
+  // second; the one under way finishes. Safe from any thread.
+  void stop() { stopping_ = true; }
+
  private:
   // What identifies one state of the database file and its write-ahead log.
   struct FileState {
@@ -99,6 +103,8 @@ class ConsoleService {
   const Workspace& workspace_;
   std::chrono::milliseconds patience_;
   std::timed_mutex turn_;
+  std::atomic<int> waiting_{0};  // operations waiting for their turn
+  std::atomic<bool> stopping_{false};
   std::shared_ptr<const BookSnapshot> cached_;  // guarded by turn_
   FileState cachedState_;                       // guarded by turn_
   std::optional<ImportReport> lastImport_;      // guarded by turn_

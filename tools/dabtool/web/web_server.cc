@@ -1,22 +1,31 @@
 #include "web_server.h"
 
+#include <fcntl.h>
 #include <httplib.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <new>
 #include <regex>
 #include <set>
 #include <vector>
 
+#include "console_service.h"
 #include "errors.h"
 #include "file_io.h"
 #include "terminal_text.h"
+#include "text.h"
+#include "web_connection.h"
 #include "web_error.h"
 #include "web_guard.h"
 #include "web_routes.h"
+#include "web_tls.h"
+#include "web_token.h"
+#include "web_workers.h"
 
 namespace dabtool {
 
@@ -25,11 +34,19 @@ namespace {
 using httplib::Request;
 using httplib::Response;
 
-// Enough threads that a few browser tabs, each holding several keep-alive
-// connections, never leave a request waiting for a thread.
-constexpr size_t kWorkerThreads = 16;
+// One thread per open connection: browser tabs hold several each, and a
+// slow client holds its own until its deadlines end it.
+constexpr size_t kMaxConnections = 128;
+// Requests one connection may carry before it is closed.
+constexpr size_t kRequestsPerConnection = 100;
 // Room for the multipart framing around a file of the upload limit.
 constexpr size_t kFormOverhead = 64 * 1024;
+// The most a request to a route that reads no file may send.
+constexpr size_t kSmallBody = 64 * 1024;
+
+// The connection the current thread is answering, for the handlers that set
+// its limits.
+thread_local ConnectionStream* currentConnection = nullptr;
 
 void answerFailure(Response& res, std::exception_ptr failure) {
   try {
@@ -133,13 +150,72 @@ bool lacksLength(const Request& req) {
   return hasBody && !req.has_header("Content-Length") && !req.has_header("Transfer-Encoding");
 }
 
+size_t declaredLength(const Request& req) {
+  std::string typed = req.get_header_value("Content-Length");
+  return typed.empty() ? 0 : std::strtoull(typed.c_str(), nullptr, 10);
+}
+
+bool carriesToken(const Request& req, const std::string& token, const std::string& cookie) {
+  std::string query = req.has_param("token") ? req.get_param_value("token") : "";
+  return tokenMatches(query, token) ||
+         tokenMatches(bearerToken(req.get_header_value("Authorization")), token) ||
+         tokenMatches(cookieValue(req.get_header_value("Cookie"), cookie), token);
+}
+
 }  // namespace
 
+struct WebServer::Refusal {
+  int status = 0;  // 0: none
+  std::string sentence;
+};
+
+// httplib's server with the console's own reading of each connection: every
+// byte goes through a ConnectionStream, over TLS when a context is given.
+class ConsoleHttp : public httplib::Server {
+ public:
+  ConsoleHttp(SSL_CTX* tls, const std::atomic<bool>& stopping) : tls_(tls), stopping_(stopping) {}
+
+ private:
+  bool process_and_close_socket(socket_t sock) override {
+    bool served = serve(sock);
+    ::shutdown(sock, SHUT_RDWR);
+    ::close(sock);
+    return served;
+  }
+
+  bool serve(int sock) {
+    int flags = ::fcntl(sock, F_GETFL);
+    if (flags < 0 || ::fcntl(sock, F_SETFL, flags | O_NONBLOCK) != 0) return false;
+    ConnectionStream stream(sock, tls_, ConnectionLimits(), stopping_);
+    if (!stream.handshake()) return false;
+    currentConnection = &stream;
+    bool served = true;
+    for (size_t count = 1; count <= kRequestsPerConnection; ++count) {
+      if (stopping_ || svr_sock_ == INVALID_SOCKET || !stream.awaitRequest()) break;
+      stream.beginRequest();
+      bool closed = false;
+      served = process_request(stream, count == kRequestsPerConnection, closed, nullptr);
+      if (!served || closed || stream.closingAfterAnswer()) break;
+    }
+    currentConnection = nullptr;
+    return served;
+  }
+
+  SSL_CTX* tls_;
+  const std::atomic<bool>& stopping_;
+};
+
 WebServer::WebServer(ConsoleService& service, const ServeOptions& options)
-    : options_(options), http_(std::make_unique<httplib::Server>()) {
+    : options_(options), service_(service) {
+  if (!options_.certFile.empty()) {
+    tls_ = std::make_unique<TlsContext>(options_.certFile, options_.keyFile);
+  }
+  http_ = std::make_unique<ConsoleHttp>(tls_ ? tls_->get() : nullptr, stopping_);
   // httplib owns the queue it asks for and deletes it when listening ends.
-  http_->new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
+  http_->new_task_queue = [] { return new Workers(kMaxConnections); };
   http_->set_payload_max_length(options_.maxUpload + kFormOverhead);
+  // Only for the Keep-Alive header it sends: the connections are ours to keep.
+  http_->set_keep_alive_max_count(kRequestsPerConnection);
   // httplib's default adds SO_REUSEPORT, which would let a second server
   // share the port silently instead of being told that it is taken.
   http_->set_socket_options([](int socket) {
@@ -169,6 +245,7 @@ void WebServer::installRoutes(ConsoleService& service) {
     std::string pattern = exactPattern(path.first);
     http_->Get(pattern, answer);
     if (routes->readsBody("POST")) {
+      bodyPaths_.insert(path.first);
       http_->Post(pattern, answerReading);
     } else {
       http_->Post(pattern, answer);
@@ -180,23 +257,73 @@ void WebServer::installRoutes(ConsoleService& service) {
   }
 }
 
-void WebServer::installHandlers() {
-  bool loopbackOnly = isLoopbackAddress(options_.bind);
-  http_->set_pre_routing_handler([loopbackOnly](const Request& req, Response& res) {
-    std::string refusal =
-        requestRefusal({req.method, req.get_header_value("Host"), req.get_header_value("Origin"),
-                        req.get_header_value("Referer")},
-                       loopbackOnly);
-    int status = 403;
-    if (refusal.empty() && lacksLength(req)) {
-      // httplib would wait for the connection to close to find the body's end.
-      status = 411;
-      refusal = "a " + req.method + " request must give its Content-Length (0 for no body)";
+WebServer::Refusal WebServer::refusalOf(const Request& req) const {
+  std::string scheme = tls_ ? "https" : "http";
+  std::string refusal =
+      requestRefusal({req.method, req.get_header_value("Host"), req.get_header_value("Origin"),
+                      req.get_header_value("Referer")},
+                     {scheme, options_.bind, options_.allowHosts});
+  if (!refusal.empty()) return {403, refusal};
+  if (!options_.token.empty() && !carriesToken(req, options_.token, cookieName_)) {
+    return {401,
+            "this console asks for the access token that dabtool serve printed with its "
+            "address: open that address, with its ?token=..., once in this browser"};
+  }
+  // httplib would wait for the connection to close to find the body's end.
+  if (lacksLength(req)) {
+    return {411, "a " + req.method + " request must give its Content-Length (0 for no body)"};
+  }
+  return bodyRefusal(req);
+}
+
+// Sets how much body the request may send as it comes over the wire: a file
+// of the upload limit with its framing to a route that reads one, a small
+// amount to any other. What a file's encoding expands to is counted by the
+// route itself, as it arrives.
+WebServer::Refusal WebServer::bodyRefusal(const Request& req) const {
+  std::string encoding = req.get_header_value("Content-Encoding");
+  bool encoded = !encoding.empty() && encoding != "identity";
+  size_t budget = kSmallBody;
+  if (req.method == "POST" && bodyPaths_.count(req.path) != 0) {
+    // A form's parts are kept until their ends are found: expanded, they
+    // could grow past any limit.
+    if (encoded && req.is_multipart_form_data()) {
+      return {415, "a form cannot be sent compressed; send the file alone, compressed or not"};
     }
-    if (refusal.empty()) return httplib::Server::HandlerResponse::Unhandled;
+    budget = options_.maxUpload + options_.maxUpload / 64 + kFormOverhead;
+  } else if (encoded || req.has_header("Transfer-Encoding") || declaredLength(req) > kSmallBody) {
+    return {413, req.method + " " + req.path + " takes no file; its body may hold at most " +
+                     sizeText(kSmallBody)};
+  }
+  if (currentConnection != nullptr) currentConnection->setBodyBudget(budget);
+  return {};
+}
+
+// The token in the address is taken once: the browser keeps it in a
+// cookie that it sends to this console's own pages only, and the page is
+// asked for again without it, so that it stays out of the address bar.
+bool WebServer::admit(const Request& req, Response& res) const {
+  if (options_.token.empty() || !req.has_param("token")) return false;
+  res.set_header("Set-Cookie", cookieName_ + "=" + options_.token +
+                                   "; Path=/; HttpOnly; SameSite=Strict" +
+                                   (tls_ ? "; Secure" : ""));
+  bool page = req.path == "/" || req.path == "/index.html";
+  if (!page || (req.method != "GET" && req.method != "HEAD")) return false;
+  res.status = 303;
+  res.set_header("Location", "/");
+  return true;
+}
+
+void WebServer::installHandlers() {
+  http_->set_pre_routing_handler([this](const Request& req, Response& res) {
+    Refusal refusal = refusalOf(req);
+    if (refusal.status == 0) {
+      return admit(req, res) ? httplib::Server::HandlerResponse::Handled
+                             : httplib::Server::HandlerResponse::Unhandled;
+    }
     // The body, if any, stays unread: the connection cannot carry another request.
     res.set_header("Connection", "close");
-    sendError(res, status, refusal);
+    sendError(res, refusal.status, refusal.sentence);
     return httplib::Server::HandlerResponse::Handled;
   });
   size_t maxUpload = options_.maxUpload;
@@ -209,14 +336,18 @@ void WebServer::installHandlers() {
   http_->set_exception_handler([](const Request&, Response& res, std::exception_ptr failure) {
     answerFailure(res, failure);
   });
-  if (options_.logRequests) {
+  bool logRequests = options_.logRequests;
+  // Called once an answer went out.
+  http_->set_logger([logRequests](const Request& req, const Response& res) {
+    if (currentConnection != nullptr && res.get_header_value("Connection") == "close") {
+      currentConnection->closeAfterAnswer();
+    }
+    if (!logRequests) return;
     // The path is the client's: escaped, it can neither drive the terminal
     // nor forge a line of the log.
-    http_->set_logger([](const Request& req, const Response& res) {
-      printLine(stdout, req.method + " " + req.path + " " + std::to_string(res.status));
-      std::fflush(stdout);
-    });
-  }
+    printLine(stdout, req.method + " " + req.path + " " + std::to_string(res.status));
+    std::fflush(stdout);
+  });
 }
 
 int WebServer::bind() {
@@ -230,16 +361,25 @@ int WebServer::bind() {
                   ": " + reason +
                   (options_.port != 0 ? " (--port 0 picks a free port)" : std::string()));
   }
+  // Cookies do not tell ports apart: each console on this host has its own.
+  cookieName_ = "dabtool-token-" + std::to_string(port);
   return port;
 }
 
 void WebServer::run() { http_->listen_after_bind(); }
 
-void WebServer::stop() { http_->stop(); }
+void WebServer::stop() {
+  stopping_ = true;
+  service_.stop();
+  http_->stop();
+}
 
-std::string consoleUrl(const std::string& bind, int port) {
+std::string consoleUrl(const ServeOptions& options, int port) {
+  const std::string& bind = options.bind;
   std::string host = bind.find(':') != std::string::npos ? "[" + bind + "]" : bind;
-  return "http://" + host + ":" + std::to_string(port) + "/";
+  std::string url =
+      (options.certFile.empty() ? "http://" : "https://") + host + ":" + std::to_string(port) + "/";
+  return options.token.empty() ? url : url + "?token=" + options.token;
 }
 
 }  // namespace dabtool
