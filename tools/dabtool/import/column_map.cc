@@ -160,10 +160,10 @@ std::string unknownHeaderSentence(const ColumnMap& map, const std::string& shown
     std::string value = column >= 0 ? map.header[static_cast<size_t>(column)] : "COLUMN";
     line += std::string(line.empty() ? "" : ",") + fieldKey(field) + "=" + value;
   }
-  return "the header row of " + shownName + " (" + names +
-         ") names no column that gives a contact a name or an e-mail address, and it does "
-         "not have the import's six columns; nothing was imported. Say which column holds "
-         "what, e.g. --columns \"" +
+  return shownName + " has a header row (" + names +
+         ") that names no column the tool knows for a contact's name or e-mail address, "
+         "and it is not the import's six columns; nothing was imported. Say which column "
+         "holds what, e.g. --columns \"" +
          line + "\" (first and last work too)";
 }
 

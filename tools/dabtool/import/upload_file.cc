@@ -179,7 +179,7 @@ class UploadPreparation {
          (map.format == KnownFormat::kLibrary || (!map.usable() && first.size() == kFieldCount)));
     reading.format = map.headerless ? "CSV without a header row"
                      : byPosition && map.format != KnownFormat::kLibrary
-                         ? "CSV with six columns taken by position"
+                         ? "CSV with its columns taken by position"
                          : formatText(map.format);
     describe(map);
     if (byPosition && delimiter != '\t') return;
