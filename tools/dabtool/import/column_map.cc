@@ -64,7 +64,8 @@ void mapByPosition(ColumnMap& map, const std::vector<std::string>& row) {
 }
 
 int chosenColumn(const ColumnMap& map, const std::string& wanted, const std::string& shownName) {
-  if (!wanted.empty() && std::all_of(wanted.begin(), wanted.end(), ::isdigit)) {
+  if (!wanted.empty() &&
+      std::all_of(wanted.begin(), wanted.end(), [](char c) { return c >= '0' && c <= '9'; })) {
     size_t number = std::stoul(wanted.substr(0, 9));
     if (number >= 1 && number <= map.header.size()) return static_cast<int>(number - 1);
   }
