@@ -58,12 +58,13 @@ class Converter {
 
 // Short files of Western names give the detector too little to tell the
 // Latin encodings apart, and it may name ISO-8859-3 or even the old Mac
-// Central European encoding for a spreadsheet's Windows-1252. Windows-1252 agrees with those encodings on the letters
-// such files hold, and is what spreadsheets write: take it unless a byte
-// it leaves undefined says otherwise.
+// Central European encoding for a spreadsheet's Windows-1252. Windows-1252
+// agrees with those encodings on the letters such files hold, and is what
+// spreadsheets write: take it unless a byte it leaves undefined says
+// otherwise.
 std::string preferWindows1252(const std::string& detected, std::string_view bytes) {
   static const char* const kLatin[] = {"ISO-8859-1", "ISO-8859-3", "ISO-8859-9", "ISO-8859-15",
-                                      "MAC-CENTRALEUROPE"};
+                                       "MAC-CENTRALEUROPE"};
   bool latin = false;
   for (const char* name : kLatin) latin = latin || detected == name;
   if (!latin || bytes.find_first_of("\x81\x8D\x8F\x90\x9D") != std::string_view::npos) {
