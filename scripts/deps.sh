@@ -5,7 +5,7 @@ set -euo pipefail
 
 DAB_PACKAGES=(cmake make g++ clang libclang-rt-14-dev pkg-config libsqlite3-dev sqlite3
               libgtest-dev libgmock-dev python3 libcpp-httplib-dev nlohmann-json3-dev
-              libssl-dev zlib1g-dev openssl curl)
+              libssl-dev zlib1g-dev openssl curl libuchardet-dev)
 # The web console's browser test (scripts/browser-test.sh) also needs these;
 # node and npm count as present when their commands are, whoever installed them.
 DAB_BROWSER_PACKAGES=(chromium nodejs npm)

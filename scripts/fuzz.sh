@@ -14,9 +14,11 @@ seconds=${FUZZ_SECONDS:-60}
 if [ $# -gt 0 ]; then
   targets=("$@")
 else
-  targets=(import_fuzzer parser_fuzzer text_fuzzer dab_writer_fuzzer record_scan_fuzzer)
+  targets=(import_fuzzer parser_fuzzer text_fuzzer dab_writer_fuzzer record_scan_fuzzer
+           upload_reading_fuzzer)
 fi
-declare -A dict=([import_fuzzer]=upload [parser_fuzzer]=upload [text_fuzzer]=text [record_scan_fuzzer]=upload)
+declare -A dict=([import_fuzzer]=upload [parser_fuzzer]=upload [text_fuzzer]=text [record_scan_fuzzer]=upload
+             [upload_reading_fuzzer]=upload)
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DDABUTILS_SANITIZE=ON -DDABUTILS_FUZZ=ON -DDABUTILS_BUILD_TESTS=OFF \

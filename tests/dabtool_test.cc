@@ -464,16 +464,18 @@ TEST(DabtoolImport, SemicolonFiles) {
   Sandbox box;
   writeAll(box.at("in.csv"), "A;B;C;D;E;F\nJo;Ng;\"Ng, Jo\";X;jo@example.com;\n");
   // Read with ',', the quoted name is followed by ';': a malformed field.
-  Outcome comma = box.run({"import", "--dry-run", "in.csv"});
+  Outcome comma =
+      box.run({"import", "--dry-run", "--positional", "--delimiter", "Comma", "in.csv"});
   EXPECT_EQ(comma.exitCode, 1);
   EXPECT_TRUE(has(comma.err, "stopped at record 1 (starting on line 2"));
-  Outcome semicolon = box.run({"import", "--delimiter", "Semicolon", "in.csv"});
-  ASSERT_EQ(semicolon.exitCode, 0) << semicolon.err;
-  EXPECT_TRUE(has(semicolon.out, "Created 1 contact from 1 data record"));
+  Outcome found = box.run({"import", "in.csv"});
+  ASSERT_EQ(found.exitCode, 0) << found.err;
+  EXPECT_TRUE(has(found.out, "(';' between fields, found in its first row; UTF-8)"));
+  EXPECT_TRUE(has(found.out, "Created 1 contact from 1 data record"));
   // Without quotes every record reads as one field: all refused, and said so.
   std::string before = box.book();
   writeAll(box.at("plain.csv"), "A;B;C;D;E;F\nJo;Ng;Jo Ng;X;;\nAl;Bo;Al Bo;X;;\n");
-  Outcome plain = box.run({"import", "plain.csv"});
+  Outcome plain = box.run({"import", "--positional", "--delimiter", "Comma", "plain.csv"});
   EXPECT_EQ(plain.exitCode, 1);
   EXPECT_TRUE(has(plain.err,
                   "none of the 2 data records of plain.csv became a contact, so nothing was "
@@ -550,9 +552,13 @@ TEST(DabtoolImport, Utf16IsConvertedAndBadUtf8IsNamed) {
 
   writeAll(box.at("latin1.csv"),
            std::string(kHeader) + "Al,Ek,Al Ek,,,\r\nZo\xEB,Ek,Zo\xEB Ek,,,\r\n");
+  Outcome named = box.run({"import", "--encoding", "UTF-8", "latin1.csv"});
+  EXPECT_EQ(named.exitCode, 1);
+  EXPECT_TRUE(has(named.err, "latin1.csv is not text in UTF-8 (line 3 holds bytes"));
   Outcome latin1 = box.run({"import", "latin1.csv"});
   EXPECT_EQ(latin1.exitCode, 0) << latin1.err;
-  EXPECT_TRUE(has(latin1.err, "warning: latin1.csv is not valid UTF-8 from line 3 on"));
+  EXPECT_TRUE(has(latin1.out, "converted it from WINDOWS-1252 (detected) to UTF-8"));
+  EXPECT_TRUE(has(box.run({"list"}).out, "Zoë Ek"));
 
   writeAll(box.at("broken16.csv"), std::string("\xFF\xFE"
                                                "A\0\x00\xD8"
@@ -563,15 +569,21 @@ TEST(DabtoolImport, Utf16IsConvertedAndBadUtf8IsNamed) {
   EXPECT_TRUE(has(broken.err, "not valid UTF-16"));
 }
 
+// By position the library takes the header's empty third column for a
+// blank display name; by name the tool builds the names instead.
 TEST(DabtoolImport, HeaderWithoutDisplayNameSkipsTheFirstRowAndSaysSo) {
   Sandbox box;
-  Outcome result =
-      box.import("First,Last,,Company,E-mail,Fax\nAnn,Lee,Ann Lee,,,\nBo,Ek,Bo Ek,,,\n");
-  EXPECT_EQ(result.exitCode, 3) << result.err;
-  EXPECT_TRUE(has(result.out,
+  box.writeFile("in.csv", "First,Last,,Company,E-mail,Fax\nAnn,Lee,Ann Lee,,,\nBo,Ek,Bo Ek,,,\n");
+  Outcome positional = box.run({"import", "--positional", "in.csv"});
+  EXPECT_EQ(positional.exitCode, 3) << positional.err;
+  EXPECT_TRUE(has(positional.out,
                   "1 record not created: the header row's third column is empty, and the "
                   "import then skips the first data row: record 1 (line 2)."));
   EXPECT_EQ(box.entries(), 1);
+  Outcome named = box.run({"import", "in.csv"});
+  ASSERT_EQ(named.exitCode, 0) << named.err;
+  EXPECT_TRUE(has(named.out, "Built 2 display names"));
+  EXPECT_EQ(box.entries(), 3);
 }
 
 TEST(DabtoolImport, ValuesTheLibraryFlagsAreListed) {
@@ -625,6 +637,177 @@ TEST(DabtoolImport, OtherDatabaseFileAndDataFolder) {
   EXPECT_TRUE(fs::exists(box.at("root/http/data/addressbook.txt")));
   EXPECT_FALSE(fs::exists(box.at("root/addressbook.db")));
   EXPECT_FALSE(fs::exists(box.at("dabdata")));
+}
+
+// --- Other programs' files -------------------------------------------------
+
+// The contacts of the sandbox's book as its DAB export shows them: display
+// name, first name, last name, company, e-mail, internet fax.
+using Contact = std::vector<std::string>;
+std::vector<Contact> contactsIn(Sandbox& box) {
+  Outcome exported = box.run({"export", "-o", "book.csv"});
+  EXPECT_EQ(exported.exitCode, 0) << exported.err;
+  std::vector<Contact> contacts;
+  for (const auto& row : parseCsv(readAll(box.at("book.csv")), ',')) {
+    if (row.size() == 26 && row[7] == "0") {
+      contacts.push_back({row[1], row[2], row[3], row[4], row[11], row[13]});
+    }
+  }
+  return contacts;
+}
+
+struct FormatCase {
+  const char* file;  // in tests/fixtures/import
+  const char* format;
+  std::vector<Contact> contacts;
+};
+
+const FormatCase kFormats[] = {
+    {"google.csv",
+     "Google Contacts CSV (',' between fields",
+     {{"Jane Doe", "Jane", "Doe", "Acme, Inc.", "jane.doe@example.com", ""},
+      {"Rémi Garçon", "Rémi", "Garçon", "", "remi@example.org", ""}}},
+    {"google-old.csv",
+     "Google Contacts CSV (older format)",
+     {{"John Smith", "John", "Smith", "Smith & Sons", "john.smith@example.com", ""},
+      {"Ada Byron", "Ada", "Byron", "", "ada@example.org", ""}}},
+    {"outlook-en.csv",
+     "Outlook CSV (English)",
+     {{"Mary Jones", "Mary", "Jones", "Northwind Traders", "mary.jones@example.com", ""},
+      {"Tom Brown", "Tom", "Brown", "", "tom@example.net", ""},
+      {"Contoso Ltd", "", "", "Contoso Ltd", "info@contoso.example", ""}}},
+    {"outlook-de.csv",
+     "Outlook CSV (German)",
+     {{"Jürgen Müller", "Jürgen", "Müller", "Müller & Söhne GmbH", "juergen.mueller@example.de",
+       ""},
+      {"Anna Schmidt", "Anna", "Schmidt", "", "anna@example.de", ""}}},
+    {"outlook-fr.csv",
+     "Outlook CSV (French)",
+     {{"Élodie Lefèvre", "Élodie", "Lefèvre", "Société Générale des Eaux",
+       "elodie.lefevre@example.fr", ""},
+      {"Luc Martin", "Luc", "Martin", "", "luc@example.fr", ""}}},
+    {"thunderbird-en.csv",
+     "Thunderbird CSV (English)",
+     {{"Kim Park", "Kim", "Park", "Park Studio", "kim.park@example.com", ""},
+      {"Support Desk", "", "", "", "support@example.com", ""}}},
+    {"thunderbird-de.csv",
+     "Thunderbird CSV (German) (';' between fields",
+     {{"Gerd Weiß", "Gerd", "Weiß", "Weiß; Partner", "gerd@example.de", ""},
+      {"Uta Kern", "Uta", "Kern", "", "uta.kern@example.de", ""}}},
+    {"windows-1252.csv",
+     "WINDOWS-1252, detected",
+     {{"Zoë Çelik", "", "", "Café Crème", "zoe@example.com", ""},
+      {"François Ünal", "", "", "Übersee AG", "francois@example.com", ""}}},
+    {"unicode-text.txt",
+     "(tab between fields, found in its first row; UTF-16, little-endian)",
+     {{"Li Wei", "", "", "北京贸易", "li.wei@example.cn", ""},
+      {"Ola Nordmann", "", "", "Fjord AS", "ola@example.no", ""}}},
+    {"no-header.csv",
+     "its first row is a contact",
+     {{"Eva Novak", "", "", "", "eva@example.com", ""},
+      {"Petr Svoboda", "", "", "", "petr@example.cz", ""}}},
+    {"phone-2.1.vcf",
+     "vCard",
+     {{"Jürgen Müller", "Jürgen", "Müller", "Phone Shop", "juergen@example.de", ""},
+      {"nobody@example.com", "", "", "", "nobody@example.com", ""}}},
+    {"mail-3.0.vcf",
+     "vCard",
+     {{"Dr. John Q. Doe, Jr.", "John", "Doe", "Doe; Partners", "john@example.org", ""},
+      {"Aiko Nakamura", "Aiko", "Nakamura", "Example KK", "aiko@example.jp", ""}}},
+    {"contacts-4.0.vcf",
+     "vCard",
+     {{"Ingrid Ström", "Ingrid", "Ström", "Nordic Design AB", "ingrid.strom@example.se", ""},
+      {"orders@shop.example", "", "", "", "orders@shop.example", ""}}},
+};
+
+TEST(DabtoolImportFormats, EachFormatGivesItsContactsFieldByField) {
+  for (const FormatCase& c : kFormats) {
+    SCOPED_TRACE(c.file);
+    Sandbox box;
+    Outcome result = box.run({"import", std::string(DABTOOL_FIXTURES) + "/" + c.file});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_TRUE(has(result.out, c.format));
+    EXPECT_EQ(contactsIn(box), c.contacts);
+  }
+}
+
+// The tool's own exports and templates go back into a fresh book.
+TEST(DabtoolImportFormats, OwnExportsAndTemplatesGoBackIn) {
+  Sandbox source;
+  source.seed(40);
+  std::vector<Contact> seeded = contactsIn(source);
+  std::vector<Contact> legacy;
+  for (const Contact& c : seeded) {
+    if (!c[4].empty()) legacy.push_back({c[0], "", "", "", c[4], c[5]});
+  }
+  const Contact sample = {
+      "Doe, John", "John", "Doe", "Zelto", "john.doe@example.com", "john.doe.ifax@example.com"};
+  const Contact legacySample = {
+      "Doe, John", "", "", "", "john.doe@example.com", "john.doe.ifax@example.com"};
+  const std::pair<std::vector<std::string>, std::vector<Contact>> kFiles[] = {
+      {{"export", "--delimiter", "Semicolon"}, seeded},
+      {{"export", "--legacy"}, legacy},
+      {{"sample"}, {sample}},
+      {{"sample", "--legacy", "--delimiter", "Semicolon"}, {legacySample}},
+  };
+  for (const auto& file : kFiles) {
+    std::vector<std::string> args = file.first;
+    SCOPED_TRACE(args[0] + " " + args.back());
+    args.insert(args.end(), {"-o", "out.csv"});
+    ASSERT_EQ(source.run(args).exitCode, 0);
+    Sandbox fresh;
+    Outcome result = fresh.run({"import", source.at("out.csv").string()});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(contactsIn(fresh), file.second);
+  }
+}
+
+TEST(DabtoolImportFormats, DryRunShowsTheMappingAndColumnsChangeIt) {
+  Sandbox box;
+  std::string google = std::string(DABTOOL_FIXTURES) + "/google.csv";
+  Outcome dry = box.run({"import", "--dry-run", google});
+  ASSERT_EQ(dry.exitCode, 0) << dry.err;
+  for (const char* part :
+       {"  e-mail: 'E-mail 1 - Value' (column 19)\n", "Not imported: 19 columns, 'Middle Name',",
+        "Built 2 display names", "Jane        Doe        Jane Doe      Acme, Inc.",
+        "Dry run: would create 2"}) {
+    EXPECT_TRUE(has(dry.out, part));
+  }
+  Outcome chosen =
+      box.run({"import", "--columns", "email=E-mail 2 - Value,display=Organization Name", google});
+  ASSERT_EQ(chosen.exitCode, 0) << chosen.err;
+  std::vector<Contact> contacts = contactsIn(box);
+  ASSERT_EQ(contacts.size(), 2u);
+  EXPECT_EQ(contacts[0], (Contact{"Acme, Inc.", "Jane", "Doe", "Acme, Inc.", "", ""}));
+  EXPECT_EQ(contacts[1][4], "remi.garcon@example.com");
+}
+
+struct RefusalCase {
+  std::string bytes;
+  std::vector<std::string> args;
+  const char* sentence;
+};
+
+TEST(DabtoolImportFormats, WhatIsNoContactFileIsRefusedWithoutChange) {
+  const RefusalCase kCases[] = {
+      {"PK\x03\x04zip", {}, "looks like a spreadsheet's own file (.xlsx or .ods"},
+      {"Notes,Phone\nhi,555\n", {}, "e.g. --columns \"display=COLUMN,company=COLUMN"},
+      {"Name,Mail\nAl,al@example.com\n", {"--columns", "email=Work"}, "no column of in.csv"},
+      {"Name,Mail\nAl,al@example.com\n", {"--columns", "phone=Mail"}, "not 'phone=Mail'"},
+      {"Name,Mail\n\"Al\" x,al@example.com\n", {}, "closing double quote followed by"},
+  };
+  for (const RefusalCase& c : kCases) {
+    SCOPED_TRACE(c.sentence);
+    Sandbox box;
+    box.writeFile("in.csv", c.bytes);
+    std::vector<std::string> args = {"import", "in.csv"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    Outcome result = box.run(args);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(has(result.err, c.sentence));
+    EXPECT_EQ(countOf(result.err, "\n"), 1u);
+    EXPECT_FALSE(fs::exists(box.data("addressbook.db")));
+  }
 }
 
 // --- Bad input ---------------------------------------------------------------

@@ -54,7 +54,8 @@ const char kGoodImport[] =
     "No,Name,,Nameless Inc,no@example.com,\n"
     "Grace,Hopper,Grace Hopper,Navy,grace@example.com,fax.grace@example.com\n";
 // The closing quote of the first data field is followed by other text.
-const char kMalformedImport[] = "First,Last,Display\n\"Alan\"x,Turing,Alan Turing\n";
+const char kMalformedImport[] =
+    "First,Last,Display,Company,E-mail,Internet fax\n\"Alan\"x,Turing,Alan Turing,,,\n";
 
 // An answer's HTTP status, -1 for no answer.
 int status(const httplib::Result& answer) { return answer ? answer->status : -1; }
@@ -499,7 +500,7 @@ TEST_F(WebConsoleTest, ImportTakesAFormFieldAndFixesTheLastLineEnd) {
   seedAndServe();
   httplib::MultipartFormDataItems form = {
       {"file", "First,Last,Display\r\nKaty,Jones,Katy Jones", "katy.csv", "text/csv"}};
-  auto answer = client().Post("/api/import?delimiter=Comma", form);
+  auto answer = client().Post("/api/import?delimiter=Comma&positional=1", form);
   ASSERT_TRUE(answer);
   ASSERT_EQ(answer->status, 200) << answer->body;
   Json result = json(answer);

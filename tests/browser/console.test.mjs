@@ -24,7 +24,15 @@ const goodFile = [
   'Grace,Hopper,Grace Hopper,Navy,grace@example.com,fax.grace@example.com',
   '',
 ].join('\r\n');
-const malformedFile = 'First Name,Last Name,Display Name\r\n"Alan"x,Turing,Alan Turing\r\n';
+const malformedFile = 'First Name,Last Name,Display Name,Company,E-mail,Internet Fax\r\n'
+  + '"Alan"x,Turing,Alan Turing,,,\r\n';
+// Another program's file: its columns are found by name and shown first.
+const googleFile = [
+  'First Name,Middle Name,Last Name,Organization Name,E-mail 1 - Label,E-mail 1 - Value',
+  'Jane,,Doe,"Acme, Inc.",* Work,jane.doe@example.com',
+  'Remi,,Garcon,,Home,remi@example.org',
+  '',
+].join('\r\n');
 
 let dataDir;
 let server;
@@ -146,6 +154,8 @@ test('Import shows the counts, the refused record and the new contacts', async (
     name: 'people.csv', mimeType: 'text/csv', buffer: Buffer.from(goodFile),
   });
   await page.click('#import-form button[type=submit]');
+  await page.locator('#mapping-step').waitFor();
+  await page.click('#mapping-import');
   const result = page.locator('#import-result');
   await result.filter({ hasText: 'Partly done: Created 2 contacts from 3 data records; 1 refused.' }).waitFor();
   await result.locator('summary').filter({ hasText: '1 record not created: the display name (column 3) is empty.' }).click();
@@ -163,6 +173,34 @@ test('Import shows the counts, the refused record and the new contacts', async (
     await page.evaluate(() => window.scrollTo(0, 0));
     await page.screenshot({ path: process.env.SCREENSHOT });
   }
+});
+
+test('the mapping step shows where each column goes and imports only when confirmed', async () => {
+  const before = await bookInfo();
+  await page.setInputFiles('#import-form input[type=file]', {
+    name: 'google.csv', mimeType: 'text/csv', buffer: Buffer.from(googleFile),
+  });
+  await page.click('#import-form button[type=submit]');
+  const step = page.locator('#mapping-step');
+  await step.waitFor();
+  assert.match(await page.locator('#mapping-reading').textContent(), /as Google Contacts CSV/);
+  assert.equal(await page.locator('#mapping-table select[name=email]').inputValue(), '5');
+  assert.equal(await page.locator('#mapping-table select[name=ifax]').inputValue(), '-1');
+  const firstRow = page.locator('#mapping-preview tbody tr').first();
+  assert.deepEqual(await firstRow.locator('td').allTextContents(),
+    ['Jane', 'Doe', 'Jane Doe', 'Acme, Inc.', 'jane.doe@example.com', '']);
+  assert.equal(await bookInfo(), before, 'the check changes nothing');
+
+  await page.selectOption('#mapping-table select[name=display]', '3');
+  await firstRow.filter({ hasText: 'Acme, Inc.Acme, Inc.' }).waitFor();
+  if (process.env.SCREENSHOT) {
+    await step.scrollIntoViewIfNeeded();
+    await page.screenshot({ path: process.env.SCREENSHOT.replace(/\.png$/, '-mapping.png') });
+  }
+  await page.click('#mapping-import');
+  await page.locator('#import-result').filter({ hasText: 'Created 2 contacts from 2 data records' }).waitFor();
+  assert.ok(await step.isHidden());
+  await page.locator('#entries tbody tr').filter({ hasText: 'Acme, Inc.' }).first().waitFor();
 });
 
 test('a malformed file shows the error and changes nothing', async () => {
@@ -189,6 +227,8 @@ test('a big import: progress, a grouped summary of normal height and the whole r
     name: 'big.csv', mimeType: 'text/csv', buffer: Buffer.from(`${rows.join('\n')}\n`),
   });
   await page.click('#import-form button[type=submit]');
+  await page.locator('#mapping-step').waitFor();
+  await page.click('#mapping-import');
   if (process.env.SCREENSHOT) {
     // The bar shows only while the library reads: take the picture at once.
     const bar = await page.waitForSelector('#import-progress:not([hidden])', { timeout: 5000 })

@@ -25,6 +25,7 @@ const std::string kUtf8Bom = "\xEF\xBB\xBF";
 const char* const kLittle = "UTF-16 (little-endian";
 const char* const kBig = "UTF-16 (big-endian";
 const char* const kAdded = "added a line end";
+const char* const kDetected = "from WINDOWS-1252 (detected) to UTF-8";
 
 struct UploadCase {
   const char* name;
@@ -44,9 +45,14 @@ const UploadCase kCases[] = {
     {"Utf16BomOnly", kLe, "", {kLittle}, {}},
     {"Utf16WithoutFinalLineEnd", kLe + b("a\0\r\0\n\0b\0"), "a\r\nb\r\n", {kLittle, kAdded}, {}},
     {"Utf8BomKept", kUtf8Bom + "a,b\n", kUtf8Bom + "a,b\n", {"UTF-8 byte-order mark"}, {}},
-    {"InvalidUtf8Line", "a\nb\r\nc\r\xC3(\n", "a\nb\r\nc\r\xC3(\n", {}, {"from line 4 "}},
-    {"OverlongUtf8", "x,\xC0\xAF\n", "x,\xC0\xAF\n", {}, {"from line 1 "}},
-    {"CutUtf8AtEnd", "x\n\xE2\x82", "x\n\xE2\x82\n", {kAdded}, {"from line 2 "}},
+    {"Windows1252Detected",
+     "a,b\nZo\xEB,\xC7"
+     "elik\n",
+     "a,b\nZo\xC3\xAB,\xC3\x87"
+     "elik\n",
+     {kDetected},
+     {}},
+    {"Windows1252NoFinalLineEnd", "x\n\xE9", "x\n\xC3\xA9\n", {kDetected, kAdded}, {}},
     {"LfAdded", "a\nb", "a\nb\n", {kAdded}, {}},
     {"CrLfAdded", "a\r\nb\nc", "a\r\nb\nc\r\n", {kAdded}, {}},
     {"LoneCrAdded", "a\rb", "a\rb\r", {kAdded}, {}},
@@ -65,7 +71,10 @@ void expectParts(const std::vector<std::string>& sentences, const std::vector<st
 TEST(PrepareUpload, Cases) {
   for (const UploadCase& c : kCases) {
     SCOPED_TRACE(c.name);
-    PreparedUpload upload = prepareUpload(c.input, "book.csv");
+    // Bytes, not contacts: the columns go by position.
+    dabtool::ReadingOptions positional;
+    positional.positional = true;
+    PreparedUpload upload = prepareUpload(c.input, "book.csv", positional);
     EXPECT_EQ(upload.bytes(), c.output);
     // A file that can go as it is goes without a copy.
     EXPECT_EQ(upload.converted(), upload.bytes().data() != std::string_view(c.input).data());
@@ -91,9 +100,13 @@ const RefusedCase kRefused[] = {
     {"HighSurrogateBeforeLetter", kBe + b("\xD8\x3D\0a"), "on line 1"},
     {"LoneLowSurrogate", kLe + b("\0\xDC\n\0"), "on line 1"},
     {"LowBeforeHigh", kBe + b("\xDC\x00\xD8\x00"), "on line 1"},
+    {"SpreadsheetZip", "PK\x03\x04rest", "save it as CSV"},
+    {"Image", "\x89PNG\r\n", "a PNG image"},
+    {"Binary", b("ab\0cd"), "binary data"},
+    {"UnknownHeader", "Foo,Bar\nx,y\n", "--columns \"display=COLUMN"},
 };
 
-TEST(PrepareUpload, RefusesBrokenUtf16) {
+TEST(PrepareUpload, RefusesWhatItCannotRead) {
   for (const RefusedCase& c : kRefused) {
     SCOPED_TRACE(c.name);
     try {

@@ -8,6 +8,7 @@
 #include "import_book.h"
 #include "import_findings.h"
 #include "progress_line.h"
+#include "import_reading.h"
 #include "terminal_text.h"
 
 namespace dabtool {
@@ -16,17 +17,30 @@ namespace {
 
 const char kHelp[] =
     "usage: dabtool import FILE [--delimiter Comma|Semicolon] [--dry-run] [--keep-partial]\n"
+    "                           [--columns FIELD=COLUMN,...] [--positional] [--encoding NAME]\n"
     "                           [--report FILE] [--verbose]\n"
     "\n"
-    "Imports FILE, a CSV file whose columns are first name, last name, display\n"
-    "name, company, e-mail address and internet-fax address, after a header\n"
-    "row. Each data row becomes a new contact. What the library refused or\n"
-    "doubted is summed up by kind, with the first few records of each. The\n"
-    "import runs on a copy of the address book that replaces it only when the\n"
-    "whole file was read, so a malformed field changes nothing. FILE itself is\n"
-    "never changed.\n"
+    "Imports FILE: a CSV file with a header row (the import's own columns first\n"
+    "name, last name, display name, company, e-mail address and internet-fax\n"
+    "address, the device's exports and templates, or another program's contact\n"
+    "file, whose columns are found by their names) or a vCard file. Each\n"
+    "contact becomes a new contact. What the library refused or doubted is\n"
+    "summed up by kind, with the first few records of each. The import runs on\n"
+    "a copy of the address book that replaces it only when the whole file was\n"
+    "read, so a malformed field changes nothing. FILE itself is never changed.\n"
     "\n"
-    "  --dry-run       report what would be created and refused; change nothing\n"
+    "  --dry-run       show the format, the column mapping and the first five\n"
+    "                  contacts, report what would be created and refused, and\n"
+    "                  change nothing\n"
+    "  --columns LIST  which column holds what, by name or number, e.g.\n"
+    "                  \"display=Full Name,email=Work Email\"; fields: first,\n"
+    "                  last, display, company, email, ifax (empty: none)\n"
+    "  --positional    pass FILE as it is: its first six columns in the\n"
+    "                  import's order\n"
+    "  --encoding NAME read FILE as NAME (WINDOWS-1252, ISO-8859-15, ...); by\n"
+    "                  default UTF-8 and UTF-16 are read and others detected\n"
+    "  --delimiter D   Comma or Semicolon; by default ',' ';' or tab is found in\n"
+    "                  the first row\n"
     "  --keep-partial  keep the contacts created before a malformed field, or\n"
     "                  the ones that fit when the book reaches the device limit\n"
     "  --report FILE   write every record's outcome to FILE, a CSV file\n"
@@ -82,6 +96,7 @@ int printReport(const Workspace& workspace, const ImportReport& report,
                 const ImportOptions& options) {
   std::string book = workspace.shown(workspace.databasePath());
   printPlacement(workspace, report);
+  printReading(report);
   printFindings(report, options);
   if (!options.reportFile.empty() && !report.scan.records.empty()) {
     writeRecordReport(workspace, report, options.reportFile);
@@ -109,6 +124,7 @@ int runImport(const GlobalOptions& global, const Args& args) {
   options.push_back({"--keep-partial", false});
   options.push_back({"--report", true});
   options.push_back({"--verbose", false});
+  for (const Option& option : readingOptionList()) options.push_back(option);
   std::optional<ParsedArgs> given =
       parseCommand({"import", args, options, kHelp, 1, "the FILE to import"});
   if (!given) return kExitOk;
@@ -118,6 +134,7 @@ int runImport(const GlobalOptions& global, const Args& args) {
   request.delimiterName = delimiterName(parsed);
   request.dryRun = parsed.flag("--dry-run");
   request.keepPartial = parsed.flag("--keep-partial");
+  request.reading = readingOptionsOf(parsed);
   if (request.dryRun && request.keepPartial) {
     throw UsageError("--dry-run changes nothing, so --keep-partial has nothing to keep");
   }

@@ -111,7 +111,11 @@ ImportReport importPrepared(const Workspace& workspace, const ImportRequest& req
   report.changes = upload.changes;
   report.warnings = upload.warnings;
   report.placedFile = workspace.fixedFile(kUploadFile);
-  report.scan = scanRecords(upload.bytes(), importDelimiter(request.delimiterName));
+  report.reading = upload.reading;
+  report.request.delimiterName =
+      upload.libraryDelimiter(request.delimiterName, request.reading.delimiterGiven);
+  report.scan = scanRecords(upload.bytes(), importDelimiter(report.request.delimiterName));
+  useSourceLines(report.scan, report.reading);
   runLibrary(workspace, report);
   if (report.outcome == ImportOutcome::kNothingCreated) {
     report.hint = delimiterHint(report, upload.bytes());
@@ -134,7 +138,9 @@ ImportReport importPlacedFile(const Workspace& workspace, const ImportRequest& r
   std::string placed = workspace.fixedFile(kUploadFile);
   std::string shownPlaced = "the upload file " + workspace.shown(placed);
   MappedFile original(placed, personsOwn ? request.file : shownPlaced);
-  PreparedUpload upload = prepareUpload(original.view(), request.file);
+  ReadingOptions options = request.reading;
+  options.delimiter = importDelimiter(request.delimiterName);
+  PreparedUpload upload = prepareUpload(original.view(), request.file, options);
   if (upload.converted()) {
     if (personsOwn) {
       throw UnreadableFile(request.file +

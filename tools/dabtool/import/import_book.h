@@ -14,6 +14,7 @@
 #include "import_log.h"
 #include "record_scan.h"
 #include "upload_file.h"
+#include "upload_reading.h"
 #include "workspace.h"
 
 namespace dabtool {
@@ -23,6 +24,7 @@ struct ImportRequest {
   std::string delimiterName = "Comma";
   bool dryRun = false;
   bool keepPartial = false;  // keep what was created before a malformed field
+  ReadingOptions reading;    // how to read the person's file
   // Told now and then, while the library runs, how many of the upload's
   // data records it has read and how many there are.
   std::function<void(int done, int total)> progress;
@@ -45,6 +47,7 @@ struct ImportReport {
   std::string placedFile;
   std::vector<std::string> changes;   // what was done to the placed copy
   std::vector<std::string> warnings;  // about the file
+  UploadReading reading;              // how the file was read before the library
   bool saved = false;                 // the scratch copy replaced the book
   int successCount = 0;
   int failureCount = 0;

@@ -1,7 +1,8 @@
 // POST /api/import: the file in the request body (or in the form field
-// "file"), imported all or nothing as dabtool import does it, answered with
-// the counts, every refused or doubtful record and, when the library stopped,
-// its status and what that status means.
+// "file"), read and imported all or nothing as dabtool import does it,
+// answered with how the file was read (format, column mapping, the first
+// contacts), the counts, every refused or doubtful record and, when the
+// library stopped, its status and what that status means.
 #include <nlohmann/json.hpp>
 
 #include "errors.h"
@@ -111,12 +112,33 @@ json findingGroups(const ImportReport& report) {
   return groups;
 }
 
+// How the file was read, for the console's mapping step: `source` holds the
+// column (0-based, -1 for none) of each field in the library's order.
+json readingJson(const ImportReport& report) {
+  const UploadReading& reading = report.reading;
+  json preview = json::array();
+  for (const ContactFields& fields : reading.preview) preview.push_back(fields);
+  json fields = json::array();
+  for (int field = 0; field < kFieldCount; ++field) {
+    fields.push_back({{"key", fieldKey(field)}, {"text", fieldText(field)}});
+  }
+  return {{"sentence", readingSentence(reading, report.request.file) + "."},
+          {"format", reading.format},
+          {"asIs", reading.asIs},
+          {"columns", reading.columns},
+          {"source", reading.source},
+          {"fields", fields},
+          {"notes", readingNotes(reading)},
+          {"preview", preview}};
+}
+
 // The lists both answers carry.
 void addLists(json& answer, const ImportReport& report) {
   answer["groups"] = findingGroups(report);
   answer["changes"] = report.changes;
   answer["warnings"] = report.warnings;
   if (!report.scan.records.empty()) answer["report"] = "/api/import/report";
+  answer["reading"] = readingJson(report);
 }
 
 // The HTTP status for an import that did not succeed.
@@ -160,12 +182,21 @@ void sendDone(Response& res, const ImportReport& report) {
   sendJson(res, 200, answer);
 }
 
+bool flagParam(const Request& req, const char* name) {
+  std::string value = req.has_param(name) ? req.get_param_value(name) : "0";
+  if (value != "0" && value != "1") throw WebError(400, std::string(name) + " takes 0 or 1");
+  return value == "1";
+}
+
 ImportRequest requestOf(const Request& req) {
   ImportRequest request;
   request.delimiterName = delimiterParam(req);
-  std::string dryRun = req.has_param("dryRun") ? req.get_param_value("dryRun") : "0";
-  if (dryRun != "0" && dryRun != "1") throw WebError(400, "dryRun takes 0 or 1");
-  request.dryRun = dryRun == "1";
+  request.dryRun = flagParam(req, "dryRun");
+  // Without a delimiter the tool finds it in the file's first row.
+  request.reading.delimiterGiven = req.has_param("delimiter");
+  request.reading.positional = flagParam(req, "positional");
+  request.reading.columns = req.has_param("columns") ? req.get_param_value("columns") : "";
+  request.reading.encoding = req.has_param("encoding") ? req.get_param_value("encoding") : "";
   return request;
 }
 

@@ -225,6 +225,7 @@ function showImport(result) {
   box.className = `result ${outcome.className}`;
   const text = result.outcome === 'failed' ? result.error : result.summary;
   const parts = [element('p', `${outcome.word}: ${text}`, 'summary')];
+  if (result.reading) parts.push(element('p', result.reading.sentence));
   if (result.outcome === 'failed' && result.status !== undefined) {
     parts.push(element('p', `Import status ${result.status}: ${result.statusMeaning}.`, 'status'));
   }
@@ -266,19 +267,96 @@ function followProgress(running) {
   setTimeout(poll, 250);
 }
 
+// --- Import, with its mapping step: the file is checked first (a dry run),
+// the person sees and may change which column goes to which field, and only
+// the Import button of the mapping step changes the book.
+
+const mapping = { file: null, delimiter: '', columns: '' };
+
+function importParams(dryRun) {
+  const params = { name: mapping.file.name, dryRun: dryRun ? '1' : '0' };
+  if (mapping.delimiter) params.delimiter = mapping.delimiter;
+  if (mapping.columns) params.columns = mapping.columns;
+  return new URLSearchParams(params);
+}
+
+async function sendImport(dryRun) {
+  return call(`/api/import?${importParams(dryRun)}`, {
+    method: 'POST', headers: { 'Content-Type': 'application/octet-stream' }, body: mapping.file,
+  });
+}
+
+function columnSelect(reading, field, index) {
+  const select = element('select');
+  select.name = field.key;
+  select.setAttribute('aria-label', `Column for ${field.text}`);
+  select.append(new Option('(none)', '-1'));
+  reading.columns.forEach((name, column) => {
+    select.append(new Option(`${column + 1}: ${name}`, String(column)));
+  });
+  select.value = String(reading.source[index]);
+  select.addEventListener('change', onMappingChange);
+  return select;
+}
+
+function showMapping(result) {
+  const { reading } = result;
+  $('#mapping-reading').textContent = reading.sentence;
+  $('#mapping-table tbody').replaceChildren(...reading.fields.map((field, index) => {
+    const row = element('tr');
+    const cell = element('td');
+    cell.append(columnSelect(reading, field, index));
+    row.append(element('th', field.text), cell);
+    return row;
+  }));
+  $('#mapping-notes').replaceChildren(...reading.notes.map((note) => element('li', `${note}.`)));
+  $('#mapping-preview tbody').replaceChildren(...reading.preview.map((fields) => {
+    const row = element('tr');
+    row.append(...fields.map((value) => element('td', value)));
+    return row;
+  }));
+  $('#mapping-outcome').textContent = result.summary;
+  $('#mapping-step').hidden = false;
+}
+
+// Every field's column, as the selects say: "first=1,last=,..." with
+// 1-based numbers (empty for none), so names with commas cannot confuse it.
+function columnsOfSelects() {
+  return [...document.querySelectorAll('#mapping-table select')]
+    .map((select) => `${select.name}=${select.value === '-1' ? '' : Number(select.value) + 1}`)
+    .join(',');
+}
+
+async function checkFile() {
+  $('#import-result').replaceChildren();
+  const response = await sendImport(true);
+  if (response.ok) {
+    showMapping(await response.json());
+    return;
+  }
+  const failure = await errorOf(response);
+  $('#mapping-step').hidden = true;
+  showImport(failure.body || { outcome: 'failed', error: failure.text });
+}
+
+function onMappingChange() {
+  mapping.columns = columnsOfSelects();
+  busy($('#import-form'), 'Check', checkFile);
+}
+
 function onImport(event) {
   event.preventDefault();
   const form = event.target;
   const file = form.file.files[0];
   if (!file) return;
-  const params = new URLSearchParams({
-    delimiter: form.delimiter.value, name: file.name, dryRun: form.dryRun.checked ? '1' : '0',
-  });
-  $('#import-result').replaceChildren();
-  busy(form, 'Import', async () => {
-    const sent = call(`/api/import?${params}`, {
-      method: 'POST', headers: { 'Content-Type': 'application/octet-stream' }, body: file,
-    });
+  Object.assign(mapping, { file, delimiter: form.delimiter.value, columns: '' });
+  busy(form, 'Check', checkFile);
+}
+
+function onMappingImport() {
+  $('#mapping-step').hidden = true;
+  busy($('#import-form'), 'Import', async () => {
+    const sent = sendImport(false);
     followProgress(sent);
     const response = await sent;
     if (response.ok) {
@@ -313,6 +391,8 @@ function start() {
   $('#export-form').addEventListener('submit', onExport);
   $('#template-form').addEventListener('submit', onTemplate);
   $('#import-form').addEventListener('submit', onImport);
+  $('#mapping-import').addEventListener('click', onMappingImport);
+  $('#mapping-cancel').addEventListener('click', () => { $('#mapping-step').hidden = true; });
   loadEntries();
   loadAudit();
 }
