@@ -389,6 +389,8 @@ TEST(DabtoolImport, FindingsAreGroupedListedOrReportedRecordByRecord) {
   EXPECT_EQ(splitLines(result.out, "\n"),
             (std::vector<std::string>{
                 "Placed in.csv as dabdata/http/data/addressbook.txt.",
+                "Read in.csv as the import's own six columns (',' between fields, found in its "
+                "first row; UTF-8); its columns go to the import by position.",
                 "  1 contact created, but the e-mail address (column 5) contains a blank or a "
                 "non-ASCII character: record 3 (lines 4-6).",
                 "  1 record not created: it has fewer than 3 columns, so no display name: record 4 "
