@@ -853,12 +853,16 @@ TEST_F(WebConsoleTest, NoRequestMakesTheServerHoldMoreThanTheUploadLimit) {
   const std::string auth = "Host: 127.0.0.1\r\nAuthorization: Bearer " + server_->token() + "\r\n";
   const std::string chunk = "4000\r\n" + std::string(0x4000, 'x') + "\r\n";
   const std::string bomb = gzipped(size_t{200} << 20);
+  std::string tinyChunks;  // framing six times the file
+  for (int i = 0; i < 1000; ++i) tinyChunks += "1\r\nx\r\n";
   const std::string line = "X-Flood: " + std::string(8000, 'f') + "\r\n";
   constexpr size_t kSent = size_t{200} << 20;
   // head, body repeated up to kSent bytes, the answer's status line
   const std::tuple<std::string, std::string, std::string> cases[] = {
       {"POST /api/import HTTP/1.1\r\n" + auth + "Transfer-Encoding: chunked\r\n\r\n", chunk, "413"},
       {"POST /api/export HTTP/1.1\r\n" + auth + "Transfer-Encoding: chunked\r\n\r\n", chunk, "413"},
+      {"POST /api/import HTTP/1.1\r\n" + auth + "Transfer-Encoding: chunked\r\n\r\n", "1\r\nx\r\n",
+       "413"},
       {"POST /api/import HTTP/1.1\r\n" + auth + "Content-Encoding: gzip\r\nContent-Length: " +
            std::to_string(bomb.size()) + "\r\n\r\n" + bomb,
        "", "413"},

@@ -15,6 +15,8 @@ namespace dabtool {
 
 namespace {
 
+thread_local ConnectionStream* servedHere = nullptr;
+
 // How often a wait looks at the server's stop flag.
 constexpr std::chrono::milliseconds kStopCheck(100);
 
@@ -61,6 +63,12 @@ const char k431[] =
     "Content-Length: ";
 
 }  // namespace
+
+ConnectionStream* ConnectionStream::current() { return servedHere; }
+
+ConnectionStream::Serving::Serving(ConnectionStream& stream) { servedHere = &stream; }
+
+ConnectionStream::Serving::~Serving() { servedHere = nullptr; }
 
 ConnectionStream::ConnectionStream(int fd, SSL_CTX* tls, const ConnectionLimits& limits,
                                    const std::atomic<bool>& stopping)
