@@ -78,6 +78,7 @@ class ConnectionStream : public httplib::Stream {
   void refuseHeaders();
 
   int fd_;
+  bool tls_;
   SSL* ssl_ = nullptr;
   ConnectionLimits limits_;
   const std::atomic<bool>& stopping_;
