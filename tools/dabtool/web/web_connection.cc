@@ -15,6 +15,8 @@ namespace dabtool {
 
 namespace {
 
+thread_local ConnectionStream* servedHere = nullptr;
+
 // How often a wait looks at the server's stop flag.
 constexpr std::chrono::milliseconds kStopCheck(100);
 
@@ -62,9 +64,15 @@ const char k431[] =
 
 }  // namespace
 
+ConnectionStream* ConnectionStream::current() { return servedHere; }
+
+ConnectionStream::Serving::Serving(ConnectionStream& stream) { servedHere = &stream; }
+
+ConnectionStream::Serving::~Serving() { servedHere = nullptr; }
+
 ConnectionStream::ConnectionStream(int fd, SSL_CTX* tls, const ConnectionLimits& limits,
                                    const std::atomic<bool>& stopping)
-    : fd_(fd), limits_(limits), stopping_(stopping) {
+    : fd_(fd), tls_(tls != nullptr), limits_(limits), stopping_(stopping) {
   if (tls != nullptr) ssl_ = SSL_new(tls);
   beginRequest();
 }
@@ -77,8 +85,8 @@ ConnectionStream::~ConnectionStream() {
 }
 
 bool ConnectionStream::handshake() {
-  if (ssl_ == nullptr) return true;
-  if (SSL_set_fd(ssl_, fd_) != 1) return false;
+  if (!tls_) return true;
+  if (ssl_ == nullptr || SSL_set_fd(ssl_, fd_) != 1) return false;
   for (;;) {
     int result = SSL_accept(ssl_);
     if (result == 1) return true;

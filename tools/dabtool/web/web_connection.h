@@ -46,6 +46,19 @@ class ConnectionStream : public httplib::Stream {
   // The connection ends after the current answer.
   void closeAfterAnswer() { closeAfterAnswer_ = true; }
   bool closingAfterAnswer() const { return closeAfterAnswer_; }
+  // The headers were too large and answered here with 431.
+  bool refusedHeaders() const { return refused_; }
+
+  // The connection the calling thread is answering, null outside one.
+  static ConnectionStream* current();
+  // Makes this the calling thread's connection for the object's lifetime.
+  class Serving {
+   public:
+    explicit Serving(ConnectionStream& stream);
+    ~Serving();
+    Serving(const Serving&) = delete;
+    Serving& operator=(const Serving&) = delete;
+  };
 
   bool is_readable() const override;
   bool is_writable() const override;
@@ -65,6 +78,7 @@ class ConnectionStream : public httplib::Stream {
   void refuseHeaders();
 
   int fd_;
+  bool tls_;
   SSL* ssl_ = nullptr;
   ConnectionLimits limits_;
   const std::atomic<bool>& stopping_;

@@ -8,6 +8,7 @@
 #include "errors.h"
 #include "import_book.h"
 #include "import_findings.h"
+#include "web_connection.h"
 #include "web_error.h"
 #include "web_routes.h"
 
@@ -64,8 +65,11 @@ class ReceivedUpload {
       read = body(keep);
     }
     // A body whose length says it passes the server's own limit is skipped
-    // unread, with 413 set on the answer.
-    if (tooLarge_ || (!read && res.status == 413)) {
+    // unread, with 413 set on the answer; one whose framing alone passes the
+    // connection's budget (chunks of a byte) is cut off there.
+    ConnectionStream* connection = ConnectionStream::current();
+    bool pastBudget = connection != nullptr && connection->bodyPastBudget();
+    if (tooLarge_ || (!read && (res.status == 413 || pastBudget))) {
       throw WebError(413, uploadLimitMessage(maxUpload_));
     }
     if (!read) throw WebError(400, "the request's body could not be read");

@@ -44,10 +44,6 @@ constexpr size_t kFormOverhead = 64 * 1024;
 // The most a request to a route that reads no file may send.
 constexpr size_t kSmallBody = 64 * 1024;
 
-// The connection the current thread is answering, for the handlers that set
-// its limits.
-thread_local ConnectionStream* currentConnection = nullptr;
-
 void answerFailure(Response& res, std::exception_ptr failure) {
   try {
     std::rethrow_exception(failure);
@@ -188,7 +184,7 @@ class ConsoleHttp : public httplib::Server {
     if (flags < 0 || ::fcntl(sock, F_SETFL, flags | O_NONBLOCK) != 0) return false;
     ConnectionStream stream(sock, tls_, ConnectionLimits(), stopping_);
     if (!stream.handshake()) return false;
-    currentConnection = &stream;
+    ConnectionStream::Serving serving(stream);
     bool served = true;
     for (size_t count = 1; count <= kRequestsPerConnection; ++count) {
       if (stopping_ || svr_sock_ == INVALID_SOCKET || !stream.awaitRequest()) break;
@@ -197,7 +193,6 @@ class ConsoleHttp : public httplib::Server {
       served = process_request(stream, count == kRequestsPerConnection, closed, nullptr);
       if (!served || closed || stream.closingAfterAnswer()) break;
     }
-    currentConnection = nullptr;
     return served;
   }
 
@@ -295,7 +290,9 @@ WebServer::Refusal WebServer::bodyRefusal(const Request& req) const {
     return {413, req.method + " " + req.path + " takes no file; its body may hold at most " +
                      sizeText(kSmallBody)};
   }
-  if (currentConnection != nullptr) currentConnection->setBodyBudget(budget);
+  if (ConnectionStream* connection = ConnectionStream::current()) {
+    connection->setBodyBudget(budget);
+  }
   return {};
 }
 
@@ -339,13 +336,16 @@ void WebServer::installHandlers() {
   bool logRequests = options_.logRequests;
   // Called once an answer went out.
   http_->set_logger([logRequests](const Request& req, const Response& res) {
-    if (currentConnection != nullptr && res.get_header_value("Connection") == "close") {
-      currentConnection->closeAfterAnswer();
+    ConnectionStream* connection = ConnectionStream::current();
+    if (connection != nullptr && res.get_header_value("Connection") == "close") {
+      connection->closeAfterAnswer();
     }
     if (!logRequests) return;
+    // httplib answered 400 too, but only the 431 went out.
+    int status = connection != nullptr && connection->refusedHeaders() ? 431 : res.status;
     // The path is the client's: escaped, it can neither drive the terminal
     // nor forge a line of the log.
-    printLine(stdout, req.method + " " + req.path + " " + std::to_string(res.status));
+    printLine(stdout, req.method + " " + req.path + " " + std::to_string(status));
     std::fflush(stdout);
   });
 }
