@@ -183,7 +183,9 @@ class UploadPreparation {
                          : formatText(map.format);
     describe(map);
     if (byPosition && delimiter != '\t') return;
-    if (!byPosition && !map.usable()) throw UnreadableFile(unknownHeaderSentence(map, shown_));
+    if (!byPosition && !map.usable()) {
+      throw UnmappedColumns(unknownHeaderSentence(map, shown_), upload_.reading);
+    }
     convertRows(text, byPosition ? positionalMap(first) : map, delimiter);
   }
 

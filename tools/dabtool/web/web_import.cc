@@ -94,15 +94,14 @@ class ReceivedUpload {
 
 // How the file was read, for the console's mapping step: `source` holds the
 // column (0-based, -1 for none) of each field in the library's order.
-json readingJson(const ImportReport& report) {
-  const UploadReading& reading = report.reading;
+json readingJson(const UploadReading& reading, const std::string& file) {
   json preview = json::array();
   for (const ContactFields& fields : reading.preview) preview.push_back(fields);
   json fields = json::array();
   for (int field = 0; field < kFieldCount; ++field) {
     fields.push_back({{"key", fieldKey(field)}, {"text", fieldText(field)}});
   }
-  return {{"sentence", readingSentence(reading, report.request.file) + "."},
+  return {{"sentence", readingSentence(reading, file) + "."},
           {"format", reading.format},
           {"asIs", reading.asIs},
           {"columns", reading.columns},
@@ -117,7 +116,7 @@ void addLists(json& answer, const ImportReport& report) {
   answer["findings"] = recordFindings(report);
   answer["changes"] = report.changes;
   answer["warnings"] = report.warnings;
-  answer["reading"] = readingJson(report);
+  answer["reading"] = readingJson(report.reading, report.request.file);
 }
 
 // The HTTP status for an import that did not succeed.
@@ -189,6 +188,11 @@ void handleImport(ConsoleService& service, size_t maxUpload, const Request& req,
     } else {
       sendFailed(res, report);
     }
+  } catch (const UnmappedColumns& error) {
+    // The columns go along, so the console can ask which one holds what.
+    sendJson(res, 422,
+             {{"error", std::string(error.what()) + "."},
+              {"reading", readingJson(error.reading(), request.file)}});
   } catch (const UnreadableFile& error) {
     throw WebError(422, error.what());
   } catch (...) {
