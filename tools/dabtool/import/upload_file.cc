@@ -181,7 +181,7 @@ class UploadPreparation {
                      : byPosition && map.format != KnownFormat::kLibrary
                          ? "CSV with its columns taken by position"
                          : formatText(map.format);
-    describe(map);
+    describe(byPosition ? positionalMap(first) : map);
     if (byPosition && delimiter != '\t') return;
     if (!byPosition && !map.usable()) {
       throw UnmappedColumns(unknownHeaderSentence(map, shown_), upload_.reading);
