@@ -470,6 +470,7 @@ TEST(DabtoolImport, SemicolonFiles) {
       box.run({"import", "--dry-run", "--positional", "--delimiter", "Comma", "in.csv"});
   EXPECT_EQ(comma.exitCode, 1);
   EXPECT_TRUE(has(comma.err, "stopped at record 1 (starting on line 2"));
+  EXPECT_TRUE(has(box.run({"import", "--dry-run", "in.csv"}).out, "  first name: 'A' (column 1)"));
   Outcome found = box.run({"import", "in.csv"});
   ASSERT_EQ(found.exitCode, 0) << found.err;
   EXPECT_TRUE(has(found.out, "(';' between fields, found in its first row; UTF-8)"));

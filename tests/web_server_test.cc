@@ -515,6 +515,21 @@ TEST_F(WebConsoleTest, ImportTakesAFormFieldAndFixesTheLastLineEnd) {
   EXPECT_EQ(entries(), kSeeded + 1);
 }
 
+// A header row the tool does not know: refused, with its columns for the
+// console's mapping step; the person's choice of columns then imports it.
+TEST_F(WebConsoleTest, UnknownColumnsComeBackForTheMappingStep) {
+  seedAndServe();
+  const char file[] = "Who,Where\nAl Bo,al@example.com\n";
+  auto answer = import(file, "?name=odd.csv");
+  EXPECT_EQ(status(answer), 422);
+  Json refused = json(answer);
+  EXPECT_EQ(refused["reading"]["columns"], Json::array({"Who", "Where"}));
+  EXPECT_EQ(refused["reading"]["source"], Json::array({-1, -1, -1, -1, -1, -1}));
+  Json chosen = json(import(file, "?name=odd.csv&columns=display%3D1,email%3D2"));
+  EXPECT_EQ(chosen["created"].get<long>(), 1) << chosen.dump();
+  EXPECT_EQ(entries(), kSeeded + 1);
+}
+
 TEST_F(WebConsoleTest, MalformedFileIs422WithTheStatusAndChangesNothing) {
   seedAndServe();
   auto early = import(kMalformedImport, "?name=broken.csv");

@@ -203,6 +203,22 @@ test('the mapping step shows where each column goes and imports only when confir
   await page.locator('#entries tbody tr').filter({ hasText: 'Acme, Inc.' }).first().waitFor();
 });
 
+test('columns the tool does not know are chosen in the mapping step', async () => {
+  await page.setInputFiles('#import-form input[type=file]', {
+    name: 'odd.csv', mimeType: 'text/csv', buffer: Buffer.from('Who,Where\r\nAl Bo,al@example.com\r\n'),
+  });
+  await page.click('#import-form button[type=submit]');
+  await page.locator('#mapping-step').waitFor();
+  assert.match(await page.locator('#mapping-outcome').textContent(), /names no column the tool knows/);
+  assert.ok(await page.locator('#mapping-import').isDisabled());
+  await page.selectOption('#mapping-table select[name=display]', '0');
+  await page.selectOption('#mapping-table select[name=email]', '1');
+  await page.locator('#mapping-import:enabled').waitFor();
+  await page.click('#mapping-import');
+  await page.locator('#import-result').filter({ hasText: 'Created 1 contact from 1 data record' }).waitFor();
+  await page.locator('#book-info').filter({ hasText: `${seededContacts + 5} contacts` }).waitFor();
+});
+
 test('a malformed file shows the error and changes nothing', async () => {
   const before = await bookInfo();
   await page.setInputFiles('#import-form input[type=file]', {

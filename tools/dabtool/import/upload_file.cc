@@ -181,9 +181,11 @@ class UploadPreparation {
                      : byPosition && map.format != KnownFormat::kLibrary
                          ? "CSV with its columns taken by position"
                          : formatText(map.format);
-    describe(map);
+    describe(byPosition ? positionalMap(first) : map);
     if (byPosition && delimiter != '\t') return;
-    if (!byPosition && !map.usable()) throw UnreadableFile(unknownHeaderSentence(map, shown_));
+    if (!byPosition && !map.usable()) {
+      throw UnmappedColumns(unknownHeaderSentence(map, shown_), upload_.reading);
+    }
     convertRows(text, byPosition ? positionalMap(first) : map, delimiter);
   }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "contact_fields.h"
+#include "errors.h"
 #include "record_scan.h"
 
 namespace dabtool {
@@ -41,6 +42,19 @@ struct UploadReading {
   int descriptionsLeftOut = 0;                   // DAB template: its row that describes the columns
   std::vector<ContactFields> preview;            // the first five contacts (converted files)
   std::vector<std::pair<int, int>> sourceLines;  // person's lines per upload record
+};
+
+// A file whose header row names no column the tool knows, with the reading
+// so far (its columns, none of them mapped), so that a face can let the
+// person say which column holds what.
+class UnmappedColumns : public UnreadableFile {
+ public:
+  UnmappedColumns(const std::string& sentence, UploadReading reading)
+      : UnreadableFile(sentence), reading_(std::move(reading)) {}
+  const UploadReading& reading() const { return reading_; }
+
+ private:
+  UploadReading reading_;
 };
 
 // "Read in.csv as Google Contacts CSV (',' between fields, found in its

@@ -118,15 +118,14 @@ json findingGroups(const ImportReport& report) {
 
 // How the file was read, for the console's mapping step: `source` holds the
 // column (0-based, -1 for none) of each field in the library's order.
-json readingJson(const ImportReport& report) {
-  const UploadReading& reading = report.reading;
+json readingJson(const UploadReading& reading, const std::string& file) {
   json preview = json::array();
   for (const ContactFields& fields : reading.preview) preview.push_back(fields);
   json fields = json::array();
   for (int field = 0; field < kFieldCount; ++field) {
     fields.push_back({{"key", fieldKey(field)}, {"text", fieldText(field)}});
   }
-  return {{"sentence", readingSentence(reading, report.request.file) + "."},
+  return {{"sentence", readingSentence(reading, file) + "."},
           {"format", reading.format},
           {"asIs", reading.asIs},
           {"columns", reading.columns},
@@ -142,7 +141,7 @@ void addLists(json& answer, const ImportReport& report) {
   answer["changes"] = report.changes;
   answer["warnings"] = report.warnings;
   if (!report.scan.records.empty()) answer["report"] = "/api/import/report";
-  answer["reading"] = readingJson(report);
+  answer["reading"] = readingJson(report.reading, report.request.file);
 }
 
 // The HTTP status for an import that did not succeed.
@@ -218,6 +217,11 @@ void handleImport(ConsoleService& service, size_t maxUpload, const Request& req,
     } else {
       sendFailed(res, report);
     }
+  } catch (const UnmappedColumns& error) {
+    // The columns go along, so the console can ask which one holds what.
+    sendJson(res, 422,
+             {{"error", std::string(error.what()) + "."},
+              {"reading", readingJson(error.reading(), request.file)}});
   } catch (const UnreadableFile& error) {
     throw WebError(422, error.what());
   } catch (...) {

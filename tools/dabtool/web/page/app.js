@@ -315,7 +315,10 @@ function showMapping(result) {
     row.append(...fields.map((value) => element('td', value)));
     return row;
   }));
-  $('#mapping-outcome').textContent = result.summary;
+  // A header row the tool does not know comes back with its columns and no
+  // summary: the person picks the columns, and the check runs again.
+  $('#mapping-outcome').textContent = result.summary || result.error;
+  $('#mapping-import').disabled = !result.summary;
   $('#mapping-step').hidden = false;
 }
 
@@ -335,6 +338,10 @@ async function checkFile() {
     return;
   }
   const failure = await errorOf(response);
+  if (failure.body && failure.body.reading && !failure.body.findings) {
+    showMapping(failure.body);
+    return;
+  }
   $('#mapping-step').hidden = true;
   showImport(failure.body || { outcome: 'failed', error: failure.text });
 }
