@@ -223,7 +223,7 @@ function showImport(result) {
   const box = $('#import-result');
   const outcome = OUTCOMES[result.outcome] || OUTCOMES.failed;
   box.className = `result ${outcome.className}`;
-  const text = result.outcome === 'failed' ? result.error : result.summary;
+  const text = result.outcome === 'failed' || result.error ? result.error : result.summary;
   const parts = [element('p', `${outcome.word}: ${text}`, 'summary')];
   if (result.reading) parts.push(element('p', result.reading.sentence));
   if (result.outcome === 'failed' && result.status !== undefined) {
@@ -338,7 +338,7 @@ async function checkFile() {
     return;
   }
   const failure = await errorOf(response);
-  if (failure.body && failure.body.reading && !failure.body.findings) {
+  if (failure.body && failure.body.reading && !failure.body.groups) {
     showMapping(failure.body);
     return;
   }
