@@ -13,6 +13,7 @@ namespace {
 
 const char kHelp[] =
     "usage: dabtool import FILE [--delimiter Comma|Semicolon] [--dry-run] [--keep-partial]\n"
+    "                           [--duplicates skip|keep]\n"
     "\n"
     "Imports FILE, a CSV file whose columns are first name, last name, display\n"
     "name, company, e-mail address and internet-fax address, after a header\n"
@@ -24,6 +25,9 @@ const char kHelp[] =
     "  --dry-run       report what would be created and refused; change nothing\n"
     "  --keep-partial  keep the contacts created before a malformed field, or\n"
     "                  the ones that fit when the book reaches the device limit\n"
+    "  --duplicates skip|keep  a record whose display name and e-mail address\n"
+    "                  (A-Z in either case) the book or an earlier record already\n"
+    "                  has is skipped and listed (default), or created anyway\n"
     "  --raw-delimiter TEXT  hand TEXT to the library unchecked (any name but\n"
     "                  Semicolon gives ',')\n";
 
@@ -70,6 +74,7 @@ int runImport(const GlobalOptions& global, const Args& args) {
   std::vector<Option> options = delimiterOptions();
   options.push_back({"--dry-run", false});
   options.push_back({"--keep-partial", false});
+  options.push_back({"--duplicates", true});
   std::optional<ParsedArgs> given =
       parseCommand({"import", args, options, kHelp, 1, "the FILE to import"});
   if (!given) return kExitOk;
@@ -79,6 +84,7 @@ int runImport(const GlobalOptions& global, const Args& args) {
   request.delimiterName = delimiterName(parsed);
   request.dryRun = parsed.flag("--dry-run");
   request.keepPartial = parsed.flag("--keep-partial");
+  request.keepDuplicates = keepDuplicates(parsed);
   if (request.dryRun && request.keepPartial) {
     throw UsageError("--dry-run changes nothing, so --keep-partial has nothing to keep");
   }

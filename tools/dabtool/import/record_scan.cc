@@ -17,7 +17,9 @@ enum class State { kUnquoted, kQuoted, kAfterQuote };
 // a quote, ends the field, or makes it malformed.
 class Scanner {
  public:
-  Scanner(std::string_view bytes, char delimiter) : bytes_(bytes), delimiter_(delimiter) {
+  Scanner(std::string_view bytes, char delimiter, const RecordVisitor* visit = nullptr,
+          QuotedLineEnd lineEnds = QuotedLineEnd::kBlank)
+      : bytes_(bytes), delimiter_(delimiter), visit_(visit), lineEnds_(lineEnds) {
     // Contact files run to a hundred bytes a record or so: room for them all
     // without growing the list, and untouched room costs no memory.
     scan_.records.reserve(bytes.size() / 64);
@@ -57,6 +59,7 @@ class Scanner {
     recordStarted_ = true;
     current_ = ScannedRecord();
     current_.startLine = line_;
+    current_.begin = pos_;
     fieldEmpty_ = true;
     fieldStored_ = false;
     lineEmpty_ = true;
@@ -66,6 +69,8 @@ class Scanner {
     if (current_.fields == 2) current_.blankDisplayName = fieldEmpty_;
     if (current_.fields == 0) lineEmpty_ = fieldEmpty_;
     ++current_.fields;
+    if (visit_) fields_.push_back(std::move(value_));
+    value_.clear();
     fieldEmpty_ = true;
     fieldStored_ = false;
   }
@@ -78,13 +83,26 @@ class Scanner {
     fieldStored_ = true;
   }
 
+  // The value's bytes, wanted only when someone reads the values.
+  void keep(std::string_view bytes) {
+    if (visit_) value_.append(bytes);
+  }
+  void keep(char c) {
+    if (visit_) value_.push_back(c);
+  }
+
   void endRecord() {
     endField();
     if (current_.fields < 3) current_.blankDisplayName = true;
     current_.endLine = line_ - 1;
+    current_.end = pos_;
     // The import passes over an empty line without counting it as a record.
     bool emptyLine = current_.fields == 1 && lineEmpty_;
     if (!emptyLine) scan_.records.push_back(current_);
+    if (visit_ && !emptyLine) {
+      (*visit_)(static_cast<int>(scan_.records.size()), current_.startLine, fields_);
+    }
+    fields_.clear();
     recordStarted_ = false;
     state_ = State::kUnquoted;
   }
@@ -103,6 +121,7 @@ class Scanner {
     size_t end = plainRunEnd(pos_, stopMask);
     if (end == pos_) return false;
     store(bytes_[pos_]);
+    keep(bytes_.substr(pos_, end - pos_));
     pos_ = end;
     return true;
   }
@@ -133,6 +152,19 @@ class Scanner {
     return from;
   }
 
+  // A line end inside quoted text is part of the value; false if none here.
+  bool quotedLineEnd() {
+    size_t start = pos_;
+    if (!lineEnd()) return false;
+    store(' ');
+    if (lineEnds_ == QuotedLineEnd::kBlank) {
+      keep(' ');
+    } else {
+      keep(bytes_.substr(start, pos_ - start));
+    }
+    return true;
+  }
+
   void step() {
     startRecordIfNeeded();
     if (state_ != State::kAfterQuote &&
@@ -151,15 +183,17 @@ class Scanner {
           endField();
         } else {
           store(c);
+          keep(c);
         }
         return;
       case State::kQuoted:
-        if (lineEnd()) return store(' ');
+        if (quotedLineEnd()) return;
         ++pos_;
         if (c == '"') {
           state_ = State::kAfterQuote;
         } else {
           store(c);
+          keep(c);
         }
         return;
       case State::kAfterQuote:
@@ -168,6 +202,7 @@ class Scanner {
         if (c == '"') {
           state_ = State::kQuoted;
           store(c);
+          keep(c);
         } else if (c == delimiter_) {
           state_ = State::kUnquoted;
           endField();
@@ -185,6 +220,10 @@ class Scanner {
 
   const std::string_view bytes_;
   const char delimiter_;
+  const RecordVisitor* const visit_;  // null: only the positions are wanted
+  const QuotedLineEnd lineEnds_;
+  std::vector<std::string> fields_;  // values of the record being read
+  std::string value_;                // value of the field being read
   unsigned char stops_[256] = {};
   size_t pos_ = 0;
   int line_ = 1;
@@ -202,6 +241,11 @@ class Scanner {
 
 RecordScan scanRecords(std::string_view bytes, char delimiter) {
   return Scanner(bytes, delimiter).run();
+}
+
+RecordScan readRecords(std::string_view bytes, char delimiter, QuotedLineEnd lineEnds,
+                       const RecordVisitor& visit) {
+  return Scanner(bytes, delimiter, &visit, lineEnds).run();
 }
 
 std::string describeRecord(const RecordScan& scan, int number) {

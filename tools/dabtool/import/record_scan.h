@@ -4,6 +4,7 @@
 #ifndef DABUTILS_TOOLS_DABTOOL_IMPORT_RECORD_SCAN_H_
 #define DABUTILS_TOOLS_DABTOOL_IMPORT_RECORD_SCAN_H_
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +16,8 @@ struct ScannedRecord {
   int endLine = 0;                // line of the line end that completed it
   int fields = 0;                 // number of fields
   bool blankDisplayName = false;  // third field absent or empty
+  size_t begin = 0;               // offset of its first byte
+  size_t end = 0;                 // offset past the line end that completed it
 };
 
 struct RecordScan {
@@ -29,6 +32,21 @@ struct RecordScan {
 
 // Scans `bytes` as the import reads them with field separator `delimiter`.
 RecordScan scanRecords(std::string_view bytes, char delimiter);
+
+// What a line end inside quoted text becomes in a field's value: one blank,
+// as the import stores it, or the line end's own bytes.
+enum class QuotedLineEnd { kBlank, kKept };
+
+// Receives a completed record (an empty line is none): its 1-based number,
+// header row included, the line it starts on, and the values of its fields
+// without their quotes. The vector is reused for the next record.
+using RecordVisitor =
+    std::function<void(int number, int startLine, const std::vector<std::string>& fields)>;
+
+// scanRecords that also hands each completed record's values to `visit`.
+// Values are the bytes as read, NULs included and uncut.
+RecordScan readRecords(std::string_view bytes, char delimiter, QuotedLineEnd lineEnds,
+                       const RecordVisitor& visit);
 
 // Record number `number` (1-based, header row included) as a person reads
 // it: "record 4 (line 6)", or "record 4 (lines 6-7)" over several lines.
