@@ -85,12 +85,7 @@ DeleteResult deleteEntries(const Workspace& workspace, const DeleteSelection& se
     result.entriesAfter = book.count();
     book.close();
   }
-  const std::vector<BookEntry>& gone = result.deleted;
-  bool one = gone.size() == 1;
-  BookHistory(workspace).commit(
-      scratch,
-      "the deletion of " + (one ? deletedText(gone) : plural(gone.size(), "entry", "entries")),
-      one ? "" : deletedText(gone).substr(deletedText(gone).find(": ") + 2));
+  BookHistory(workspace).commit(scratch, "the deletion of " + deletedText(result.deleted), "");
   return result;
 }
 
@@ -102,8 +97,10 @@ std::string deletedText(const std::vector<BookEntry>& entries) {
   long groups = 0;
   for (const BookEntry& entry : entries) groups += entry.dlType != 0;
   long contacts = static_cast<long>(entries.size()) - groups;
-  return plural(static_cast<long>(entries.size()), "entry", "entries") + ": " +
-         plural(contacts, "contact", "contacts") + " and " + plural(groups, "group", "groups");
+  if (groups == 0) return plural(contacts, "contact", "contacts");
+  if (contacts == 0) return plural(groups, "group", "groups");
+  return plural(static_cast<long>(entries.size()), "entry", "entries") + " (" +
+         plural(contacts, "contact", "contacts") + ", " + plural(groups, "group", "groups") + ")";
 }
 
 }  // namespace dabtool

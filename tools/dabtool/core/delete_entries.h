@@ -36,7 +36,7 @@ std::vector<BookEntry> selectEntries(const Workspace& workspace, const DeleteSel
 // unchanged.
 DeleteResult deleteEntries(const Workspace& workspace, const DeleteSelection& selection);
 
-// "Anna Müller (contact 12)", "3 entries: 2 contacts and 1 group".
+// "Anna Müller (contact 12)", "2 contacts", "3 entries (2 contacts, 1 group)".
 std::string deletedText(const std::vector<BookEntry>& entries);
 
 }  // namespace dabtool

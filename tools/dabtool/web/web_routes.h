@@ -34,6 +34,10 @@ std::vector<WebRoute> consoleRoutes(ConsoleService& service, size_t maxUpload);
 // POST /api/import (web_import.cc).
 BodyHandler importRoute(ConsoleService& service, size_t maxUpload);
 
+// POST /api/restore, /api/delete and /api/undo, GET /api/changes
+// (web_changes.cc).
+std::vector<WebRoute> changeRoutes(ConsoleService& service);
+
 // Answers `json` with `status`. Text that is not UTF-8 (the address book
 // holds whatever bytes were imported) goes out with U+FFFD in place of each
 // bad sequence, so the browser can always read the answer.
