@@ -213,6 +213,7 @@ void readGroup(const std::vector<std::string>& cells, DabRow& row) {
   }
   if (numberCell(cells, kScanFavorite) != 0) {
     row.entry.hasScan = true;
+    row.entry.scan.hasServerAddress = false;
     row.entry.scan.favorite = true;
   }
 }
@@ -232,7 +233,6 @@ DabRow readRow(const std::vector<std::string>& cells, char delimiter) {
   row.id = numberCell(cells, kId);
   row.entry.dlType = kindOf(cells);
   row.entry.displayName = cells[kDisplayName];
-  if (row.entry.displayName.empty()) throw BadRow{"DisplayName is empty"};
   row.memberOf = memberOf(cells[kMemberOf]);
   row.entry.faxFavorite = numberCell(cells, kFaxFavorite) != 0;
   row.entry.emailFavorite = numberCell(cells, kEmailFavorite) != 0;
