@@ -108,10 +108,11 @@ KeptState BookHistory::keep(const std::string& change, const std::string& detail
   if (state.hadBook && ::link(database_.c_str(), copy.c_str()) != 0) {
     copyFileAtomically(database_, shown_, copy, copy, Durability::kFlushed);
   }
+  // Not flushed: a crash that loses it loses a way back, never the book.
   writeFileAtomically(fileOf(state.serial, "txt"),
                       std::to_string(state.at) + "\n" + state.change + "\n" + state.detail + "\n" +
                           (state.hadBook ? "1" : "0") + "\n",
-                      fileOf(state.serial, "txt"));
+                      fileOf(state.serial, "txt"), Durability::kUnflushed);
   return state;
 }
 

@@ -82,12 +82,10 @@ bool entryMatches(const BookEntry& entry, const std::string& query) {
 }
 
 std::string sameContactKey(std::string_view displayName, std::string_view email) {
-  std::string key;
-  key.reserve(displayName.size() + email.size() + 1);
-  for (char c : displayName) key.push_back(asciiLower(c));
   // A NUL cannot stand in either text as the library stores it.
-  key.push_back('\0');
-  for (char c : email) key.push_back(asciiLower(c));
+  std::string key(displayName.size() + 1 + email.size(), '\0');
+  auto end = std::transform(displayName.begin(), displayName.end(), key.begin(), asciiLower);
+  std::transform(email.begin(), email.end(), end + 1, asciiLower);
   return key;
 }
 

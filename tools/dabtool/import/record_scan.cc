@@ -1,5 +1,6 @@
 #include "record_scan.h"
 
+#include <algorithm>
 #include <utility>
 
 #ifdef __SSE2__
@@ -18,8 +19,8 @@ enum class State { kUnquoted, kQuoted, kAfterQuote };
 class Scanner {
  public:
   Scanner(std::string_view bytes, char delimiter, const RecordVisitor* visit = nullptr,
-          QuotedLineEnd lineEnds = QuotedLineEnd::kBlank)
-      : bytes_(bytes), delimiter_(delimiter), visit_(visit), lineEnds_(lineEnds) {
+          QuotedLineEnd lineEnds = QuotedLineEnd::kBlank, uint64_t wanted = kAllFields)
+      : bytes_(bytes), delimiter_(delimiter), visit_(visit), lineEnds_(lineEnds), wanted_(wanted) {
     // Contact files run to a hundred bytes a record or so: room for them all
     // without growing the list, and untouched room costs no memory.
     scan_.records.reserve(bytes.size() / 64);
@@ -69,7 +70,12 @@ class Scanner {
     if (current_.fields == 2) current_.blankDisplayName = fieldEmpty_;
     if (current_.fields == 0) lineEmpty_ = fieldEmpty_;
     ++current_.fields;
-    if (visit_) fields_.push_back(std::move(value_));
+    // Each value's storage goes back and forth between value_ and fields_,
+    // so a file of any length costs the allocations of its longest record.
+    if (visit_) {
+      if (fieldsUsed_ == fields_.size()) fields_.emplace_back();
+      fields_[fieldsUsed_++].swap(value_);
+    }
     value_.clear();
     fieldEmpty_ = true;
     fieldStored_ = false;
@@ -84,11 +90,14 @@ class Scanner {
   }
 
   // The value's bytes, wanted only when someone reads the values.
+  bool wanted() const {
+    return visit_ != nullptr && (wanted_ >> std::min(current_.fields, 63) & 1) != 0;
+  }
   void keep(std::string_view bytes) {
-    if (visit_) value_.append(bytes);
+    if (wanted()) value_.append(bytes);
   }
   void keep(char c) {
-    if (visit_) value_.push_back(c);
+    if (wanted()) value_.push_back(c);
   }
 
   void endRecord() {
@@ -100,9 +109,10 @@ class Scanner {
     bool emptyLine = current_.fields == 1 && lineEmpty_;
     if (!emptyLine) scan_.records.push_back(current_);
     if (visit_ && !emptyLine) {
-      (*visit_)(static_cast<int>(scan_.records.size()), current_.startLine, fields_);
+      (*visit_)(static_cast<int>(scan_.records.size()), current_.startLine,
+                FieldValues(fields_.data(), fieldsUsed_));
     }
-    fields_.clear();
+    fieldsUsed_ = 0;
     recordStarted_ = false;
     state_ = State::kUnquoted;
   }
@@ -222,7 +232,9 @@ class Scanner {
   const char delimiter_;
   const RecordVisitor* const visit_;  // null: only the positions are wanted
   const QuotedLineEnd lineEnds_;
-  std::vector<std::string> fields_;  // values of the record being read
+  const uint64_t wanted_;            // fields whose values are kept
+  std::vector<std::string> fields_;  // values of the record being read...
+  size_t fieldsUsed_ = 0;            // ...in its first fieldsUsed_ strings
   std::string value_;                // value of the field being read
   unsigned char stops_[256] = {};
   size_t pos_ = 0;
@@ -244,8 +256,8 @@ RecordScan scanRecords(std::string_view bytes, char delimiter) {
 }
 
 RecordScan readRecords(std::string_view bytes, char delimiter, QuotedLineEnd lineEnds,
-                       const RecordVisitor& visit) {
-  return Scanner(bytes, delimiter, &visit, lineEnds).run();
+                       const RecordVisitor& visit, uint64_t wanted) {
+  return Scanner(bytes, delimiter, &visit, lineEnds, wanted).run();
 }
 
 std::string describeRecord(const RecordScan& scan, int number) {

@@ -4,6 +4,7 @@
 #ifndef DABUTILS_TOOLS_DABTOOL_IMPORT_RECORD_SCAN_H_
 #define DABUTILS_TOOLS_DABTOOL_IMPORT_RECORD_SCAN_H_
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -37,16 +38,32 @@ RecordScan scanRecords(std::string_view bytes, char delimiter);
 // as the import stores it, or the line end's own bytes.
 enum class QuotedLineEnd { kBlank, kKept };
 
+// The values of one record's fields without their quotes, valid during the
+// call that hands them over: their storage is reused for the next record.
+class FieldValues {
+ public:
+  FieldValues(const std::string* values, size_t count) : values_(values), count_(count) {}
+  size_t size() const { return count_; }
+  const std::string& operator[](size_t i) const { return values_[i]; }
+
+ private:
+  const std::string* values_;
+  size_t count_;
+};
+
 // Receives a completed record (an empty line is none): its 1-based number,
-// header row included, the line it starts on, and the values of its fields
-// without their quotes. The vector is reused for the next record.
-using RecordVisitor =
-    std::function<void(int number, int startLine, const std::vector<std::string>& fields)>;
+// header row included, the line it starts on, and its values.
+using RecordVisitor = std::function<void(int number, int startLine, const FieldValues& fields)>;
+
+// Every field's value; bit n of a mask stands for field n (0-based), and
+// bit 63 for every field after it.
+constexpr uint64_t kAllFields = ~uint64_t{0};
 
 // scanRecords that also hands each completed record's values to `visit`.
-// Values are the bytes as read, NULs included and uncut.
+// Values are the bytes as read, NULs included and uncut; a field whose bit
+// is clear in `wanted` comes empty, which saves copying it.
 RecordScan readRecords(std::string_view bytes, char delimiter, QuotedLineEnd lineEnds,
-                       const RecordVisitor& visit);
+                       const RecordVisitor& visit, uint64_t wanted = kAllFields);
 
 // Record number `number` (1-based, header row included) as a person reads
 // it: "record 4 (line 6)", or "record 4 (lines 6-7)" over several lines.

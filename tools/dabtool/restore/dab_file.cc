@@ -121,7 +121,7 @@ struct BadRow {
   std::string reason;
 };
 
-int numberCell(const std::vector<std::string>& cells, Column column) {
+int numberCell(const FieldValues& cells, Column column) {
   std::optional<int> value = number(cells[column]);
   if (!value) {
     throw BadRow{std::string(DAB_CSV_COLUMN_NAMES[column]) + " is '" + cells[column] +
@@ -130,7 +130,7 @@ int numberCell(const std::vector<std::string>& cells, Column column) {
   return *value;
 }
 
-int kindOf(const std::vector<std::string>& cells) {
+int kindOf(const FieldValues& cells) {
   const std::string& isDl = cells[kIsDl];
   const std::string& workflows = cells[kWorkflows];
   if (isDl == "0" && workflows.empty()) return DAB_DBI_INDIVIDUAL;
@@ -169,7 +169,7 @@ void readServerAddress(const std::string& host, int port, NewScan& scan) {
   if (port != 0) scan.serverAddress += ":" + std::to_string(port);
 }
 
-void readScan(const std::vector<std::string>& cells, DabRow& row) {
+void readScan(const FieldValues& cells, DabRow& row) {
   NewScan& scan = row.entry.scan;
   row.entry.hasScan = true;
   int protocol = numberCell(cells, kScanProtocol);
@@ -189,7 +189,7 @@ void readScan(const std::vector<std::string>& cells, DabRow& row) {
   row.hasScanDestination = !scan.nickName.empty() || scan.hasServerAddress;
 }
 
-void readIndividual(const std::vector<std::string>& cells, DabRow& row) {
+void readIndividual(const FieldValues& cells, DabRow& row) {
   NewEntry& entry = row.entry;
   entry.firstName = cells[kFirstName];
   entry.lastName = cells[kLastName];
@@ -205,7 +205,7 @@ void readIndividual(const std::vector<std::string>& cells, DabRow& row) {
   readScan(cells, row);
 }
 
-void readGroup(const std::vector<std::string>& cells, DabRow& row) {
+void readGroup(const FieldValues& cells, DabRow& row) {
   for (Column column : kIndividualOnly) {
     if (!cells[column].empty()) {
       throw BadRow{std::string("a group's row holds a value in ") + DAB_CSV_COLUMN_NAMES[column]};
@@ -218,7 +218,7 @@ void readGroup(const std::vector<std::string>& cells, DabRow& row) {
   }
 }
 
-DabRow readRow(const std::vector<std::string>& cells, char delimiter) {
+DabRow readRow(const FieldValues& cells, char delimiter) {
   if (cells.size() != DAB_CSV_COLUMN_COUNT) {
     std::string reason =
         "has " + plural(static_cast<long>(cells.size()), "field", "fields") + "; a DAB row has 26";
@@ -295,7 +295,7 @@ DabFile readDabFile(std::string_view bytes, const std::string& shownName) {
   }
   DabFile file;
   file.delimiter = *delimiter;
-  auto visit = [&](int number, int line, const std::vector<std::string>& cells) {
+  auto visit = [&](int number, int line, const FieldValues& cells) {
     if (number == 1) return;  // the header row
     try {
       file.rows.push_back(readRow(cells, *delimiter));
