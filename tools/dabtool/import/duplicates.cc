@@ -47,12 +47,16 @@ uint64_t keyHash(std::string_view name, std::string_view email) {
   return hash;
 }
 
-// sameContactKey of one record of the upload, read again on its own.
-std::string recordKey(std::string_view upload, char delimiter, const ScannedRecord& record) {
+// sameContactKey of one record of the upload, read again on its own, and
+// its display name in `displayName` when that is not null.
+std::string recordKey(std::string_view upload, char delimiter, const ScannedRecord& record,
+                      std::string* displayName = nullptr) {
   std::string key;
-  auto visit = [&key](int, int, const FieldValues& fields) {
+  auto visit = [&](int, int, const FieldValues& fields) {
     std::string_view name, email;
-    if (contactValues(2, fields, &name, &email)) key = sameContactKey(name, email);
+    if (!contactValues(2, fields, &name, &email)) return;
+    key = sameContactKey(name, email);
+    if (displayName) *displayName = std::string(name);
   };
   readRecords(upload.substr(record.begin, record.end - record.begin), delimiter,
               QuotedLineEnd::kBlank, visit, kValuesWanted);
@@ -75,34 +79,43 @@ std::string cutBytes(std::string_view upload, const RecordScan& scan,
 
 }  // namespace
 
-DuplicateCut cutDuplicates(std::string_view upload, char delimiter,
-                           const std::vector<BookEntry>& book) {
+std::vector<RecordKey> readRecordKeys(std::string_view upload, char delimiter, RecordScan* scan) {
+  std::vector<RecordKey> keys;
+  keys.reserve(upload.size() / 64);
+  auto visit = [&keys](int number, int, const FieldValues& fields) {
+    std::string_view name, email;
+    if (contactValues(number, fields, &name, &email))
+      keys.push_back({number, keyHash(name, email)});
+  };
+  *scan = readRecords(upload, delimiter, QuotedLineEnd::kBlank, visit, kValuesWanted);
+  return keys;
+}
+
+DuplicateCut cutDuplicates(std::string_view upload, char delimiter, const RecordScan& scan,
+                           const std::vector<RecordKey>& keys, const std::vector<BookEntry>& book) {
   // Hash -> the first record with it, or -(1 + its index) for an entry of the book.
   std::unordered_map<uint64_t, int> first;
-  first.reserve(book.size() + upload.size() / 64);
+  first.reserve(book.size() + keys.size());
   for (size_t i = 0; i < book.size(); ++i) {
     if (book[i].dlType != 0) continue;
     first.emplace(keyHash(book[i].displayName, book[i].email), -1 - static_cast<int>(i));
   }
-  std::vector<SkippedRecord> candidates;  // copyOf: the holder of the same hash
-  auto visit = [&](int number, int, const FieldValues& fields) {
-    std::string_view name, email;
-    if (!contactValues(number, fields, &name, &email)) return;
-    auto [at, fresh] = first.emplace(keyHash(name, email), number);
-    if (!fresh) candidates.push_back({number, std::string(name), at->second});
-  };
-  RecordScan scan = readRecords(upload, delimiter, QuotedLineEnd::kBlank, visit, kValuesWanted);
   DuplicateCut cut;
   cut.records = static_cast<int>(scan.records.size());
-  auto keyOf = [&](int number) { return recordKey(upload, delimiter, scan.records[number - 1]); };
-  for (SkippedRecord& candidate : candidates) {
-    int holder = candidate.copyOf;
+  auto keyOf = [&](int number, std::string* name = nullptr) {
+    return recordKey(upload, delimiter, scan.records[static_cast<size_t>(number) - 1], name);
+  };
+  for (const RecordKey& key : keys) {
+    auto [at, fresh] = first.emplace(key.hash, key.record);
+    if (fresh) continue;
+    int holder = at->second;
     const BookEntry* entry = holder < 0 ? &book[static_cast<size_t>(-1 - holder)] : nullptr;
-    std::string holderKey =
-        entry ? sameContactKey(entry->displayName, entry->email) : keyOf(holder);
-    if (holderKey != keyOf(candidate.record)) continue;  // the same number by chance
-    candidate.copyOf = entry ? 0 : holder;
-    cut.skipped.push_back(std::move(candidate));
+    std::string name;
+    std::string own = keyOf(key.record, &name);
+    if (own != (entry ? sameContactKey(entry->displayName, entry->email) : keyOf(holder))) {
+      continue;  // the same number by chance
+    }
+    cut.skipped.push_back({key.record, name, entry ? 0 : holder});
   }
   cut.kept.push_back(0);
   size_t next = 0;
@@ -115,6 +128,13 @@ DuplicateCut cutDuplicates(std::string_view upload, char delimiter,
   }
   if (!cut.skipped.empty()) cut.bytes = cutBytes(upload, scan, cut.skipped);
   return cut;
+}
+
+DuplicateCut cutDuplicates(std::string_view upload, char delimiter,
+                           const std::vector<BookEntry>& book) {
+  RecordScan scan;
+  std::vector<RecordKey> keys = readRecordKeys(upload, delimiter, &scan);
+  return cutDuplicates(upload, delimiter, scan, keys, book);
 }
 
 ImportLog renumbered(const ImportLog& log, const DuplicateCut& cut) {

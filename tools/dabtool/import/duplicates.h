@@ -7,12 +7,14 @@
 #ifndef DABUTILS_TOOLS_DABTOOL_IMPORT_DUPLICATES_H_
 #define DABUTILS_TOOLS_DABTOOL_IMPORT_DUPLICATES_H_
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "address_book.h"
 #include "import_log.h"
+#include "record_scan.h"
 
 namespace dabtool {
 
@@ -29,8 +31,23 @@ struct DuplicateCut {
   int records = 0;                     // completed records of the upload
 };
 
-// Finds the duplicates among the records of `upload` (six columns, a header
-// row first, read with `delimiter` as the import reads it) and cuts them.
+// A record the library would make a contact of, by the hash of its key.
+struct RecordKey {
+  int record = 0;
+  uint64_t hash = 0;
+};
+
+// Reads `upload` (six columns, a header row first, read with `delimiter` as
+// the import reads it) once: where each record lies, into `scan`, and the
+// key of each contact record.
+std::vector<RecordKey> readRecordKeys(std::string_view upload, char delimiter, RecordScan* scan);
+
+// Finds the duplicates among the records that readRecordKeys read, and
+// cuts them.
+DuplicateCut cutDuplicates(std::string_view upload, char delimiter, const RecordScan& scan,
+                           const std::vector<RecordKey>& keys, const std::vector<BookEntry>& book);
+
+// Both steps at once.
 DuplicateCut cutDuplicates(std::string_view upload, char delimiter,
                            const std::vector<BookEntry>& book);
 

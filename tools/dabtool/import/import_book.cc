@@ -64,11 +64,13 @@ int statusOf(const ImportReport& report, bool libraryOk) {
 // Cuts the records the scratch copy already holds from the placed upload.
 // `mayRewrite`: the placed file is not the person's own.
 DuplicateCut placeWithoutDuplicates(const Workspace& workspace, const ImportReport& report,
-                                    std::string_view upload, bool mayRewrite) {
+                                    std::string_view upload, const std::vector<RecordKey>& keys,
+                                    bool mayRewrite) {
   if (report.request.keepDuplicates) return DuplicateCut();
   std::vector<BookEntry> book =
       report.entriesBefore == 0 ? std::vector<BookEntry>() : AddressBook().entries();
-  DuplicateCut cut = cutDuplicates(upload, importDelimiter(report.request.delimiterName), book);
+  DuplicateCut cut =
+      cutDuplicates(upload, importDelimiter(report.request.delimiterName), report.scan, keys, book);
   if (cut.skipped.empty()) return cut;
   std::string placed = workspace.fixedFile(kUploadFile);
   if (!mayRewrite) {
@@ -85,7 +87,7 @@ DuplicateCut placeWithoutDuplicates(const Workspace& workspace, const ImportRepo
 // Runs the library on the book's scratch copy; the upload is in place.
 // REQUIRES: the caller holds the book's lock.
 void runLibrary(const Workspace& workspace, ImportReport& report, std::string_view upload,
-                bool mayRewrite) {
+                const std::vector<RecordKey>& keys, bool mayRewrite) {
   const std::string& database = workspace.databasePath();
   std::string shownName = workspace.shown(database);
   ScratchCopy scratch(database, shownName);
@@ -93,7 +95,7 @@ void runLibrary(const Workspace& workspace, ImportReport& report, std::string_vi
   {
     UseDatabaseFile useScratch(scratch.path());
     report.entriesBefore = countEntries();
-    DuplicateCut cut = placeWithoutDuplicates(workspace, report, upload, mayRewrite);
+    DuplicateCut cut = placeWithoutDuplicates(workspace, report, upload, keys, mayRewrite);
     report.duplicates = cut.skipped;
     ImportLogReader reader;
     ResultStatus status{0, 0};
@@ -134,8 +136,15 @@ ImportReport importPrepared(const Workspace& workspace, const ImportRequest& req
   report.changes = upload.changes;
   report.warnings = upload.warnings;
   report.placedFile = workspace.fixedFile(kUploadFile);
-  report.scan = scanRecords(upload.bytes(), importDelimiter(request.delimiterName));
-  runLibrary(workspace, report, upload.bytes(), mayRewrite);
+  char delimiter = importDelimiter(request.delimiterName);
+  // One pass finds the records and, unless they are kept, the duplicates' keys.
+  std::vector<RecordKey> keys;
+  if (request.keepDuplicates) {
+    report.scan = scanRecords(upload.bytes(), delimiter);
+  } else {
+    keys = readRecordKeys(upload.bytes(), delimiter, &report.scan);
+  }
+  runLibrary(workspace, report, upload.bytes(), keys, mayRewrite);
   if (report.outcome == ImportOutcome::kNothingCreated) {
     report.hint = delimiterHint(report, upload.bytes());
   }
