@@ -485,6 +485,8 @@ TEST(DabtoolUndo, EveryChangeIsTakenBackInTurn) {
   Outcome merged = box.run({"restore", "--merge", "book.csv"});
   EXPECT_TRUE(has(merged.out, "Restored 2 entries")) << merged.err;
   EXPECT_EQ(countOf(merged.out, "already in the book"), 18u);
+  // A second merge finds everything there: no change, nothing for undo.
+  EXPECT_TRUE(has(box.run({"restore", "--merge", "book.csv"}).out, "Restored 0 entries"));
   const char* undone[] = {"the restore of book.csv", "the deletion of 2 contacts",
                           "the import of in.csv", "the seed"};
   const int entries[] = {19, 21, 20, -1};

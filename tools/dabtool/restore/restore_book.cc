@@ -155,6 +155,8 @@ RestoreReport restoreBytes(const Workspace& workspace, const RestoreRequest& req
     UseDatabaseFile useScratch(scratch.path());
     restoreInto(file, report, shownName);
   }
+  // A merge that finds every entry in the book already changes nothing.
+  if (report.contacts + report.groups + report.memberships == 0) return report;
   BookHistory(workspace).commit(scratch, "the restore of " + request.file,
                                 plural(report.contacts + report.groups, "entry", "entries"));
   return report;
