@@ -110,9 +110,9 @@ void checkRoom(const RestoreReport& report, const std::vector<int>& same,
 void requireEmpty(const RestoreReport& report, const std::string& shownName) {
   if (report.request.merge || report.entriesBefore == 0) return;
   throw Failure(shownName + " holds " + plural(report.entriesBefore, "entry", "entries") +
-                " and a restore goes into an empty book: --merge adds the file's entries beside "
-                "them, or dabtool delete --all empties the book first (dabtool undo takes "
-                "either back); nothing was restored");
+                " and a restore goes into an empty book: add the file's entries beside them "
+                "(--merge; in the console, \"Add beside what the book holds\"), or delete every "
+                "entry first (undo takes either back); nothing was restored");
 }
 
 // Creates the file's entries in the scratch copy.
