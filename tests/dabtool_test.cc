@@ -535,6 +535,53 @@ TEST(DabtoolImport, ABigFileGetsAShortAnswerAndAWholeReport) {
   EXPECT_EQ(static_cast<int>(created), box.entries());
 }
 
+TEST(DabtoolImport, DuplicatesAreSkippedUnlessKept) {
+  Sandbox box;
+  Outcome first = box.import(std::string(kHeader) + "Ann,Lee,Ann Lee,,ann@example.com,\r\n" +
+                             "Bo,Ek,Bo Ek,,,\r\nA,L,ANN LEE,,Ann@Example.com,\r\n");
+  ASSERT_EQ(first.exitCode, 0) << first.err;
+  EXPECT_TRUE(has(first.out, "Created 2 contacts from 3 data records; 0 refused, 1 skipped"));
+  EXPECT_TRUE(has(first.out, "record 4 (line 4): skipped: ANN LEE repeats record 2"));
+  Outcome second = box.run({"import", "in.csv"});
+  EXPECT_EQ(second.exitCode, 0) << second.err;
+  EXPECT_TRUE(has(second.out, "record 3 (line 3): skipped: Bo Ek is already in the book"));
+  EXPECT_EQ(box.entries(), 2);
+  EXPECT_EQ(box.run({"import", "--duplicates", "keep", "in.csv"}).exitCode, 0);
+  EXPECT_EQ(box.entries(), 5);
+}
+
+// Every kind of change is taken back in turn, newest first; a restore that
+// would pass the device limit or meets a book that is not empty, and a
+// deletion of an unknown id, change nothing.
+TEST(DabtoolUndo, EveryChangeIsTakenBackInTurn) {
+  Sandbox box;
+  box.seed(20);
+  ASSERT_EQ(box.run({"export", "-o", "book.csv"}).exitCode, 0);
+  ASSERT_EQ(box.import(std::string(kHeader) + "Ann,Lee,Ann Lee,,,\r\n").exitCode, 0);
+  EXPECT_EQ(box.run({"delete", "1", "2"}).exitCode, 2);  // no terminal to ask on
+  EXPECT_EQ(box.run({"delete", "--yes", "1", "99"}).exitCode, 1);
+  ASSERT_EQ(box.run({"delete", "--yes", "1", "2"}).exitCode, 0);
+  EXPECT_EQ(box.run({"restore", "book.csv"}).exitCode, 1);  // not empty
+  Outcome merged = box.run({"restore", "--merge", "book.csv"});
+  EXPECT_TRUE(has(merged.out, "Restored 2 entries")) << merged.err;
+  EXPECT_EQ(countOf(merged.out, "already in the book"), 18u);
+  // A second merge finds everything there: no change, nothing for undo.
+  EXPECT_TRUE(has(box.run({"restore", "--merge", "book.csv"}).out, "Restored 0 entries"));
+  const char* undone[] = {"the restore of book.csv", "the deletion of 2 contacts",
+                          "the import of in.csv", "the seed"};
+  const int entries[] = {19, 21, 20, -1};
+  for (int i = 0; i < 4; ++i) {
+    Outcome undo = box.run({"undo"});
+    EXPECT_TRUE(has(undo.out, std::string("Undid ") + undone[i])) << undo.err;
+    EXPECT_EQ(box.entries(), entries[i]);
+  }
+  EXPECT_EQ(box.run({"undo"}).exitCode, 1);
+  ASSERT_EQ(box.run({"seed", "--contacts", "64998", "--groups", "0"}).exitCode, 0);
+  Outcome full = box.run({"restore", "--merge", "--duplicates", "keep", "book.csv"});
+  EXPECT_TRUE(has(full.err, "past the device limit of 65000 entries; nothing was restored"));
+  EXPECT_EQ(box.entries(), 64998);
+}
+
 TEST(DabtoolImport, Utf16IsConvertedAndBadUtf8IsNamed) {
   Sandbox box;
   std::string utf8 = std::string(kHeader) + "Zoë,Ek,Zoë Ek,,zoe@example.com,\r\n";
@@ -1067,7 +1114,8 @@ TEST(DabtoolDemo, DemoReportsEveryFileAndIsSafeToRepeat) {
   std::string before = box.book();
   Outcome second = box.run({"demo"});
   ASSERT_EQ(second.exitCode, 0) << second.err;
-  EXPECT_TRUE(has(second.out, "dry run: would create 4 contacts"));
+  EXPECT_TRUE(
+      has(second.out, "dry run: would create 0 contacts, 1 would be refused, 4 would be skipped"));
   EXPECT_EQ(box.entries(), 128);
 }
 

@@ -492,7 +492,8 @@ TEST_F(WebConsoleTest, ImportCreatesContactsAndNamesTheRefusedRecords) {
   EXPECT_TRUE(checked["dryRun"].get<bool>());
   EXPECT_FALSE(checked["saved"].get<bool>());
   EXPECT_EQ(checked["summary"].get<std::string>(),
-            "Dry run: would create 2 contacts from 3 data records; 1 would be refused.");
+            "Dry run: would create 0 contacts from 3 data records; 1 would be refused, 2 would "
+            "be skipped as duplicates.");
   EXPECT_EQ(entries(), kSeeded + 2);
 }
 

@@ -1,6 +1,7 @@
 // The web console in Debian's headless Chromium, as a person uses it: browse
 // and search the table, export, download a template, import a good file and
-// a malformed one. Set SCREENSHOT=path to also save a picture of the page.
+// a malformed one, delete entries and undo the deletions. Set SCREENSHOT=path
+// to also save a picture of the page.
 //   DABTOOL=build/tools/dabtool/dabtool node --test tests/browser/console.test.mjs
 import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
@@ -113,10 +114,10 @@ test('the table pages and searches the address book', async () => {
   assert.equal(await page.locator('#entries tbody tr').count(), total - 50);
   assert.ok(await page.locator('#next').isDisabled());
 
-  const name = await page.locator('#entries tbody tr').first().locator('td').nth(2).textContent();
+  const name = await page.locator('#entries tbody tr').first().locator('td').nth(3).textContent();
   await page.fill('#search', name);
   await page.locator('#range').filter({ hasText: 'matching' }).waitFor();
-  const names = await page.locator('#entries tbody tr td:nth-child(3)').allTextContents();
+  const names = await page.locator('#entries tbody tr td:nth-child(4)').allTextContents();
   assert.ok(names.length >= 1 && names.every((shown) => shown.includes(name)), names.join(' | '));
 
   await page.fill('#search', 'no such entry anywhere');
@@ -126,7 +127,7 @@ test('the table pages and searches the address book', async () => {
 });
 
 test('Export downloads the DAB file the library wrote and records it', async () => {
-  const firstName = await page.locator('#entries tbody tr').first().locator('td').nth(2).textContent();
+  const firstName = await page.locator('#entries tbody tr').first().locator('td').nth(3).textContent();
   const file = await download(() => page.click('#export-form button[type=submit]'));
   assert.equal(file.name, 'ExportedAddressBook.csv');
   const lines = file.text.split('\r\n');
@@ -162,7 +163,7 @@ test('Import shows the counts, the refused record and the new contacts', async (
   assert.equal(await result.locator('details .records li').textContent(), 'record 2 (line 3)');
 
   await page.locator('#entries tbody tr').filter({ hasText: 'Grace Hopper' }).waitFor();
-  const names = await page.locator('#entries tbody tr td:nth-child(3)').allTextContents();
+  const names = await page.locator('#entries tbody tr td:nth-child(4)').allTextContents();
   assert.ok(names.includes('Ada Lovelace') && names.includes('Grace Hopper'), names.join(' | '));
   assert.match(await bookInfo(), new RegExp(`${seededContacts + 2} contacts`));
 
@@ -269,5 +270,42 @@ test('a big import: progress, a grouped summary of normal height and the whole r
   assert.equal(lines.length, 60001);
   assert.equal(lines[1001], '1001,1002,,refused,the display name (column 3) is empty');
   if (process.env.SCREENSHOT) await result.screenshot({ path: shot('import-summary.png') });
+  assert.deepEqual(pageErrors, []);
+});
+
+test('Delete names what goes and asks; Undo puts each deletion back', async () => {
+  const before = await bookInfo();
+  const questions = [];
+  const answer = (accept) => page.once('dialog', (dialog) => {
+    questions.push(dialog.message());
+    return accept ? dialog.accept() : dialog.dismiss();
+  });
+  const ada = page.locator('#entries tbody tr').filter({ hasText: 'Ada Lovelace' });
+  answer(false);
+  await ada.locator('button.delete').click();
+  assert.match(questions[0], /^Delete Ada Lovelace \(contact \d+\)\?$/);
+  assert.equal(await bookInfo(), before);
+  answer(true);
+  await ada.locator('button.delete').click();
+  await page.locator('#message').filter({ hasText: 'Deleted Ada Lovelace' }).waitFor();
+  await page.locator('#last-change').filter({ hasText: 'the deletion of Ada Lovelace' }).waitFor();
+
+  await page.click('#first');
+  await page.locator('#range').filter({ hasText: '1–50' }).waitFor();
+  const boxes = page.locator('#entries tbody tr input[type=checkbox]');
+  await boxes.nth(0).check();
+  await boxes.nth(1).check();
+  answer(true);
+  await page.click('#delete-selected');
+  assert.match(questions[2], /^Delete 2 entries: /);
+  await page.locator('#message').filter({ hasText: 'Deleted 2 contacts' }).waitFor();
+  assert.match(await bookInfo(), new RegExp(`${seededContacts - 1} contacts`));
+
+  await page.click('#undo');
+  await page.locator('#message').filter({ hasText: 'Undid the deletion of 2 contacts' }).waitFor();
+  await page.locator('#last-change').filter({ hasText: 'the deletion of Ada Lovelace' }).waitFor();
+  await page.click('#undo');
+  await page.locator('#message').filter({ hasText: 'Undid the deletion of Ada Lovelace' }).waitFor();
+  await page.locator('#book-info').filter({ hasText: before }).waitFor();
   assert.deepEqual(pageErrors, []);
 });

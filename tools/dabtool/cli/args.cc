@@ -124,3 +124,15 @@ std::vector<Option> delimiterOptions() {
 }
 
 }  // namespace dabtool
+
+namespace dabtool {
+
+bool keepDuplicates(const ParsedArgs& parsed) {
+  std::string choice = parsed.value("--duplicates", "skip");
+  if (choice != "skip" && choice != "keep") {
+    throw UsageError("--duplicates takes skip or keep, not '" + choice + "'");
+  }
+  return choice == "keep";
+}
+
+}  // namespace dabtool

@@ -74,6 +74,10 @@ std::optional<ParsedArgs> parseCommand(const CommandSyntax& syntax);
 // neither is given. Throws UsageError for a name the tool does not know.
 std::string delimiterName(const ParsedArgs& parsed);
 
+// --duplicates skip (the default) or keep: true for keep. UsageError for
+// anything else.
+bool keepDuplicates(const ParsedArgs& parsed);
+
 // Options every command that takes a delimiter accepts.
 std::vector<Option> delimiterOptions();
 

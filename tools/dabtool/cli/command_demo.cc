@@ -60,6 +60,10 @@ std::string importDetail(const ImportReport& report) {
                        plural(report.successCount, "contact", "contacts") + ", " +
                        std::to_string(report.failureCount) +
                        (dryRun ? " would be refused" : " refused");
+  if (!report.duplicates.empty()) {
+    detail += ", " + std::to_string(report.duplicates.size()) +
+              (dryRun ? " would be skipped" : " skipped") + " as duplicates";
+  }
   for (const auto& refused : report.log.refused) {
     detail +=
         "; " + describeRecord(report.scan, refused.first) + ": " + findingText(refused.second);

@@ -18,7 +18,7 @@ namespace {
 const char kHelp[] =
     "usage: dabtool import FILE [--delimiter Comma|Semicolon] [--dry-run] [--keep-partial]\n"
     "                           [--columns FIELD=COLUMN,...] [--positional] [--encoding NAME]\n"
-    "                           [--report FILE] [--verbose]\n"
+    "                           [--report FILE] [--verbose] [--duplicates skip|keep]\n"
     "\n"
     "Imports FILE: a CSV file with a header row (the import's own columns first\n"
     "name, last name, display name, company, e-mail address and internet-fax\n"
@@ -45,6 +45,9 @@ const char kHelp[] =
     "                  the ones that fit when the book reaches the device limit\n"
     "  --report FILE   write every record's outcome to FILE, a CSV file\n"
     "  --verbose       list every refused or doubtful record here\n"
+    "  --duplicates skip|keep  a record whose display name and e-mail address\n"
+    "                  (A-Z in either case) the book or an earlier record already\n"
+    "                  has is skipped and listed (default), or created anyway\n"
     "  --raw-delimiter TEXT  hand TEXT to the library unchecked (any name but\n"
     "                  Semicolon gives ',')\n"
     "\n"
@@ -125,6 +128,7 @@ int runImport(const GlobalOptions& global, const Args& args) {
   options.push_back({"--report", true});
   options.push_back({"--verbose", false});
   for (const Option& option : readingOptionList()) options.push_back(option);
+  options.push_back({"--duplicates", true});
   std::optional<ParsedArgs> given =
       parseCommand({"import", args, options, kHelp, 1, "the FILE to import"});
   if (!given) return kExitOk;
@@ -135,6 +139,7 @@ int runImport(const GlobalOptions& global, const Args& args) {
   request.dryRun = parsed.flag("--dry-run");
   request.keepPartial = parsed.flag("--keep-partial");
   request.reading = readingOptionsOf(parsed);
+  request.keepDuplicates = keepDuplicates(parsed);
   if (request.dryRun && request.keepPartial) {
     throw UsageError("--dry-run changes nothing, so --keep-partial has nothing to keep");
   }

@@ -22,6 +22,9 @@ int runImport(const GlobalOptions& global, const Args& args);
 int runSample(const GlobalOptions& global, const Args& args);
 int runDemo(const GlobalOptions& global, const Args& args);
 int runServe(const GlobalOptions& global, const Args& args);
+int runRestore(const GlobalOptions& global, const Args& args);
+int runUndo(const GlobalOptions& global, const Args& args);
+int runDelete(const GlobalOptions& global, const Args& args);
 
 }  // namespace dabtool
 

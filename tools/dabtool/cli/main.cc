@@ -25,6 +25,9 @@ const char kUsage[] =
     "  list     show the address book as a table\n"
     "  export   export the address book as a DAB or legacy CSV file\n"
     "  import   import a CSV file (all or nothing; --dry-run to try)\n"
+    "  restore  read a DAB export back into the address book\n"
+    "  delete   delete entries by id, by search or all\n"
+    "  undo     put back the address book as it was before the last change\n"
     "  sample   write a sample (template) CSV file\n"
     "  demo     seed, export, write samples and import, with a short report\n"
     "  serve    the address book console in a browser (http://127.0.0.1:8765/)\n"
@@ -101,7 +104,8 @@ int dispatch(const Invocation& call) {
       {"seed", dabtool::runSeed},     {"list", dabtool::runList},
       {"export", dabtool::runExport}, {"import", dabtool::runImport},
       {"sample", dabtool::runSample}, {"demo", dabtool::runDemo},
-      {"serve", dabtool::runServe},
+      {"serve", dabtool::runServe},   {"restore", dabtool::runRestore},
+      {"delete", dabtool::runDelete}, {"undo", dabtool::runUndo},
   };
   for (const auto& command : kCommands) {
     if (call.command == command.first) return command.second(call.global, call.args);

@@ -168,6 +168,12 @@ void AddressBook::addMembership(int contactId, int groupId) {
   }
 }
 
+void AddressBook::remove(int id) {
+  if (dabplatform_remove_entry(id) != 0) {
+    throw databaseFailure("the address book could not remove entry " + std::to_string(id));
+  }
+}
+
 UseDatabaseFile::UseDatabaseFile(const std::string& path) : previous_(dabplatform_database_path()) {
   dabplatform_set_database_path(path.c_str());
 }

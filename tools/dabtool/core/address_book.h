@@ -77,6 +77,9 @@ class AddressBook {
   int create(const NewEntry& entry);
   // Throws Failure.
   void addMembership(int contactId, int groupId);
+  // Removes the entry with its memberships, as member and as group. Throws
+  // Failure.
+  void remove(int id);
   // Disconnects; the database saves pending writes then. Throws Failure
   // when it could not.
   void close();

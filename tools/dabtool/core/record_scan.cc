@@ -1,5 +1,6 @@
 #include "record_scan.h"
 
+#include <algorithm>
 #include <utility>
 
 #ifdef __SSE2__
@@ -17,7 +18,9 @@ enum class State { kUnquoted, kQuoted, kAfterQuote };
 // a quote, ends the field, or makes it malformed.
 class Scanner {
  public:
-  Scanner(std::string_view bytes, char delimiter) : bytes_(bytes), delimiter_(delimiter) {
+  Scanner(std::string_view bytes, char delimiter, const RecordVisitor* visit = nullptr,
+          QuotedLineEnd lineEnds = QuotedLineEnd::kBlank, uint64_t wanted = kAllFields)
+      : bytes_(bytes), delimiter_(delimiter), visit_(visit), lineEnds_(lineEnds), wanted_(wanted) {
     // Contact files run to a hundred bytes a record or so: room for them all
     // without growing the list, and untouched room costs no memory.
     scan_.records.reserve(bytes.size() / 64);
@@ -57,8 +60,8 @@ class Scanner {
     if (recordStarted_) return;
     recordStarted_ = true;
     current_ = ScannedRecord();
-    current_.start = pos_;
     current_.startLine = line_;
+    current_.begin = pos_;
     fieldEmpty_ = true;
     fieldStored_ = false;
     lineEmpty_ = true;
@@ -68,6 +71,13 @@ class Scanner {
     if (current_.fields == 2) current_.blankDisplayName = fieldEmpty_;
     if (current_.fields == 0) lineEmpty_ = fieldEmpty_;
     ++current_.fields;
+    // Each value's storage goes back and forth between value_ and fields_,
+    // so a file of any length costs the allocations of its longest record.
+    if (visit_) {
+      if (fieldsUsed_ == fields_.size()) fields_.emplace_back();
+      fields_[fieldsUsed_++].swap(value_);
+    }
+    value_.clear();
     fieldEmpty_ = true;
     fieldStored_ = false;
   }
@@ -80,13 +90,30 @@ class Scanner {
     fieldStored_ = true;
   }
 
+  // The value's bytes, wanted only when someone reads the values.
+  bool wanted() const {
+    return visit_ != nullptr && (wanted_ >> std::min(current_.fields, 63) & 1) != 0;
+  }
+  void keep(std::string_view bytes) {
+    if (wanted()) value_.append(bytes);
+  }
+  void keep(char c) {
+    if (wanted()) value_.push_back(c);
+  }
+
   void endRecord() {
     endField();
     if (current_.fields < 3) current_.blankDisplayName = true;
     current_.endLine = line_ - 1;
+    current_.end = pos_;
     // The import passes over an empty line without counting it as a record.
     bool emptyLine = current_.fields == 1 && lineEmpty_;
     if (!emptyLine) scan_.records.push_back(current_);
+    if (visit_ && !emptyLine) {
+      (*visit_)(static_cast<int>(scan_.records.size()), current_.startLine,
+                FieldValues(fields_.data(), fieldsUsed_));
+    }
+    fieldsUsed_ = 0;
     recordStarted_ = false;
     state_ = State::kUnquoted;
   }
@@ -105,6 +132,7 @@ class Scanner {
     size_t end = plainRunEnd(pos_, stopMask);
     if (end == pos_) return false;
     store(bytes_[pos_]);
+    keep(bytes_.substr(pos_, end - pos_));
     pos_ = end;
     return true;
   }
@@ -135,6 +163,19 @@ class Scanner {
     return from;
   }
 
+  // A line end inside quoted text is part of the value; false if none here.
+  bool quotedLineEnd() {
+    size_t start = pos_;
+    if (!lineEnd()) return false;
+    store(' ');
+    if (lineEnds_ == QuotedLineEnd::kBlank) {
+      keep(' ');
+    } else {
+      keep(bytes_.substr(start, pos_ - start));
+    }
+    return true;
+  }
+
   void step() {
     startRecordIfNeeded();
     if (state_ != State::kAfterQuote &&
@@ -153,15 +194,17 @@ class Scanner {
           endField();
         } else {
           store(c);
+          keep(c);
         }
         return;
       case State::kQuoted:
-        if (lineEnd()) return store(' ');
+        if (quotedLineEnd()) return;
         ++pos_;
         if (c == '"') {
           state_ = State::kAfterQuote;
         } else {
           store(c);
+          keep(c);
         }
         return;
       case State::kAfterQuote:
@@ -170,6 +213,7 @@ class Scanner {
         if (c == '"') {
           state_ = State::kQuoted;
           store(c);
+          keep(c);
         } else if (c == delimiter_) {
           state_ = State::kUnquoted;
           endField();
@@ -187,6 +231,12 @@ class Scanner {
 
   const std::string_view bytes_;
   const char delimiter_;
+  const RecordVisitor* const visit_;  // null: only the positions are wanted
+  const QuotedLineEnd lineEnds_;
+  const uint64_t wanted_;            // fields whose values are kept
+  std::vector<std::string> fields_;  // values of the record being read...
+  size_t fieldsUsed_ = 0;            // ...in its first fieldsUsed_ strings
+  std::string value_;                // value of the field being read
   unsigned char stops_[256] = {};
   size_t pos_ = 0;
   int line_ = 1;
@@ -206,11 +256,16 @@ RecordScan scanRecords(std::string_view bytes, char delimiter) {
   return Scanner(bytes, delimiter).run();
 }
 
+RecordScan readRecords(std::string_view bytes, char delimiter, QuotedLineEnd lineEnds,
+                       const RecordVisitor& visit, uint64_t wanted) {
+  return Scanner(bytes, delimiter, &visit, lineEnds, wanted).run();
+}
+
 std::vector<std::string> recordFields(std::string_view bytes, const ScannedRecord& record,
                                       char delimiter) {
   std::vector<std::string> fields(1);
   bool quoted = false;
-  for (size_t pos = record.start; pos < bytes.size(); ++pos) {
+  for (size_t pos = record.begin; pos < bytes.size(); ++pos) {
     char c = bytes[pos];
     bool lineEnd = c == '\n' || c == '\r';
     if (lineEnd && c == '\r' && pos + 1 < bytes.size() && bytes[pos + 1] == '\n') ++pos;

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <random>
 
+#include "book_history.h"
 #include "database_copy.h"
 #include "errors.h"
+#include "text.h"
 
 namespace dabtool {
 
@@ -237,7 +239,9 @@ SeedResult seedBook(const Workspace& workspace, int contacts, int groups, unsign
                     " is unchanged");
     }
   }
-  scratch.commit();
+  BookHistory(workspace).commit(
+      scratch, "the seed",
+      plural(contacts, "contact", "contacts") + " and " + plural(groups, "group", "groups"));
   return result;
 }
 

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <set>
 
 #include "address_book.h"
+#include "book_history.h"
 #include "dabplatform.h"
 #include "database_copy.h"
 #include "errors.h"
@@ -31,7 +33,7 @@ ImportOutcome outcomeOf(const ImportReport& report, bool libraryOk) {
   if (report.dataRecordsRead < report.dataRecordsInFile && !report.request.keepPartial) {
     return ImportOutcome::kLimitReached;
   }
-  if (report.successCount == 0) return ImportOutcome::kNothingCreated;
+  if (report.successCount == 0 && report.duplicates.empty()) return ImportOutcome::kNothingCreated;
   return ImportOutcome::kImported;
 }
 
@@ -59,9 +61,33 @@ int statusOf(const ImportReport& report, bool libraryOk) {
   return report.log.tooFewRecords ? 6 : 3;
 }
 
+// Cuts the records the scratch copy already holds from the placed upload.
+// `mayRewrite`: the placed file is not the person's own.
+DuplicateCut placeWithoutDuplicates(const Workspace& workspace, const ImportReport& report,
+                                    std::string_view upload, const std::vector<RecordKey>& keys,
+                                    bool mayRewrite) {
+  if (report.request.keepDuplicates) return DuplicateCut();
+  std::vector<BookEntry> book =
+      report.entriesBefore == 0 ? std::vector<BookEntry>() : AddressBook().entries();
+  DuplicateCut cut =
+      cutDuplicates(upload, importDelimiter(report.request.delimiterName), report.scan, keys, book);
+  if (cut.skipped.empty()) return cut;
+  std::string placed = workspace.fixedFile(kUploadFile);
+  if (!mayRewrite) {
+    throw UnreadableFile(report.request.file +
+                         " is the data folder's upload file itself, which would have to be "
+                         "changed to leave out its duplicates; copy it elsewhere and import the "
+                         "copy, or keep them with --duplicates keep");
+  }
+  writeFileAtomically(placed, cut.bytes, "the upload file " + workspace.shown(placed),
+                      Durability::kUnflushed);
+  return cut;
+}
+
 // Runs the library on the book's scratch copy; the upload is in place.
 // REQUIRES: the caller holds the book's lock.
-void runLibrary(const Workspace& workspace, ImportReport& report) {
+void runLibrary(const Workspace& workspace, ImportReport& report, std::string_view upload,
+                const std::vector<RecordKey>& keys, bool mayRewrite) {
   const std::string& database = workspace.databasePath();
   std::string shownName = workspace.shown(database);
   ScratchCopy scratch(database, shownName);
@@ -69,6 +95,8 @@ void runLibrary(const Workspace& workspace, ImportReport& report) {
   {
     UseDatabaseFile useScratch(scratch.path());
     report.entriesBefore = countEntries();
+    DuplicateCut cut = placeWithoutDuplicates(workspace, report, upload, keys, mayRewrite);
+    report.duplicates = cut.skipped;
     ImportLogReader reader;
     if (report.request.progress) {
       int total = static_cast<int>(report.scan.records.size()) - 1;
@@ -80,7 +108,7 @@ void runLibrary(const Workspace& workspace, ImportReport& report) {
       CText name(report.request.delimiterName);
       libraryOk = AddressBookImport(name.get(), nullptr, nullptr, &status) == 1;
     }
-    report.log = reader.finish();
+    report.log = cut.skipped.empty() ? reader.finish() : renumbered(reader.finish(), cut);
     report.successCount = status.successCount;
     report.failureCount = status.failureCount;
     report.entriesAfter = countEntries();
@@ -99,13 +127,14 @@ void runLibrary(const Workspace& workspace, ImportReport& report) {
   bool keep = report.outcome == ImportOutcome::kImported ||
               (report.request.keepPartial && report.log.parseError);
   if (keep && worthSaving && !report.request.dryRun) {
-    scratch.commit();
+    BookHistory(workspace).commit(scratch, "the import of " + report.request.file,
+                                  plural(report.successCount, "contact", "contacts"));
     report.saved = true;
   }
 }
 
 ImportReport importPrepared(const Workspace& workspace, const ImportRequest& request,
-                            const PreparedUpload& upload) {
+                            const PreparedUpload& upload, bool mayRewrite) {
   ImportReport report;
   report.request = request;
   report.changes = upload.changes;
@@ -114,9 +143,16 @@ ImportReport importPrepared(const Workspace& workspace, const ImportRequest& req
   report.reading = upload.reading;
   report.request.delimiterName =
       upload.libraryDelimiter(request.delimiterName, request.reading.delimiterGiven);
-  report.scan = scanRecords(upload.bytes(), importDelimiter(report.request.delimiterName));
+  char delimiter = importDelimiter(report.request.delimiterName);
+  // One pass finds the records and, unless they are kept, the duplicates' keys.
+  std::vector<RecordKey> keys;
+  if (request.keepDuplicates) {
+    report.scan = scanRecords(upload.bytes(), delimiter);
+  } else {
+    keys = readRecordKeys(upload.bytes(), delimiter, &report.scan);
+  }
   useSourceLines(report.scan, report.reading);
-  runLibrary(workspace, report);
+  runLibrary(workspace, report, upload.bytes(), keys, mayRewrite);
   if (report.outcome == ImportOutcome::kNothingCreated) {
     report.hint = delimiterHint(report, upload.bytes());
   }
@@ -149,7 +185,7 @@ ImportReport importPlacedFile(const Workspace& workspace, const ImportRequest& r
     }
     writeFileAtomically(placed, upload.bytes(), shownPlaced, Durability::kUnflushed);
   }
-  return importPrepared(workspace, request, upload);
+  return importPrepared(workspace, request, upload, !personsOwn);
 }
 
 // Where and why the library stopped an import that ended on a malformed field.
@@ -220,10 +256,17 @@ std::string statusMeaning(const ImportReport& report) {
 
 std::string summarySentence(const ImportReport& report) {
   bool dryRun = report.request.dryRun;
+  std::string skipped =
+      report.duplicates.empty()
+          ? ""
+          : ", " + std::to_string(report.duplicates.size()) +
+                (dryRun ? " would be skipped" : " skipped") +
+                (report.duplicates.size() == 1 ? " as a duplicate" : " as duplicates");
   return std::string(dryRun ? "Dry run: would create " : "Created ") +
          plural(report.successCount, "contact", "contacts") + " from " +
          plural(report.dataRecordsRead, "data record", "data records") + "; " +
-         std::to_string(report.failureCount) + (dryRun ? " would be refused" : " refused");
+         std::to_string(report.failureCount) + (dryRun ? " would be refused" : " refused") +
+         skipped;
 }
 
 std::string failureSentence(const ImportReport& report, const std::string& book) {
@@ -278,11 +321,17 @@ std::vector<std::string> recordFindings(const ImportReport& report) {
   std::set<int> numbers;
   for (const auto& refused : log.refused) numbers.insert(refused.first);
   for (const auto& doubt : log.doubts) numbers.insert(doubt.first);
+  std::map<int, const SkippedRecord*> skipped;
+  for (const SkippedRecord& duplicate : report.duplicates) skipped[duplicate.record] = &duplicate;
   for (int record = 2; record <= log.parsedRecords; ++record) {
     if (!log.wasCreated(record)) numbers.insert(record);
   }
   for (int record : numbers) {
     std::string where = describeRecord(report.scan, record);
+    if (skipped.count(record) > 0) {
+      findings.push_back(where + ": " + skippedText(*skipped[record], dryRun));
+      continue;
+    }
     bool created = log.wasCreated(record);
     if (!created) {
       auto refused = log.refused.find(record);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "duplicates.h"
 #include "file_io.h"
 #include "import_log.h"
 #include "record_scan.h"
@@ -23,7 +24,8 @@ struct ImportRequest {
   std::string file;  // the name the person knows the file by
   std::string delimiterName = "Comma";
   bool dryRun = false;
-  bool keepPartial = false;  // keep what was created before a malformed field
+  bool keepPartial = false;     // keep what was created before a malformed field
+  bool keepDuplicates = false;  // create contacts the book or the file already holds
   ReadingOptions reading;    // how to read the person's file
   // Told now and then, while the library runs, how many of the upload's
   // data records it has read and how many there are.
@@ -57,7 +59,8 @@ struct ImportReport {
   int entriesAfter = 0;  // in the scratch copy
   RecordScan scan;
   ImportLog log;
-  std::string hint;  // what may help when nothing was created, "" without one
+  std::string hint;                       // what may help when nothing was created, "" without one
+  std::vector<SkippedRecord> duplicates;  // cut before the library read the file
 
   // True for the outcomes that count as success.
   bool succeeded() const { return outcome == ImportOutcome::kImported; }

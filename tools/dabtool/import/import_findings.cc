@@ -10,16 +10,19 @@ namespace dabtool {
 
 namespace {
 
-using GroupKey = std::tuple<bool, int, int>;  // refused, kind, limit
-
-GroupKey keyOf(bool refused, const RecordFinding& finding) {
-  return {refused, static_cast<int>(finding.kind), finding.limit};
-}
+// Doubts first, then refusals, then duplicates; within each, by kind.
+using GroupKey = std::tuple<int, int, int>;  // what, kind, limit
 
 // A record's refusal as the log tells it; kNoReason when it tells none.
 RecordFinding refusalOf(const ImportLog& log, int record) {
   auto refused = log.refused.find(record);
   return refused == log.refused.end() ? RecordFinding{Finding::kNoReason} : refused->second;
+}
+
+std::map<int, const SkippedRecord*> skippedByRecord(const ImportReport& report) {
+  std::map<int, const SkippedRecord*> skipped;
+  for (const SkippedRecord& duplicate : report.duplicates) skipped[duplicate.record] = &duplicate;
+  return skipped;
 }
 
 std::string csvCell(const std::string& text) {
@@ -39,12 +42,38 @@ std::string reasonOf(const ImportReport& report, int record, bool created) {
   return reason;
 }
 
-bool sameRecords(const RecordScan& a, const RecordScan& b) {
-  if (a.records.size() != b.records.size()) return false;
-  for (size_t i = 0; i < a.records.size(); ++i) {
-    if (a.records[i].start != b.records[i].start) return false;
+std::string skippedReason(const SkippedRecord& skipped) {
+  return skipped.copyOf == 0 ? "already in the book"
+                             : "repeats " + recordName(skipped.copyOf) + " of the file";
+}
+
+// The placed upload's display names, by the upload's record numbers; empty
+// when the placed file is no longer the one the import read. Duplicates
+// were cut from it, so its records are the upload's without them.
+std::vector<std::string> displayNames(const ImportReport& report, std::string_view placed) {
+  char delimiter = importDelimiter(report.request.delimiterName);
+  RecordScan cut = scanRecords(placed, delimiter);
+  size_t total = report.scan.records.size();
+  std::vector<std::string> names(total);
+  if (cut.records.size() + report.duplicates.size() != total) return names;
+  auto skipped = skippedByRecord(report);
+  size_t next = 0;
+  for (size_t i = 0; i < total; ++i) {
+    auto duplicate = skipped.find(static_cast<int>(i) + 1);
+    if (duplicate != skipped.end()) {
+      names[i] = duplicate->second->displayName;
+      continue;
+    }
+    std::vector<std::string> fields = recordFields(placed, cut.records[next++], delimiter);
+    if (fields.size() > 2) names[i] = fields[2];
   }
-  return true;
+  return names;
+}
+
+std::string outcomeOf(const ImportReport& report, int record, bool skipped) {
+  if (skipped) return "skipped";
+  if (record > report.log.parsedRecords) return "not read";
+  return report.log.wasCreated(record) ? "created" : "refused";
 }
 
 }  // namespace
@@ -52,17 +81,29 @@ bool sameRecords(const RecordScan& a, const RecordScan& b) {
 std::vector<FindingGroup> groupFindings(const ImportReport& report) {
   const ImportLog& log = report.log;
   std::map<GroupKey, FindingGroup> groups;
-  auto add = [&groups](bool refused, const RecordFinding& finding, int record) {
-    FindingGroup& group = groups[keyOf(refused, finding)];
-    group.refused = refused;
+  auto add = [&groups](FindingGroup::What what, const RecordFinding& finding, int record) {
+    FindingGroup& group =
+        groups[{static_cast<int>(what), static_cast<int>(finding.kind), finding.limit}];
+    group.what = what;
+    group.refused = what != FindingGroup::kDoubt;
     group.finding = finding;
     group.records.push_back(record);
   };
+  auto skipped = skippedByRecord(report);
   for (int record = 2; record <= log.parsedRecords; ++record) {
-    if (!log.wasCreated(record)) add(true, refusalOf(log, record), record);
+    auto duplicate = skipped.find(record);
+    if (duplicate != skipped.end()) {
+      bool inBook = duplicate->second->copyOf == 0;
+      add(inBook ? FindingGroup::kInBook : FindingGroup::kRepeated, {}, record);
+      continue;
+    }
+    if (!log.wasCreated(record)) {
+      add(FindingGroup::kRefusal, refusalOf(log, record), record);
+      continue;
+    }
     auto doubts = log.doubts.find(record);
-    if (doubts == log.doubts.end() || !log.wasCreated(record)) continue;
-    for (const RecordFinding& doubt : doubts->second) add(false, doubt, record);
+    if (doubts == log.doubts.end()) continue;
+    for (const RecordFinding& doubt : doubts->second) add(FindingGroup::kDoubt, doubt, record);
   }
   std::vector<FindingGroup> ordered;
   for (auto& entry : groups) ordered.push_back(std::move(entry.second));
@@ -72,42 +113,52 @@ std::vector<FindingGroup> groupFindings(const ImportReport& report) {
 std::string groupSentence(const ImportReport& report, const FindingGroup& group, size_t shown) {
   bool dryRun = report.request.dryRun;
   size_t count = group.records.size();
-  std::string sentence = group.refused
-                             ? pluralGrouped(static_cast<long>(count), "record", "records") +
-                                   (dryRun ? " would not be created: " : " not created: ")
-                             : pluralGrouped(static_cast<long>(count), "contact", "contacts") +
-                                   (dryRun ? " would be created, but " : " created, but ");
-  sentence += findingText(group.finding);
+  std::string sentence;
+  switch (group.what) {
+    case FindingGroup::kDoubt:
+      sentence = pluralGrouped(static_cast<long>(count), "contact", "contacts") +
+                 (dryRun ? " would be created, but " : " created, but ") +
+                 findingText(group.finding);
+      break;
+    case FindingGroup::kRefusal:
+      sentence = pluralGrouped(static_cast<long>(count), "record", "records") +
+                 (dryRun ? " would not be created: " : " not created: ") +
+                 findingText(group.finding);
+      break;
+    case FindingGroup::kInBook:
+    case FindingGroup::kRepeated:
+      sentence = pluralGrouped(static_cast<long>(count), "record", "records") +
+                 (dryRun ? " would be skipped: " : " skipped: ") +
+                 (group.what == FindingGroup::kInBook ? "the contact is already in the book"
+                                                      : "it repeats an earlier record of the file");
+      break;
+  }
   if (shown == 0) return sentence;
   sentence += ": ";
   for (size_t i = 0; i < count && i < shown; ++i) {
     sentence += (i == 0 ? "" : ", ") + describeRecord(report.scan, group.records[i]);
   }
-  if (count > shown)
+  if (count > shown) {
     sentence += " and " + pluralGrouped(static_cast<long>(count - shown), "more", "more");
+  }
   return sentence;
 }
 
 std::string recordReportCsv(const ImportReport& report, std::string_view upload) {
   std::string csv = "Record,Line,Display name,Outcome,Reason\r\n";
   const std::vector<ScannedRecord>& records = report.scan.records;
-  char delimiter = importDelimiter(report.request.delimiterName);
-  bool sameUpload = sameRecords(scanRecords(upload, delimiter), report.scan);
+  std::vector<std::string> names = displayNames(report, upload);
+  auto skipped = skippedByRecord(report);
   for (size_t i = 1; i < records.size(); ++i) {
     int record = static_cast<int>(i) + 1;
-    bool read = record <= report.log.parsedRecords;
-    bool created = report.log.wasCreated(record);
-    std::string name;
-    if (sameUpload) {
-      std::vector<std::string> fields = recordFields(upload, records[i], delimiter);
-      if (fields.size() > 2) name = fields[2];
-    }
-    csv += std::to_string(i) + "," + std::to_string(records[i].startLine) + "," + csvCell(name) +
-           "," +
-           (!read     ? "not read"
-            : created ? "created"
-                      : "refused") +
-           "," + csvCell(read ? reasonOf(report, record, created) : "") + "\r\n";
+    auto duplicate = skipped.find(record);
+    bool isSkipped = duplicate != skipped.end();
+    std::string outcome = outcomeOf(report, record, isSkipped);
+    std::string reason = isSkipped              ? skippedReason(*duplicate->second)
+                         : outcome == "not read" ? ""
+                                                 : reasonOf(report, record, outcome == "created");
+    csv += std::to_string(i) + "," + std::to_string(records[i].startLine) + "," +
+           csvCell(names[i]) + "," + outcome + "," + csvCell(reason) + "\r\n";
   }
   return csv;
 }

@@ -14,13 +14,15 @@ namespace dabtool {
 
 // Records that share one finding.
 struct FindingGroup {
+  enum What { kDoubt, kRefusal, kInBook, kRepeated };
+  What what = kDoubt;        // created with a doubt, refused, or skipped as a duplicate
   bool refused = false;      // they did not become contacts
   RecordFinding finding;     // what they share
   std::vector<int> records;  // the library's record numbers (header row 1), in file order
 };
 
-// The groups: doubts about created contacts first, then refusals, in the
-// order of the findings' kinds.
+// The groups: doubts about created contacts first, then refusals, then
+// duplicates skipped, in the order of the findings' kinds.
 std::vector<FindingGroup> groupFindings(const ImportReport& report);
 
 // "6,500 contacts created, but the e-mail address (column 5) contains a
@@ -29,9 +31,10 @@ std::vector<FindingGroup> groupFindings(const ImportReport& report);
 std::string groupSentence(const ImportReport& report, const FindingGroup& group, size_t shown);
 
 // The report file: a header row, then one row per record of the upload:
-// record, line, display name, outcome (created, refused, not read), reason.
-// `upload` is the placed upload the import read; when it has changed since
-// (another import placed its own), the display names are left empty.
+// record, line, display name, outcome (created, refused, skipped, not
+// read), reason. `upload` is the placed upload the import read; when it has
+// changed since (another import placed its own), the display names are left
+// empty.
 std::string recordReportCsv(const ImportReport& report, std::string_view upload);
 
 }  // namespace dabtool

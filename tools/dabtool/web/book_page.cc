@@ -1,36 +1,9 @@
 #include "book_page.h"
 
-#include <algorithm>
-#include <iterator>
+#include "entry_text.h"
+#include "text.h"
 
 namespace dabtool {
-
-namespace {
-
-char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string folded(const std::string& text) {
-  std::string out(text);
-  std::transform(out.begin(), out.end(), out.begin(), asciiLower);
-  return out;
-}
-
-bool containsFolded(const std::string& text, const std::string& foldedQuery) {
-  auto found = std::search(text.begin(), text.end(), foldedQuery.begin(), foldedQuery.end(),
-                           [](char a, char b) { return asciiLower(a) == b; });
-  return found != text.end();
-}
-
-bool matchesFolded(const BookEntry& entry, const std::string& foldedQuery) {
-  if (foldedQuery.empty() || foldedQuery == std::to_string(entry.id)) return true;
-  const std::string* texts[] = {&entry.displayName, &entry.firstName,   &entry.lastName,
-                                &entry.company,     &entry.email,       &entry.internetFax,
-                                &entry.faxNumber,   &entry.scanNickName};
-  return std::any_of(std::begin(texts), std::end(texts),
-                     [&](const std::string* text) { return containsFolded(*text, foldedQuery); });
-}
-
-}  // namespace
 
 void summarize(BookSnapshot& book) {
   book.memberCounts.clear();
@@ -44,15 +17,11 @@ void summarize(BookSnapshot& book) {
   }
 }
 
-bool entryMatches(const BookEntry& entry, const std::string& query) {
-  return matchesFolded(entry, folded(query));
-}
-
 BookPage pageOf(const BookSnapshot& book, const PageRequest& request) {
   BookPage page;
-  std::string query = folded(request.query);
+  std::string query = asciiLowerCase(request.query);
   for (const BookEntry& entry : book.entries) {
-    if (!matchesFolded(entry, query)) continue;
+    if (!entryMatchesLowerCase(entry, query)) continue;
     if (page.matched >= request.offset && page.entries.size() < request.limit) {
       page.entries.push_back(&entry);
     }

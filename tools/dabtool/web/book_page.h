@@ -34,11 +34,6 @@ struct BookPage {
   std::vector<const BookEntry*> entries;  // matched[offset, offset + limit)
 };
 
-// True when `query` occurs in one of the entry's texts (names, company,
-// addresses, fax number, scan nickname) or is its id. Letters A-Z match
-// either case; other characters match themselves only.
-bool entryMatches(const BookEntry& entry, const std::string& query);
-
 // The page of `book` that `request` asks for. Its pointers are valid while
 // `book` lives.
 BookPage pageOf(const BookSnapshot& book, const PageRequest& request);

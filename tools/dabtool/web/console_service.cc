@@ -150,6 +150,31 @@ std::optional<std::string> ConsoleService::importRecordReport() {
   }
 }
 
+RestoreReport ConsoleService::restore(const RestoreRequest& request, std::string_view bytes) {
+  auto turn = takeTurn();
+  cached_.reset();
+  return restoreBytes(workspace_, request, bytes);
+}
+
+DeleteResult ConsoleService::deleteEntries(const DeleteSelection& selection) {
+  auto turn = takeTurn();
+  cached_.reset();
+  return dabtool::deleteEntries(workspace_, selection);
+}
+
+UndoResult ConsoleService::undo() {
+  auto turn = takeTurn();
+  cached_.reset();
+  return undoLastChange(workspace_);
+}
+
+std::vector<KeptState> ConsoleService::changes(uintmax_t* diskBytes) {
+  auto turn = takeTurn();
+  BookHistory history(workspace_);
+  *diskBytes = history.diskBytes();
+  return history.states();
+}
+
 std::string ConsoleService::uploadTarget() const { return workspace_.fixedFile(kUploadFile); }
 
 std::vector<AuditRecord> ConsoleService::audit(int limit) {

@@ -16,9 +16,12 @@
 #include <string>
 #include <vector>
 
+#include "book_history.h"
 #include "book_page.h"
+#include "delete_entries.h"
 #include "file_io.h"
 #include "import_book.h"
+#include "restore_book.h"
 #include "workspace.h"
 
 namespace dabtool {
@@ -77,6 +80,18 @@ class ConsoleService {
   // Every record of the last import as a CSV file (see recordReportCsv);
   // nullopt before the first import of this process.
   std::optional<std::string> importRecordReport();
+
+  // The restore of dabtool restore, on the bytes of an upload.
+  RestoreReport restore(const RestoreRequest& request, std::string_view bytes);
+
+  // Deletes what `selection` names, with its memberships. Failure.
+  DeleteResult deleteEntries(const DeleteSelection& selection);
+
+  // Puts back the book as it was before the last change. Failure.
+  UndoResult undo();
+
+  // The kept states of the book, oldest first, and the disk they take.
+  std::vector<KeptState> changes(uintmax_t* diskBytes);
 
   // The newest `limit` audit records, newest first. Failure.
   std::vector<AuditRecord> audit(int limit);

@@ -169,6 +169,7 @@ std::vector<WebRoute> consoleRoutes(ConsoleService& service, size_t maxUpload) {
       {"GET", "/api/import/report", importReportRoute(service), nullptr},
       {"GET", "/api/audit", bound(handleAudit), nullptr},
   };
+  for (WebRoute& route : changeRoutes(service)) routes.push_back(std::move(route));
   for (const WebAsset& asset : webAssets()) {
     routes.push_back({"GET", asset.path, assetRoute(asset), nullptr});
     if (std::string(asset.path) == "/index.html")

@@ -38,6 +38,10 @@ RouteHandler importProgressRoute(const ConsoleService& service);
 // GET /api/import/report: every record of the last import, as CSV.
 RouteHandler importReportRoute(ConsoleService& service);
 
+// POST /api/restore, /api/delete and /api/undo, GET /api/changes
+// (web_changes.cc).
+std::vector<WebRoute> changeRoutes(ConsoleService& service);
+
 // Answers `json` with `status`. Text that is not UTF-8 (the address book
 // holds whatever bytes were imported) goes out with U+FFFD in place of each
 // bad sequence, so the browser can always read the answer.

@@ -94,6 +94,13 @@ const char* const kInsertMembership =
     "INSERT INTO memberships (contact_id, group_id, position)"
     " SELECT ?1, ?2, COALESCE(MAX(position), 0) + 1 FROM memberships WHERE contact_id = ?1";
 
+// Explicit rather than left to ON DELETE CASCADE, which a file written with
+// the foreign keys off would not have honoured for older rows either.
+const char* const kDeleteMemberships =
+    "DELETE FROM memberships WHERE contact_id = ?1 OR group_id = ?1";
+
+const char* const kDeleteContact = "DELETE FROM contacts WHERE id = ?1";
+
 void prepareSchema(sqlite3* db) {
   int64_t version = queryInteger(db, "PRAGMA user_version");
   if (version == kSchemaVersion) return;  // The common case needs no write lock.

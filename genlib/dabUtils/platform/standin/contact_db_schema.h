@@ -52,6 +52,8 @@ extern const char* const kSelectMemberships;   // (contact id, group id) by cont
 extern const char* const kSelectGroupsOf;      // Group ids of contact ?1, in order.
 extern const char* const kSelectKind;          // dlType of entry ?1; no row when missing.
 extern const char* const kInsertMembership;    // Contact ?1 joins group ?2 at the end.
+extern const char* const kDeleteMemberships;   // Every membership naming entry ?1.
+extern const char* const kDeleteContact;       // Entry ?1.
 
 // Creates the tables of an empty file; refuses a file written by a newer
 // schema. Takes the write lock only when something has to be created.

@@ -93,6 +93,7 @@ class Connection {
   void groupIdsOf(int32_t contactId, DAB_DBI_GroupIds_t* out);
   int32_t create(const DAB_DBI_Contact_t& contact);
   void addMembership(int contactId, int groupId);
+  void remove(int id);
   void commit();
   void finish();  // commit(), and report a batch that an error rolled back.
 
@@ -106,6 +107,7 @@ class Connection {
   DbHandle db_;  // Declared first so that it is closed after the statements.
   Statement countContacts_, selectContacts_, selectMemberships_, selectGroupsOf_;
   Statement insertContact_, insertPlainContact_, selectKind_, insertMembership_;
+  Statement deleteMemberships_, deleteContact_;
   int lastCount_ = -1;  // -1: no count reported on this connection yet.
   bool writing_ = false;
   int writesInBatch_ = 0;
@@ -143,6 +145,8 @@ Connection::Connection(DbHandle db) : db_(std::move(db)) {
   insertPlainContact_ = Statement(handle, kInsertPlainContact);
   selectKind_ = Statement(handle, kSelectKind);
   insertMembership_ = Statement(handle, kInsertMembership);
+  deleteMemberships_ = Statement(handle, kDeleteMemberships);
+  deleteContact_ = Statement(handle, kDeleteContact);
 }
 
 int64_t Connection::countRows() {
@@ -276,6 +280,20 @@ void Connection::addMembership(int contactId, int groupId) {
   stepWrite(insert);
 }
 
+void Connection::remove(int id) {
+  int32_t kind = 0;
+  if (!kindOf(id, &kind)) fail(DABPLATFORM_DB_NOT_FOUND, "no entry " + std::to_string(id));
+  beginWrite();
+  {
+    Statement::Use memberships = deleteMemberships_.use();
+    memberships.bindInt(1, id);
+    stepWrite(memberships);
+  }
+  Statement::Use entry = deleteContact_.use();
+  entry.bindInt(1, id);
+  stepWrite(entry);
+}
+
 std::unique_ptr<Connection>& current() {
   static std::unique_ptr<Connection> connection;
   return connection;
@@ -366,4 +384,8 @@ extern "C" int DAB_DBI_CreateContact(DAB_DBI_Contact_t* contact, int* newContact
 
 extern "C" int dabplatform_add_membership(int contactId, int groupId) {
   return guarded([contactId, groupId] { connection().addMembership(contactId, groupId); });
+}
+
+extern "C" int dabplatform_remove_entry(int id) {
+  return guarded([id] { connection().remove(id); });
 }

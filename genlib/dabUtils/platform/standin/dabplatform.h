@@ -68,6 +68,14 @@ const char* dabplatform_database_path(void);
 int dabplatform_add_membership(int contactId, int groupId);
 
 /*
+ * Removes entry `id`, contact or group, with every membership that names it:
+ * a contact leaves its groups, a group loses its members. The memberships
+ * left keep their order. DABPLATFORM_DB_NOT_FOUND when there is no such
+ * entry. REQUIRES: connected. Durable once disconnected.
+ */
+int dabplatform_remove_entry(int id);
+
+/*
  * Text of the most recent failure of a contact-database or audit call, for
  * people reading a tool's output; "" before the first one. Owned by the
  * stand-in.

@@ -1,5 +1,6 @@
 // The address book console: a table of entries read page by page from
-// /api/contacts, and forms for the export, template and import endpoints.
+// /api/contacts, forms for the export, template, import and restore
+// endpoints, and the deletion and undo of changes.
 // Everything from the server is put in the page as text, never as markup.
 'use strict';
 
@@ -80,9 +81,11 @@ function groupsCell(entry) {
 function entryRow(entry) {
   const row = element('tr');
   if (entry.kind !== 'contact') row.className = 'group';
+  row.append(selectCell(entry));
   const cells = [entry.id, entry.kind, entry.displayName, entry.company, entry.email,
     entry.internetFax, entry.fax, entry.scan, entry.favourite, groupsCell(entry)];
   for (const cell of cells) row.append(element('td', String(cell)));
+  row.append(deleteCell(entry));
   return row;
 }
 
@@ -101,6 +104,8 @@ function showPage(page) {
   describeBook(page);
   state.matched = page.matched;
   const body = $('#entries tbody');
+  selected.clear();
+  updateSelection();
   body.replaceChildren(...page.entries.map(entryRow));
   const empty = $('#empty');
   empty.hidden = page.entries.length > 0;
@@ -369,6 +374,7 @@ function onMappingImport() {
     if (response.ok) {
       const result = await response.json();
       showImport(result);
+      loadChanges();
       if (result.saved) {
         // The new contacts come last: show them.
         state.query = '';
@@ -381,6 +387,123 @@ function onMappingImport() {
     const failure = await errorOf(response);
     showImport(failure.body || { outcome: 'failed', error: failure.text });
     loadEntries();
+  });
+}
+
+// --- Deleting, undoing and restoring ---
+
+// The entries ticked on the page, by id: what "Delete selected" removes.
+const selected = new Map();
+
+function updateSelection() {
+  const button = $('#delete-selected');
+  button.disabled = selected.size === 0;
+  button.textContent = selected.size ? `Delete selected (${selected.size})` : 'Delete selected';
+}
+
+function selectCell(entry) {
+  const box = element('input');
+  box.type = 'checkbox';
+  box.setAttribute('aria-label', `Select ${entry.displayName}`);
+  box.addEventListener('change', () => {
+    if (box.checked) selected.set(entry.id, entry); else selected.delete(entry.id);
+    updateSelection();
+  });
+  const cell = element('td');
+  cell.append(box);
+  return cell;
+}
+
+function deleteCell(entry) {
+  const button = element('button', 'Delete', 'delete');
+  button.type = 'button';
+  button.setAttribute('aria-label', `Delete ${entry.displayName}`);
+  button.addEventListener('click', () => deleteEntries([entry]));
+  const cell = element('td');
+  cell.append(button);
+  return cell;
+}
+
+// "Anna (contact 3)" for one entry; the kinds and the first names for more.
+function whatGoes(entries) {
+  if (entries.length === 1) return `${entries[0].displayName} (${entries[0].kind} ${entries[0].id})`;
+  const names = entries.slice(0, 5).map((entry) => entry.displayName).join(', ');
+  const more = entries.length > 5 ? ` and ${entries.length - 5} more` : '';
+  return `${entries.length} entries: ${names}${more}`;
+}
+
+async function deleteEntries(entries) {
+  const groups = entries.filter((entry) => entry.kind !== 'contact').length;
+  const memberships = groups ? ' Their members stay, without these groups.' : '';
+  if (!window.confirm(`Delete ${whatGoes(entries)}?${memberships}`)) return;
+  showMessage('');
+  const ids = entries.map((entry) => entry.id).join(',');
+  try {
+    const response = await call(`/api/delete?ids=${ids}`, { method: 'POST' });
+    if (!response.ok) throw new Error((await errorOf(response)).text);
+    showMessage((await response.json()).summary);
+  } catch (failure) {
+    showMessage(`Delete failed: ${failure.message}`);
+  }
+  loadEntries();
+  loadChanges();
+}
+
+function showChanges(changes) {
+  $('#last-change').textContent = changes.last ? `Last: ${changes.last.change}.` : 'No change to undo.';
+  $('#undo').disabled = !changes.last;
+  $('#kept-changes').textContent = changes.keptText;
+}
+
+async function loadChanges() {
+  try {
+    const response = await call('/api/changes');
+    if (!response.ok) throw new Error((await errorOf(response)).text);
+    showChanges(await response.json());
+  } catch (failure) {
+    $('#last-change').textContent = `Could not read the kept changes: ${failure.message}`;
+  }
+}
+
+async function onUndo() {
+  const button = $('#undo');
+  button.disabled = true;
+  showMessage('');
+  try {
+    const response = await call('/api/undo', { method: 'POST' });
+    if (!response.ok) throw new Error((await errorOf(response)).text);
+    const answer = await response.json();
+    showMessage(answer.summary);
+    showChanges(answer);
+  } catch (failure) {
+    showMessage(`Undo failed: ${failure.message}`);
+    loadChanges();
+  }
+  loadEntries();
+}
+
+function onRestore(event) {
+  event.preventDefault();
+  const form = event.target;
+  const file = form.file.files[0];
+  if (!file) return;
+  const params = new URLSearchParams({ name: file.name, merge: form.merge.checked ? '1' : '0' });
+  const box = $('#restore-result');
+  box.replaceChildren();
+  busy(form, 'Restore', async () => {
+    const response = await call(`/api/restore?${params}`, {
+      method: 'POST', headers: { 'Content-Type': 'application/octet-stream' }, body: file,
+    });
+    const ok = response.ok;
+    const result = ok ? await response.json() : (await errorOf(response)).body || {};
+    box.className = ok ? 'result ok' : 'result failed';
+    const text = ok ? result.summary : `Restore failed: ${result.error || response.statusText}`;
+    const parts = [element('p', text, 'summary')];
+    const items = ok ? result.notes : result.problems;
+    if (items && items.length) parts.push(list(items, ok ? 'notes' : 'findings'));
+    box.replaceChildren(...parts);
+    loadEntries();
+    loadChanges();
   });
 }
 
@@ -400,8 +523,12 @@ function start() {
   $('#import-form').addEventListener('submit', onImport);
   $('#mapping-import').addEventListener('click', onMappingImport);
   $('#mapping-cancel').addEventListener('click', () => { $('#mapping-step').hidden = true; });
+  $('#restore-form').addEventListener('submit', onRestore);
+  $('#undo').addEventListener('click', onUndo);
+  $('#delete-selected').addEventListener('click', () => deleteEntries([...selected.values()]));
   loadEntries();
   loadAudit();
+  loadChanges();
 }
 
 start();

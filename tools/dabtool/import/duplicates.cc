@@ -1,0 +1,172 @@
+#include "duplicates.h"
+
+#include <unordered_map>
+
+#include "entry_text.h"
+#include "record_scan.h"
+
+namespace dabtool {
+
+namespace {
+
+constexpr size_t kDisplayNameColumn = 2;
+constexpr size_t kEmailColumn = 4;
+// The import keeps at most this many bytes of a value, up to its first NUL.
+constexpr size_t kLibraryValueBytes = 1023;
+
+std::string_view asStored(const std::string& value) {
+  std::string_view stored(value);
+  stored = stored.substr(0, stored.find('\0'));
+  return stored.substr(0, kLibraryValueBytes);
+}
+
+constexpr uint64_t kValuesWanted = uint64_t{1} << kDisplayNameColumn | uint64_t{1} << kEmailColumn;
+
+// The display name and e-mail address of a record the library would make a
+// contact of; false for the header row and a record without a name.
+bool contactValues(int number, const FieldValues& fields, std::string_view* name,
+                   std::string_view* email) {
+  if (number < 2 || fields.size() <= kDisplayNameColumn) return false;
+  *name = asStored(fields[kDisplayNameColumn]);
+  *email = fields.size() > kEmailColumn ? asStored(fields[kEmailColumn]) : "";
+  return !name->empty();
+}
+
+// FNV-1a over the bytes of sameContactKey, without building it: a file of
+// 65,000 records is compared by numbers, and only records whose numbers
+// meet are compared by their texts.
+uint64_t keyHash(std::string_view name, std::string_view email) {
+  uint64_t hash = 14695981039346656037ull;
+  auto add = [&hash](char c) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+  };
+  for (char c : name) add(c);
+  add('\0');
+  for (char c : email) add(c);
+  return hash;
+}
+
+// sameContactKey of one record of the upload, read again on its own, and
+// its display name in `displayName` when that is not null.
+std::string recordKey(std::string_view upload, char delimiter, const ScannedRecord& record,
+                      std::string* displayName = nullptr) {
+  std::string key;
+  auto visit = [&](int, int, const FieldValues& fields) {
+    std::string_view name, email;
+    if (!contactValues(2, fields, &name, &email)) return;
+    key = sameContactKey(name, email);
+    if (displayName) *displayName = std::string(name);
+  };
+  readRecords(upload.substr(record.begin, record.end - record.begin), delimiter,
+              QuotedLineEnd::kBlank, visit, kValuesWanted);
+  return key;
+}
+
+std::string cutBytes(std::string_view upload, const RecordScan& scan,
+                     const std::vector<SkippedRecord>& skipped) {
+  std::string bytes;
+  bytes.reserve(upload.size());
+  size_t from = 0;
+  for (const SkippedRecord& record : skipped) {
+    const ScannedRecord& range = scan.records[static_cast<size_t>(record.record) - 1];
+    bytes.append(upload.substr(from, range.begin - from));
+    from = range.end;
+  }
+  bytes.append(upload.substr(from));
+  return bytes;
+}
+
+}  // namespace
+
+std::vector<RecordKey> readRecordKeys(std::string_view upload, char delimiter, RecordScan* scan) {
+  std::vector<RecordKey> keys;
+  keys.reserve(upload.size() / 64);
+  auto visit = [&keys](int number, int, const FieldValues& fields) {
+    std::string_view name, email;
+    if (contactValues(number, fields, &name, &email))
+      keys.push_back({number, keyHash(name, email)});
+  };
+  *scan = readRecords(upload, delimiter, QuotedLineEnd::kBlank, visit, kValuesWanted);
+  return keys;
+}
+
+DuplicateCut cutDuplicates(std::string_view upload, char delimiter, const RecordScan& scan,
+                           const std::vector<RecordKey>& keys, const std::vector<BookEntry>& book) {
+  // Hash -> the first record with it, or -(1 + its index) for an entry of the book.
+  std::unordered_map<uint64_t, int> first;
+  first.reserve(book.size() + keys.size());
+  for (size_t i = 0; i < book.size(); ++i) {
+    if (book[i].dlType != 0) continue;
+    first.emplace(keyHash(book[i].displayName, book[i].email), -1 - static_cast<int>(i));
+  }
+  DuplicateCut cut;
+  cut.records = static_cast<int>(scan.records.size());
+  auto keyOf = [&](int number, std::string* name = nullptr) {
+    return recordKey(upload, delimiter, scan.records[static_cast<size_t>(number) - 1], name);
+  };
+  for (const RecordKey& key : keys) {
+    auto [at, fresh] = first.emplace(key.hash, key.record);
+    if (fresh) continue;
+    int holder = at->second;
+    const BookEntry* entry = holder < 0 ? &book[static_cast<size_t>(-1 - holder)] : nullptr;
+    std::string name;
+    std::string own = keyOf(key.record, &name);
+    if (own != (entry ? sameContactKey(entry->displayName, entry->email) : keyOf(holder))) {
+      continue;  // the same number by chance
+    }
+    cut.skipped.push_back({key.record, name, entry ? 0 : holder});
+  }
+  cut.kept.push_back(0);
+  size_t next = 0;
+  for (int number = 1; number <= cut.records; ++number) {
+    if (next < cut.skipped.size() && cut.skipped[next].record == number) {
+      ++next;
+    } else {
+      cut.kept.push_back(number);
+    }
+  }
+  if (!cut.skipped.empty()) cut.bytes = cutBytes(upload, scan, cut.skipped);
+  return cut;
+}
+
+DuplicateCut cutDuplicates(std::string_view upload, char delimiter,
+                           const std::vector<BookEntry>& book) {
+  RecordScan scan;
+  std::vector<RecordKey> keys = readRecordKeys(upload, delimiter, &scan);
+  return cutDuplicates(upload, delimiter, scan, keys, book);
+}
+
+ImportLog renumbered(const ImportLog& log, const DuplicateCut& cut) {
+  int cutRecords = static_cast<int>(cut.kept.size()) - 1;
+  // Records past the cut's last completed one were never counted by either.
+  auto original = [&](int n) {
+    return n >= 0 && n <= cutRecords ? cut.kept[static_cast<size_t>(n)]
+                                     : cut.records + n - cutRecords;
+  };
+  ImportLog out = log;
+  out.parsedRecords = log.parsedRecords >= cutRecords ? cut.records + log.parsedRecords - cutRecords
+                                                      : original(log.parsedRecords + 1) - 1;
+  out.stoppedAtRecord = log.stoppedAtRecord == 0 ? 0 : original(log.stoppedAtRecord);
+  out.created.assign(static_cast<size_t>(cut.records) + 1, false);
+  for (size_t n = 0; n < log.created.size(); ++n) {
+    size_t at = static_cast<size_t>(original(static_cast<int>(n)));
+    if (!log.created[n]) continue;
+    if (at >= out.created.size()) out.created.resize(at + 1, false);
+    out.created[at] = true;
+  }
+  out.refused.clear();
+  for (const auto& [n, finding] : log.refused) out.refused.emplace(original(n), finding);
+  out.doubts.clear();
+  for (const auto& [n, findings] : log.doubts) out.doubts.emplace(original(n), findings);
+  return out;
+}
+
+std::string skippedText(const SkippedRecord& skipped, bool dryRun) {
+  std::string where = skipped.copyOf == 0 ? "is already in the book"
+                                          : "repeats record " + std::to_string(skipped.copyOf);
+  return std::string(dryRun ? "would be skipped: " : "skipped: ") + skipped.displayName + " " +
+         where;
+}
+
+}  // namespace dabtool
