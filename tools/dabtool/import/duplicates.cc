@@ -163,8 +163,8 @@ ImportLog renumbered(const ImportLog& log, const DuplicateCut& cut) {
 }
 
 std::string skippedText(const SkippedRecord& skipped, bool dryRun) {
-  std::string where = skipped.copyOf == 0 ? "is already in the book"
-                                          : "repeats record " + std::to_string(skipped.copyOf);
+  std::string where =
+      skipped.copyOf == 0 ? "is already in the book" : "repeats " + recordName(skipped.copyOf);
   return std::string(dryRun ? "would be skipped: " : "skipped: ") + skipped.displayName + " " +
          where;
 }

@@ -154,7 +154,7 @@ std::string recordReportCsv(const ImportReport& report, std::string_view upload)
     auto duplicate = skipped.find(record);
     bool isSkipped = duplicate != skipped.end();
     std::string outcome = outcomeOf(report, record, isSkipped);
-    std::string reason = isSkipped              ? skippedReason(*duplicate->second)
+    std::string reason = isSkipped               ? skippedReason(*duplicate->second)
                          : outcome == "not read" ? ""
                                                  : reasonOf(report, record, outcome == "created");
     csv += std::to_string(i) + "," + std::to_string(records[i].startLine) + "," +
