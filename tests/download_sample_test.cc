@@ -94,14 +94,12 @@ TEST_F(DownloadSampleTest, WholeTemplatesWithNoneAndAllGroups) {
 
 // Each bit adds its own group and no other, in the file's fixed group order.
 TEST_F(DownloadSampleTest, EachServiceBitSelectsItsGroup) {
-  const std::pair<unsigned, std::string> cases[] = {
-      {1, kMailHeader},
-      {2, kIfaxHeader},
-      {4, kFaxHeader},
-      {8, kScanHeader},
-      {6, kFaxHeader + kIfaxHeader},
-      {9, kMailHeader + kScanHeader},
-  };
+  const std::pair<unsigned, std::string> cases[] = {{1, kMailHeader},
+                                                    {2, kIfaxHeader},
+                                                    {4, kFaxHeader},
+                                                    {8, kScanHeader},
+                                                    {6, kFaxHeader + kIfaxHeader},
+                                                    {9, kMailHeader + kScanHeader}};
   for (const auto& [flags, groups] : cases) {
     ASSERT_EQ(0, dab("Comma", flags));
     EXPECT_EQ(kBaseHeader + groups, firstLine(readFile(kDabFile))) << flags;
@@ -113,8 +111,7 @@ TEST_F(DownloadSampleTest, EachServiceBitSelectsItsGroup) {
 TEST_F(DownloadSampleTest, OnlyTheExactNameSemicolonSelectsIt) {
   const std::pair<const char*, char> cases[] = {
       {"Semicolon", ';'},  {"Comma", ','},      {"semicolon", ','}, {"SEMICOLON", ','},
-      {"Semicolon ", ','}, {"SemicolonX", ','}, {"Semicolo", ','},  {"", ','},
-  };
+      {"Semicolon ", ','}, {"SemicolonX", ','}, {"Semicolo", ','},  {"", ','}};
   for (const auto& [name, delimiter] : cases) {
     ASSERT_EQ(0, dab(name, 15));
     EXPECT_EQ(joinedBy(kAllGroups, delimiter), readFile(kDabFile)) << '"' << name << '"';
@@ -157,8 +154,7 @@ TEST_F(DownloadSampleTest, EntryPointsOpenTheirFileWithoutTheDatabase) {
        [](char* name) { return GenerateSampleDAB(name, nullptr, nullptr, 5); }},
       {"GenerateSampleLegacy", kLegacyFile,
        "Failed to open HTTP_LEGACY_ADDRESS_BOOK_SAMPLE_TEMP_FILE",
-       "Could not Generate sample Legacy", [](char* name) { return GenerateSampleLegacy(name); }},
-  };
+       "Could not Generate sample Legacy", [](char* name) { return GenerateSampleLegacy(name); }}};
   for (const Case& c : cases) {
     for (bool failOpen : {false, true}) {
       SCOPED_TRACE(std::string(c.name) + (failOpen ? " failing to open" : ""));

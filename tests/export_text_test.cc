@@ -56,8 +56,7 @@ TEST_F(ExportTextTest, MakeCsvSafeQuotesOnlyCommaAndQuote) {
       {"Plain Name", std::nullopt},
       {"", std::nullopt},
       {"a;b", std::nullopt},
-      {"line\r\nend\t+!#", std::nullopt},
-  };
+      {"line\r\nend\t+!#", std::nullopt}};
   for (const auto& [input, quoted] : cases) EXPECT_EQ(quoted, quote(input)) << input;
   EXPECT_EQ(nullptr, exporter_.makeCsvSafe(nullptr));
   EXPECT_TRUE(fake().logTexts(kError).empty());
@@ -80,19 +79,17 @@ TEST_F(ExportTextTest, MakeCsvSafeFillsItsBufferExactly) {
 // Every second '/'-separated segment is private and left out; empty segments
 // do not count.
 TEST_F(ExportTextTest, MaskDataDropsEverySecondSegment) {
-  const std::pair<std::string, std::string> cases[] = {
-      {"12/34/56", "12//56"},
-      {"1/2/3/4/5", "1//3//5"},
-      {"123", "123"},
-      {"12/34", "12/"},
-      {"12/34/", "12/"},
-      {"12//56", "12/"},
-      {"/34/56", "34/"},
-      {"//34", "34"},
-      {"", ""},
-      {"///", ""},
-      {"+49 (0)89/1234", "+49 (0)89/"},
-  };
+  const std::pair<std::string, std::string> cases[] = {{"12/34/56", "12//56"},
+                                                       {"1/2/3/4/5", "1//3//5"},
+                                                       {"123", "123"},
+                                                       {"12/34", "12/"},
+                                                       {"12/34/", "12/"},
+                                                       {"12//56", "12/"},
+                                                       {"/34/56", "34/"},
+                                                       {"//34", "34"},
+                                                       {"", ""},
+                                                       {"///", ""},
+                                                       {"+49 (0)89/1234", "+49 (0)89/"}};
   for (const auto& [input, expected] : cases) EXPECT_EQ(expected, mask(input)) << input;
   HeapText ofNull(exporter_.MaskData(nullptr));
   ASSERT_NE(nullptr, ofNull);

@@ -268,23 +268,21 @@ TEST_F(ExportWritersTest, ScanServerAddressFormsGiveHostAndPort) {
     int32_t type;
     std::optional<std::string> address;
     std::string cells;
-  } cases[] = {
-      {0, "192.168.1.10:21", "192.168.1.10,21"},
-      {1, "host.example", "host.example,0"},
-      {0, std::nullopt, ",0"},
-      {0, "", ",0"},
-      {1, ":::", ",0"},
-      {0, "::h:: 42x:9", "h,42"},
-      {0, "h:99999999999", "h,2147483647"},
-      {0, "h:-99999999999", "h,-2147483648"},
-      {2, "[fd00::5]:21", "[fd00::5],21"},
-      {2, "[fd00::5]", "[fd00::5],0"},
-      {2, std::nullopt, ",0"},
-      {2, "]]]", ",0"},
-      {2, "", ",0"},
-      {3, "1.2.3.4:21", ",0"},
-      {-1, "1.2.3.4:21", ",0"},
-  };
+  } cases[] = {{0, "192.168.1.10:21", "192.168.1.10,21"},
+               {1, "host.example", "host.example,0"},
+               {0, std::nullopt, ",0"},
+               {0, "", ",0"},
+               {1, ":::", ",0"},
+               {0, "::h:: 42x:9", "h,42"},
+               {0, "h:99999999999", "h,2147483647"},
+               {0, "h:-99999999999", "h,-2147483648"},
+               {2, "[fd00::5]:21", "[fd00::5],21"},
+               {2, "[fd00::5]", "[fd00::5],0"},
+               {2, std::nullopt, ",0"},
+               {2, "]]]", ",0"},
+               {2, "", ",0"},
+               {3, "1.2.3.4:21", ",0"},
+               {-1, "1.2.3.4:21", ",0"}};
   for (const auto& c : cases) {
     ScriptedContact contact = withId(1);
     contact.scanDocumentPath = "/p", contact.scanLoginName = "u", contact.scanNdsTree = "t";
@@ -309,8 +307,7 @@ TEST_F(ExportWritersTest, ScanProtocolDecidesNumberShareAndVolume) {
       {2, "3,h,0,/p,u,,vol,t,c,\r\n"}, {3, "5,h,0,/p,u,,,t,c,\r\n"},
       {4, "6,h,0,/p,u,,,t,c,\r\n"},    {5, "7,h,0,/p,u,,,t,c,\r\n"},
       {6, "2,h,0,/p,u,,,t,c,\r\n"},    {7, "4,h,0,/p,u,,,t,c,\r\n"},
-      {-1, "4,h,0,/p,u,,,t,c,\r\n"},   {INT32_MIN, "4,h,0,/p,u,,,t,c,\r\n"},
-  };
+      {-1, "4,h,0,/p,u,,,t,c,\r\n"},   {INT32_MIN, "4,h,0,/p,u,,,t,c,\r\n"}};
   for (const auto& [code, cells] : cases) {
     ScriptedContact c = withId(9);
     c.scanDocumentPath = "/p", c.scanLoginName = "u", c.scanNdsTree = "t", c.scanNdsContext = "c";

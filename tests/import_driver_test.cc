@@ -75,8 +75,7 @@ const DriverCase kCases[] = {
      {"B"},
      {kBlank, "Record 2 has no displayName field"}},
     {"LongEmail", kHeader + "a,b,A,c," + kLong + "\n" + row("B"), 0, {1, 1}, {"B"}, {kLongEmail}},
-    {"LongHeaderTitle", "F,L,D,C," + kLong + "\n" + row("A"), 0, {1, 0}, {"A"}, {kLongEmail}},
-};
+    {"LongHeaderTitle", "F,L,D,C," + kLong + "\n" + row("A"), 0, {1, 0}, {"A"}, {kLongEmail}}};
 
 class ImportDriverTest : public PlatformTest {
  protected:
@@ -162,11 +161,7 @@ TEST_F(ImportDriverTest, ContactLimit) {
     std::vector<int> counts;
     std::vector<std::string> errors;
   } cases[] = {
-      {64997, {3, 0}, {}},
-      {64998, {2, 0}, {}},
-      {64999, {1, 0}, {}},
-      {65000, {0, 0}, {kNotEnough}},
-  };
+      {64997, {3, 0}, {}}, {64998, {2, 0}, {}}, {64999, {1, 0}, {}}, {65000, {0, 0}, {kNotEnough}}};
   for (const auto& c : cases) {
     fake().reset();
     fake().dataDir = root_;

@@ -74,8 +74,7 @@ const FieldCase kCases[] = {
     {5, " " + kA256, "", 10, 1, {illegal("ifax"), longAddress("ifax")}},
     // Positions from 6 on are read and ignored.
     {6, "extra", "", 0, 0, {}},
-    {7, kA257, "", 0, 0, {}},
-};
+    {7, kA257, "", 0, 0, {}}};
 
 class ImportFieldsTest : public PlatformTest {
  protected:

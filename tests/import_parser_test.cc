@@ -84,8 +84,7 @@ const ParserCase kCases[] = {
     {"LongFieldIsCutAndTheNextStartsClean",
      std::string(1500, 'x') + ",y\n",
      ',',
-     {{4, kX1023}, {6, "y"}, {7, ""}}},
-};
+     {{4, kX1023}, {6, "y"}, {7, ""}}}};
 
 using File = std::unique_ptr<FILE, int (*)(FILE*)>;
 
