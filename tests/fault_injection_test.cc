@@ -9,6 +9,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <iostream>
@@ -313,6 +314,31 @@ TEST_F(FaultInjectionTest, CountingSeesTheLibrarysOwnAllocationsOnly) {
     AllocationFaults faults(0);
     EXPECT_EQ(nullptr, exporter.MaskData(comma.data()));
     EXPECT_TRUE(faults.failed());
+  }
+}
+
+// The quoting and masking buffers hold their result and its NUL where the
+// result just fills, or just outgrows, the smallest buffer (2048 and 255
+// bytes). The sanitizer build reports an overrun itself; here the size asked
+// of malloc tells.
+TEST_F(FaultInjectionTest, QuotingAndMaskingBuffersHoldTheirResult) {
+  DABExport exporter;
+  const std::pair<char* (DABExport::*)(char*), std::string> cases[] = {
+      {&DABExport::makeCsvSafe, std::string(2044, 'x') + ","},
+      {&DABExport::makeCsvSafe, std::string(2045, 'x') + ","},
+      {&DABExport::makeCsvSafe, std::string(1023, '"') + "x"},
+      {&DABExport::makeCsvSafe, std::string(2046, 'x') + ","},
+      {&DABExport::MaskData, std::string(254, '7')},
+      {&DABExport::MaskData, std::string(255, '7')},
+      {&DABExport::MaskData, std::string(256, '7')}};
+  for (const auto& [method, input] : cases) {
+    std::string copy = input;
+    AllocationFaults faults;
+    char* result = (exporter.*method)(copy.data());
+    ASSERT_NE(nullptr, result);
+    ASSERT_EQ(1u, faults.allocations().size());
+    EXPECT_GE(faults.allocations()[0].size, strlen(result) + 1) << input.size() << " bytes";
+    free(result);
   }
 }
 
