@@ -179,7 +179,10 @@ def check(mutants):
 
 
 def main():
-    signal.signal(signal.SIGTERM, lambda *_: (_ for _ in ()).throw(KeyboardInterrupt()))
+    # Both signals end the run through the same clean-up, also when the shell
+    # started the script in the background with SIGINT ignored.
+    signal.signal(signal.SIGINT, signal.default_int_handler)
+    signal.signal(signal.SIGTERM, signal.default_int_handler)
     mutants = parse(LIST)
     if sys.argv[1:] == ["--check"]:
         return check(mutants)
