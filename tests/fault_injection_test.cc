@@ -98,8 +98,7 @@ const EntryPoint kEntryPoints[] = {
        std::string name = "Semicolon";
        return GenerateSampleLegacy(name.data());
      },
-     "http/data/LegacyAddressBookSample.csv", false, false},
-};
+     "http/data/LegacyAddressBookSample.csv", false, false}};
 
 class FaultInjectionTest : public PlatformTest {
  protected:
@@ -224,8 +223,7 @@ const DatabaseFault kDatabaseFaults[] = {
      {{kNoList, kDabFailed}, {kNoList, kLegacyFailed}, {}}},
     {"DAB_DBI_GetAllGroupIds", [] { fake().groupIdsResult = 1; }, {1, 1, 1}, {}},
     {"DAB_DBI_CreateContact", [] { fake().createResult = 1; }, {1, 1, 1}, {}},
-    {"DAB_DBI_Disconnect", [] { fake().disconnectResult = 1; }, {1, 1, 1}, {}},
-};
+    {"DAB_DBI_Disconnect", [] { fake().disconnectResult = 1; }, {1, 1, 1}, {}}};
 
 TEST_F(FaultInjectionTest, EachDatabaseCallFailingInTurn) {
   for (const DatabaseFault& fault : kDatabaseFaults) {
@@ -355,8 +353,7 @@ TEST_F(FaultInjectionTest, FailedAllocationAtEverySite) {
        {{"\"Doe, John\"", "Doe, John"}, {"\"fax\"\"1@example.com\"", "fax\"1@example.com"}}},
       {kEntryPoints[2], {}},
       {kEntryPoints[3], {}},
-      {kEntryPoints[4], {}},
-  };
+      {kEntryPoints[4], {}}};
   for (const AllocationCase& c : kCases) {
     SCOPED_TRACE(c.entry.name);
     script();
