@@ -140,7 +140,8 @@ TEST_F(DownloadSampleTest, ASecondCallRewritesTheFile) {
 }
 
 // Through the C names: the file is opened after a chmod, without the (here
-// unreachable) database; a failed open gives 0 and two error lines.
+// unreachable) database, with every argument passed on; a failed open gives 0
+// and two error lines.
 TEST_F(DownloadSampleTest, EntryPointsOpenTheirFileWithoutTheDatabase) {
   struct Case {
     const char* name;
@@ -148,13 +149,15 @@ TEST_F(DownloadSampleTest, EntryPointsOpenTheirFileWithoutTheDatabase) {
     const char* openFailure;
     const char* entryFailure;
     int (*call)(char*);
+    const std::string& written;
   } cases[] = {
       {"GenerateSampleDAB", kDabFile, "Failed to open HTTP_ADDRESS_BOOK_SAMPLE_TEMP_FILE",
        "Could not Generate sample DAB",
-       [](char* name) { return GenerateSampleDAB(name, nullptr, nullptr, 5); }},
+       [](char* name) { return GenerateSampleDAB(name, nullptr, nullptr, 15); }, kAllGroups},
       {"GenerateSampleLegacy", kLegacyFile,
        "Failed to open HTTP_LEGACY_ADDRESS_BOOK_SAMPLE_TEMP_FILE",
-       "Could not Generate sample Legacy", [](char* name) { return GenerateSampleLegacy(name); }}};
+       "Could not Generate sample Legacy", [](char* name) { return GenerateSampleLegacy(name); },
+       kLegacy}};
   for (const Case& c : cases) {
     for (bool failOpen : {false, true}) {
       SCOPED_TRACE(std::string(c.name) + (failOpen ? " failing to open" : ""));
@@ -166,6 +169,7 @@ TEST_F(DownloadSampleTest, EntryPointsOpenTheirFileWithoutTheDatabase) {
       std::string comma = "Comma";
       EXPECT_EQ(failOpen ? 0 : 1, c.call(comma.data()));
       EXPECT_EQ(!failOpen, fileExists(c.file));
+      EXPECT_EQ(failOpen ? "" : c.written, readFile(c.file));
       EXPECT_EQ(fake().calls,
                 (std::vector<std::string>{"chmod(" + std::string(c.file) + ",0666)",
                                           "xpaths_get_path(nc_dlms_data)",
