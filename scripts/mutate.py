@@ -131,7 +131,10 @@ def first_failure():
             failed = re.findall(r"^\[  FAILED  \] (\S+)", result.stdout, re.M)
             if failed:
                 return f"{test}: {failed[0]}"
-            return f"{test}: exit status {result.returncode}"
+            # A crash or a sanitizer report ends the binary inside the test it ran last.
+            running = re.findall(r"^\[ RUN      \] (\S+)", result.stdout, re.M)
+            where = running[-1] + ", " if running else ""
+            return f"{test}: {where}exit status {result.returncode}"
     return None
 
 
