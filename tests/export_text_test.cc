@@ -62,8 +62,9 @@ TEST_F(ExportTextTest, MakeCsvSafeQuotesOnlyCommaAndQuote) {
   EXPECT_TRUE(fake().logTexts(kError).empty());
 }
 
-// The smallest quoting buffer holds 2048 bytes: quoted texts of 2047, 2048
-// and 2049 bytes (NUL not counted) lie at, just past and beyond its end.
+// The smallest quoting buffer holds 2048 bytes: quoted texts of 2046 to 2049
+// bytes need, with their NUL, one byte less than it, all of it, and one and
+// two bytes more.
 TEST_F(ExportTextTest, MakeCsvSafeFillsItsBufferExactly) {
   for (size_t quotedLength : {2046u, 2047u, 2048u, 2049u}) {
     std::string plain(quotedLength - 3, 'x');
