@@ -183,6 +183,14 @@ TEST_F(ImportDriverTest, OnlyTheExactNameSemicolonSelectsIt) {
   }
 }
 
+// Without a connection the import opens nothing and reports status 1.
+TEST_F(ImportDriverTest, NotConnectedIsStatusOne) {
+  fake().connectResult = 1;
+  EXPECT_EQ(1, import(kAB));
+  EXPECT_EQ(counts(), (std::vector<int>{-1, -1}));
+  EXPECT_EQ(fake().calls, (std::vector<std::string>{"DAB_DBI_Connect()", "DAB_DBI_Disconnect()"}));
+}
+
 TEST_F(ImportDriverTest, UnopenableFileFailsWithTwoLines) {
   fake().failOpen = true;
   EXPECT_EQ(1, import(kAB));
