@@ -21,9 +21,16 @@ static int failures = 0;
     }                                                                          \
   } while (0)
 
-static long fileSize(const char* path) {
-  struct stat st;
-  return stat(path, &st) == 0 ? (long)st.st_size : -1;
+/* The first line of `path`, line end included ("" when it does not open). */
+static const char* firstLine(const char* path) {
+  static char line[1024];
+  FILE* f = fopen(path, "r");
+  line[0] = '\0';
+  if (f != NULL) {
+    if (fgets(line, sizeof line, f) == NULL) line[0] = '\0';
+    fclose(f);
+  }
+  return line;
 }
 
 static void writeUpload(void) {
@@ -51,13 +58,16 @@ int main(void) {
   CHECK(counts.successCount == 1 && counts.failureCount == 1);
 
   CHECK(AdressBookExport(comma, NULL, NULL) == 1);
-  CHECK(fileSize("http/data/ExportedAddressBook.csv") > 0);
-  CHECK(LegacyAdressBookExport(comma, NULL, NULL, NULL) == 1);
-  CHECK(fileSize("http/data/LegacyExportedAddressBook.csv") > 0);
-  CHECK(GenerateSampleDAB(comma, NULL, NULL, 15u) == 1);
-  CHECK(fileSize("http/data/AddressBookSample.csv") > 0);
-  CHECK(GenerateSampleLegacy(comma) == 1);
-  CHECK(fileSize("http/data/LegacyAddressBookSample.csv") > 0);
+  CHECK(strncmp(firstLine("http/data/ExportedAddressBook.csv"), "ZltAddressBookId,DisplayName,",
+                29) == 0);
+  CHECK(LegacyAdressBookExport(semicolon, NULL, NULL, NULL) == 1);
+  CHECK(strcmp(firstLine("http/data/LegacyExportedAddressBook.csv"),
+               "Friendly Name;E-Mail Address;Internet Fax Address\n") == 0);
+  CHECK(GenerateSampleDAB(comma, NULL, NULL, 0u) == 1);
+  CHECK(strncmp(firstLine("http/data/AddressBookSample.csv"), "*****,ZltAddressBookId,", 23) == 0);
+  CHECK(GenerateSampleLegacy(semicolon) == 1);
+  CHECK(strcmp(firstLine("http/data/LegacyAddressBookSample.csv"),
+               "Friendly Name;E-Mail Address;InternetFax Address\n") == 0);
 
   char command[64];
   snprintf(command, sizeof command, "rm -rf %s", root);

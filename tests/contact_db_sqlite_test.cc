@@ -6,6 +6,7 @@
 #include <fstream>
 #include <optional>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -47,6 +48,11 @@ class RawDb {
   sqlite3* db_ = nullptr;
 };
 
+// A list header as the export allocates it; DAB_DBI_Free_ContactList frees it.
+DAB_DBI_ContactList_t* newList() {
+  return static_cast<DAB_DBI_ContactList_t*>(calloc(1, sizeof(DAB_DBI_ContactList_t)));
+}
+
 class ContactDbTest : public ::testing::Test {
  protected:
   ContactDbTest() { EXPECT_EQ(0, DAB_DBI_Connect()); }
@@ -69,7 +75,7 @@ class ContactDbTest : public ::testing::Test {
   std::vector<ContactValues> fetchAll() {
     int count = 0;
     EXPECT_EQ(0, DAB_DBI_GetContactsCount(&count, 0));
-    auto* list = static_cast<DAB_DBI_ContactList_t*>(calloc(1, sizeof(DAB_DBI_ContactList_t)));
+    DAB_DBI_ContactList_t* list = newList();
     std::vector<ContactValues> entries;
     EXPECT_EQ(0, DAB_DBI_GetContactList(list, 0, 0)) << dabplatform_database_error();
     for (int i = 0; i < count && list->contacts != nullptr; ++i) {
@@ -97,55 +103,33 @@ class ContactDbTest : public ::testing::Test {
 
 ContactValues fullIndividual() {
   ContactValues e;
-  e.displayName = "Zoë Ångström 東京";
-  e.firstName = "Zoë";
-  e.lastName = "Ångström";
-  e.company = "Société Générale 🚀";
-  e.email = "zoe@example.org";
-  e.emailFavorite = 1;
-  e.internetFax = "fax@example.org";
-  e.faxNumber = "+49/123/4567";
-  e.faxFavorite = 1;
-  e.allFavoritesOrder = 12;
-  e.scanNickName = "Büro-Scan";
-  e.scanServerAddress = "192.168.1.10:21";
-  e.scanServerAddressType = 1;
-  e.scanDocumentPath = "/scans/ü";
-  e.scanLoginName = "zoë";
-  e.scanTransferProtocol = 2;
-  e.scanShareOrVolume = "share$";
-  e.scanNdsContext = "ou=a";
-  e.scanNdsTree = "TREE";
-  e.scanFavorite = 1;
+  e.displayName = "Zoë Ångström 東京", e.firstName = "Zoë", e.lastName = "Ångström";
+  e.company = "Société Générale 🚀", e.email = "zoe@example.org", e.emailFavorite = 1;
+  e.internetFax = "fax@example.org", e.faxNumber = "+49/123/4567", e.faxFavorite = 1;
+  e.allFavoritesOrder = 12, e.scanNickName = "Büro-Scan", e.scanServerAddress = "192.168.1.10:21";
+  e.scanServerAddressType = 1, e.scanDocumentPath = "/scans/ü", e.scanLoginName = "zoë";
+  e.scanTransferProtocol = 2, e.scanShareOrVolume = "share$", e.scanNdsContext = "ou=a";
+  e.scanNdsTree = "TREE", e.scanFavorite = 1;
   return e;
 }
 
 TEST_F(ContactDbTest, EveryFieldOfEveryKindSurvivesTheRoundTrip) {
   std::vector<ContactValues> entries(5);
   entries[0] = fullIndividual();
-  ContactValues& noServer =
-      entries[1];  // Individual without a server but with the other scan fields.
-  noServer.displayName = "No server";
-  noServer.scanNickName = "nick";
-  noServer.scanServerAddressType = 2;
-  noServer.scanTransferProtocol = 6;
+  // An individual without a server but with the other scan fields.
+  ContactValues& noServer = entries[1];
+  noServer.displayName = "No server", noServer.scanNickName = "nick";
+  noServer.scanServerAddressType = 2, noServer.scanTransferProtocol = 6;
   noServer.allFavoritesOrder = 1;
   // Groups carry favourite flags and empty texts; each of these differs from
   // a blank sub-record by one number only, which must not be lost.
-  entries[2].displayName = "Fax group";
-  entries[2].dlType = DAB_DBI_FAX_GROUP;
-  entries[2].faxFavorite = 1;
-  entries[2].scanTransferProtocol = 4;
-  entries[3].displayName = "Mail group";
-  entries[3].dlType = DAB_DBI_EMAIL_GROUP;
-  entries[3].emailFavorite = 1;
-  entries[3].scanServerAddressType = 2;
+  entries[2].displayName = "Fax group", entries[2].dlType = DAB_DBI_FAX_GROUP;
+  entries[2].faxFavorite = 1, entries[2].scanTransferProtocol = 4;
+  entries[3].displayName = "Mail group", entries[3].dlType = DAB_DBI_EMAIL_GROUP;
+  entries[3].emailFavorite = 1, entries[3].scanServerAddressType = 2;
   entries[3].allFavoritesOrder = 3;
-  entries[4].displayName = "Other group";
-  entries[4].dlType = 7;
-  entries[4].scanFavorite = 1;
-  entries[4].scanServerAddress = "[fd00::5]:21";
-  entries[4].scanTransferProtocol = 0;
+  entries[4].displayName = "Other group", entries[4].dlType = 7, entries[4].scanFavorite = 1;
+  entries[4].scanServerAddress = "[fd00::5]:21", entries[4].scanTransferProtocol = 0;
 
   for (ContactValues& entry : entries) {
     entry.id = 4242;  // Ignored: the database assigns ids.
@@ -203,11 +187,8 @@ TEST_F(ContactDbTest, ImportStyleRecordGetsDefaultsAndOutlivesTheConnection) {
   DAB_DBI_Email_t email{mail, 0, 0};
   DAB_DBI_InternetFax_t internetFax{ifax, 0};
   DAB_DBI_Contact_t record{};
-  record.id = 99;
-  record.displayName = display;
-  record.person = &person;
-  record.email = &email;
-  record.internetFax = &internetFax;
+  record.id = 99, record.displayName = display, record.person = &person;
+  record.email = &email, record.internetFax = &internetFax;
   int newId = -1;
   ASSERT_EQ(0, DAB_DBI_CreateContact(&record, &newId));
   DAB_DBI_Contact_t bare{};  // Every sub-record absent.
@@ -216,15 +197,10 @@ TEST_F(ContactDbTest, ImportStyleRecordGetsDefaultsAndOutlivesTheConnection) {
   ASSERT_EQ(0, DAB_DBI_CreateContact(&bare, nullptr));
   reconnect();
 
-  ContactValues imported;
-  imported.id = newId;
-  imported.displayName = "Imported";
-  imported.firstName = "Ann";
-  imported.lastName = "Lee";
-  imported.email = "ann@x.org";
-  ContactValues bareEntry;
-  bareEntry.id = newId + 1;
-  bareEntry.displayName = "Bare";
+  ContactValues imported, bareEntry;
+  imported.id = newId, imported.displayName = "Imported", imported.firstName = "Ann";
+  imported.lastName = "Lee", imported.email = "ann@x.org";
+  bareEntry.id = newId + 1, bareEntry.displayName = "Bare";
   EXPECT_EQ((std::vector<ContactValues>{imported, bareEntry}), fetchAll());
 }
 
@@ -234,41 +210,22 @@ TEST_F(ContactDbTest, ImportStyleRecordGetsDefaultsAndOutlivesTheConnection) {
 // gives, value for value and type for type.
 TEST_F(ContactDbTest, AbsentSubRecordsStoreTheSameRowAsDefaultOnes) {
   ContactValues values;
-  values.displayName = "Same";
-  values.firstName = "Ann";
-  values.email = "ann@x.org";
+  values.displayName = "Same", values.firstName = "Ann", values.email = "ann@x.org";
   ContactRecord full(values);  // All six sub-records, scan address NULL.
   ASSERT_EQ(0, DAB_DBI_CreateContact(full.get(), nullptr));
   DAB_DBI_Contact_t plain = *full.get();
-  plain.scan = nullptr;
-  plain.fax = nullptr;
-  plain.favorites = nullptr;
+  plain.scan = nullptr, plain.fax = nullptr, plain.favorites = nullptr;
   ASSERT_EQ(0, DAB_DBI_CreateContact(&plain, nullptr));
   reconnect();
   RawDb raw(dabplatform_database_path());
   std::string columns;
-  for (const char* name : {"dl_type",
-                           "display_name",
-                           "first_name",
-                           "last_name",
-                           "company",
-                           "email_address",
-                           "email_favorite",
-                           "ifax_address",
-                           "fax_number",
-                           "fax_favorite",
-                           "scan_nickname",
-                           "scan_server_address",
-                           "scan_server_type",
-                           "scan_document_path",
-                           "scan_login_name",
-                           "scan_protocol",
-                           "scan_share_or_volume",
-                           "scan_nds_context",
-                           "scan_nds_tree",
-                           "scan_favorite",
-                           "all_favorites_order"}) {
-    columns += std::string(columns.empty() ? "" : " || '|' || ") + "quote(" + name + ")";
+  std::istringstream names(
+      "dl_type display_name first_name last_name company email_address email_favorite "
+      "ifax_address fax_number fax_favorite scan_nickname scan_server_address scan_server_type "
+      "scan_document_path scan_login_name scan_protocol scan_share_or_volume scan_nds_context "
+      "scan_nds_tree scan_favorite all_favorites_order");
+  for (std::string name; names >> name;) {
+    columns += (columns.empty() ? "" : " || '|' || ") + ("quote(" + name + ")");
   }
   std::string distinct = "SELECT COUNT(DISTINCT " + columns + ") FROM contacts";
   EXPECT_EQ(1, raw.integer(distinct.c_str()));
@@ -352,13 +309,11 @@ TEST_F(ContactDbTest, AddMembershipRefusesWhatCannotBeAMembership) {
   struct Case {
     const char* name;
     int contact, group, status;
-  } cases[] = {
-      {"unknown contact", 9999, group, DABPLATFORM_DB_NOT_FOUND},
-      {"unknown group", person, 9999, DABPLATFORM_DB_NOT_FOUND},
-      {"individual as group", group, person, DABPLATFORM_DB_REFUSED},
-      {"group in itself", group, group, DABPLATFORM_DB_REFUSED},
-      {"duplicate", person, group, DABPLATFORM_DB_REFUSED},
-  };
+  } cases[] = {{"unknown contact", 9999, group, DABPLATFORM_DB_NOT_FOUND},
+               {"unknown group", person, 9999, DABPLATFORM_DB_NOT_FOUND},
+               {"individual as group", group, person, DABPLATFORM_DB_REFUSED},
+               {"group in itself", group, group, DABPLATFORM_DB_REFUSED},
+               {"duplicate", person, group, DABPLATFORM_DB_REFUSED}};
   for (const Case& c : cases) {
     EXPECT_EQ(c.status, dabplatform_add_membership(c.contact, c.group)) << c.name;
   }
@@ -371,7 +326,7 @@ TEST_F(ContactDbTest, EveryCallFailsCleanlyWithoutAConnection) {
   ASSERT_EQ(0, DAB_DBI_Disconnect());
   int count = 0;
   EXPECT_EQ(DABPLATFORM_DB_NOT_CONNECTED, DAB_DBI_GetContactsCount(&count, 0));
-  auto* list = static_cast<DAB_DBI_ContactList_t*>(calloc(1, sizeof(DAB_DBI_ContactList_t)));
+  DAB_DBI_ContactList_t* list = newList();
   EXPECT_EQ(DABPLATFORM_DB_NOT_CONNECTED, DAB_DBI_GetContactList(list, 0, 0));
   EXPECT_EQ(nullptr, list->contacts);
   EXPECT_EQ(0, DAB_DBI_Free_ContactList(list));
@@ -417,7 +372,7 @@ TEST_F(ContactDbTest, ListFailsWhenEntriesVanishAfterTheCount) {
   ASSERT_EQ(3, count);
   RawDb(dabplatform_database_path()).exec("DELETE FROM contacts WHERE display_name = 'b'");
 
-  auto* list = static_cast<DAB_DBI_ContactList_t*>(calloc(1, sizeof(DAB_DBI_ContactList_t)));
+  DAB_DBI_ContactList_t* list = newList();
   EXPECT_EQ(DABPLATFORM_DB_CHANGED, DAB_DBI_GetContactList(list, 0, 0));
   EXPECT_EQ(nullptr, list->contacts);
   EXPECT_EQ(0, DAB_DBI_Free_ContactList(list));
@@ -430,7 +385,7 @@ TEST_F(ContactDbTest, EntriesAddedAfterTheCountAreHarmless) {
   int count = 0;
   ASSERT_EQ(0, DAB_DBI_GetContactsCount(&count, 0));
   RawDb(dabplatform_database_path()).exec("INSERT INTO contacts (display_name) VALUES ('late')");
-  auto* list = static_cast<DAB_DBI_ContactList_t*>(calloc(1, sizeof(DAB_DBI_ContactList_t)));
+  DAB_DBI_ContactList_t* list = newList();
   ASSERT_EQ(0, DAB_DBI_GetContactList(list, 0, 0));
   ASSERT_NE(nullptr, list->contacts);
   EXPECT_STREQ("late", list->contacts[1].displayName);
@@ -441,7 +396,7 @@ TEST_F(ContactDbTest, EmptyAddressBookGivesAnEmptyList) {
   int count = 0;
   ASSERT_EQ(0, DAB_DBI_GetContactsCount(&count, 0));
   EXPECT_EQ(0, count);
-  auto* list = static_cast<DAB_DBI_ContactList_t*>(calloc(1, sizeof(DAB_DBI_ContactList_t)));
+  DAB_DBI_ContactList_t* list = newList();
   EXPECT_EQ(0, DAB_DBI_GetContactList(list, 0, 0));
   EXPECT_EQ(0, DAB_DBI_Free_ContactList(list));
 }
@@ -452,10 +407,8 @@ TEST_F(ContactDbTest, ConnectRefusesFilesItCannotUseAsADatabase) {
   struct Case {
     std::string path;
     int status;
-  } cases[] = {
-      {root_.file("notes.txt"), DABPLATFORM_DB_NOT_A_DATABASE},
-      {root_.file("missing/dir/contacts.db"), DABPLATFORM_DB_CANNOT_OPEN},
-  };
+  } cases[] = {{root_.file("notes.txt"), DABPLATFORM_DB_NOT_A_DATABASE},
+               {root_.file("missing/dir/contacts.db"), DABPLATFORM_DB_CANNOT_OPEN}};
   for (const Case& c : cases) {
     dabplatform_set_database_path(c.path.c_str());
     EXPECT_EQ(c.status, DAB_DBI_Connect()) << c.path;

@@ -42,13 +42,14 @@ TEST_F(EntryPointsTest, RefusedConnectionFailsTheImportWithoutTouchingTheResult)
                          }));
 }
 
-TEST_F(EntryPointsTest, SamplesNeverTouchTheDatabase) {
+TEST_F(EntryPointsTest, SamplesSucceedWithoutTheDatabase) {
   fake().connectResult = 1;  // Unreachable database.
   char comma[] = "Comma";
-  GenerateSampleDAB(comma, nullptr, nullptr, 15);
-  GenerateSampleLegacy(comma);
+  EXPECT_EQ(1, GenerateSampleDAB(comma, nullptr, nullptr, 15));
+  EXPECT_EQ(1, GenerateSampleLegacy(comma));
   EXPECT_EQ(0, fake().callCount("DAB_DBI_"));
   EXPECT_EQ(fake().logs.front(), (LogLine{kLibEnter, "GenerateSampleDAB"}));
+  EXPECT_TRUE(fake().logTexts(kError).empty());
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <iostream>
@@ -97,8 +98,7 @@ const EntryPoint kEntryPoints[] = {
        std::string name = "Semicolon";
        return GenerateSampleLegacy(name.data());
      },
-     "http/data/LegacyAddressBookSample.csv", false, false},
-};
+     "http/data/LegacyAddressBookSample.csv", false, false}};
 
 class FaultInjectionTest : public PlatformTest {
  protected:
@@ -223,8 +223,7 @@ const DatabaseFault kDatabaseFaults[] = {
      {{kNoList, kDabFailed}, {kNoList, kLegacyFailed}, {}}},
     {"DAB_DBI_GetAllGroupIds", [] { fake().groupIdsResult = 1; }, {1, 1, 1}, {}},
     {"DAB_DBI_CreateContact", [] { fake().createResult = 1; }, {1, 1, 1}, {}},
-    {"DAB_DBI_Disconnect", [] { fake().disconnectResult = 1; }, {1, 1, 1}, {}},
-};
+    {"DAB_DBI_Disconnect", [] { fake().disconnectResult = 1; }, {1, 1, 1}, {}}};
 
 TEST_F(FaultInjectionTest, EachDatabaseCallFailingInTurn) {
   for (const DatabaseFault& fault : kDatabaseFaults) {
@@ -316,6 +315,31 @@ TEST_F(FaultInjectionTest, CountingSeesTheLibrarysOwnAllocationsOnly) {
   }
 }
 
+// The quoting and masking buffers hold their result and its NUL where the
+// result just fills, or just outgrows, the smallest buffer (2048 and 255
+// bytes). The sanitizer build reports an overrun itself; here the size asked
+// of malloc tells.
+TEST_F(FaultInjectionTest, QuotingAndMaskingBuffersHoldTheirResult) {
+  DABExport exporter;
+  const std::pair<char* (DABExport::*)(char*), std::string> cases[] = {
+      {&DABExport::makeCsvSafe, std::string(2044, 'x') + ","},
+      {&DABExport::makeCsvSafe, std::string(2045, 'x') + ","},
+      {&DABExport::makeCsvSafe, std::string(1023, '"') + "x"},
+      {&DABExport::makeCsvSafe, std::string(2046, 'x') + ","},
+      {&DABExport::MaskData, std::string(254, '7')},
+      {&DABExport::MaskData, std::string(255, '7')},
+      {&DABExport::MaskData, std::string(256, '7')}};
+  for (const auto& [method, input] : cases) {
+    std::string copy = input;
+    AllocationFaults faults;
+    char* result = (exporter.*method)(copy.data());
+    ASSERT_NE(nullptr, result);
+    ASSERT_EQ(1u, faults.allocations().size());
+    EXPECT_GE(faults.allocations()[0].size, strlen(result) + 1) << input.size() << " bytes";
+    free(result);
+  }
+}
+
 TEST_F(FaultInjectionTest, FailedAllocationAtEverySite) {
   const AllocationCase kCases[] = {
       {kEntryPoints[0],
@@ -329,8 +353,7 @@ TEST_F(FaultInjectionTest, FailedAllocationAtEverySite) {
        {{"\"Doe, John\"", "Doe, John"}, {"\"fax\"\"1@example.com\"", "fax\"1@example.com"}}},
       {kEntryPoints[2], {}},
       {kEntryPoints[3], {}},
-      {kEntryPoints[4], {}},
-  };
+      {kEntryPoints[4], {}}};
   for (const AllocationCase& c : kCases) {
     SCOPED_TRACE(c.entry.name);
     script();

@@ -51,8 +51,7 @@ TEST_F(PathServiceTest, RefusesWhatIsNotAFileBelowTheRoot) {
       {"http/data/missing.txt", "r"},              // Reading never creates.
       {"http/data", "r"},                          // A directory is no file.
       {"http/data/ExportedAddressBook.csv", "w"},  // A link at the final name is not followed.
-      {"http/data/addressbook.txt", "r"},
-  };
+      {"http/data/addressbook.txt", "r"}};
   const char* dir = xpaths_get_path("nc_dlms_data");
   for (const Case& c : cases) {
     FILE* file = xpaths_open_file(dir, c.name.c_str(), c.mode);

@@ -165,7 +165,8 @@ extern "C" int DAB_DBI_GetAllGroupIds(DAB_DBI_GroupIds_t* ids, int contactId, in
   if (fake().groupIdsFailFor.count(contactId)) return 1;
   std::vector<int32_t>& groups = fake().groupIds[contactId];
   ids->count = static_cast<int32_t>(groups.size());
-  ids->ids = groups.data();
+  static int32_t stale = 99;
+  ids->ids = groups.empty() ? (fake().staleIdsWhenEmpty ? &stale : nullptr) : groups.data();
   return 0;
 }
 

@@ -65,14 +65,17 @@ class ScriptedPlatform {
   int groupIdsResult = 0;                            // Result for every GetAllGroupIds call...
   std::set<int32_t> groupIdsFailFor;                 // ...and contact ids whose call fails.
   std::map<int32_t, std::vector<int32_t>> groupIds;  // Memberships by contact id.
-  int createResult = 0;                              // Result for every CreateContact call...
-  std::set<int> refuseCreateCall;                    // ...and 0-based calls that return 1.
-  std::string throwBadAllocIn;   // Name of a call ("DAB_DBI_GetContactList") that throws.
-  std::string dataDir;           // What xpaths_get_path returns.
-  bool failOpen = false;         // xpaths_open_file returns NULL.
-  std::string openInstead;       // When set, xpaths_open_file opens this path (e.g. /dev/full).
-  bool keepInfoLogs = true;      // False: logSpecInfo lines are counted, not formatted or kept.
-  bool recordTransfers = false;  // The opened stream records each read and write it makes.
+  // No membership comes back as count 0 with a null pointer, as the stand-in
+  // gives it; true: with a stale non-null pointer, which the count overrules.
+  bool staleIdsWhenEmpty = false;
+  int createResult = 0;            // Result for every CreateContact call...
+  std::set<int> refuseCreateCall;  // ...and 0-based calls that return 1.
+  std::string throwBadAllocIn;     // Name of a call ("DAB_DBI_GetContactList") that throws.
+  std::string dataDir;             // What xpaths_get_path returns.
+  bool failOpen = false;           // xpaths_open_file returns NULL.
+  std::string openInstead;         // When set, xpaths_open_file opens this path (e.g. /dev/full).
+  bool keepInfoLogs = true;        // False: logSpecInfo lines are counted, not formatted or kept.
+  bool recordTransfers = false;    // The opened stream records each read and write it makes.
   std::function<void()> duringCreate;  // Runs inside every CreateContact call.
   // Hears every log call first, unformatted, as a listener on the stand-in does.
   std::function<void(int level, const char* format, va_list args)> logTap;

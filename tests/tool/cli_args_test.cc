@@ -53,8 +53,7 @@ TEST(CliArgs, AcceptedArguments) {
       {{"-", "x"}, {}, {}, {"-", "x"}, false},
       {{"--", "--limit", "-o", "--"}, {}, {}, {"--limit", "-o", "--"}, false},
       {{"--help"}, {}, {}, {}, true},
-      {{"-h", "a.csv"}, {}, {}, {"a.csv"}, true},
-  };
+      {{"-h", "a.csv"}, {}, {}, {"a.csv"}, true}};
   for (const Case& c : cases) {
     ParsedArgs parsed = parse(c.args);
     std::string shown = testing::PrintToString(c.args);
@@ -74,8 +73,7 @@ TEST(CliArgs, RefusedArguments) {
       {{"--limit"}, "--limit needs a value (see dabtool list --help)"},
       {{"a.csv", "-o"}, "-o needs a value (see dabtool list --help)"},
       {{"--dry-run=yes"}, "--dry-run takes no value (see dabtool list --help)"},
-      {{"--dry-run="}, "--dry-run takes no value (see dabtool list --help)"},
-  };
+      {{"--dry-run="}, "--dry-run takes no value (see dabtool list --help)"}};
   for (const auto& c : cases) {
     EXPECT_EQ(usageMessage([&] { parse(c.first); }), c.second) << testing::PrintToString(c.first);
   }
@@ -98,8 +96,8 @@ TEST(CliArgs, PositionalCount) {
       {{"a.csv"}, ""},
       {{}, "dabtool import needs the FILE to import (see dabtool import --help)"},
       {{"a.csv", "b.csv"}, "unexpected argument 'b.csv' (see dabtool import --help)"},
-      {{"a.csv", "--", "--dry-run"}, "unexpected argument '--dry-run' (see dabtool import --help)"},
-  };
+      {{"a.csv", "--", "--dry-run"},
+       "unexpected argument '--dry-run' (see dabtool import --help)"}};
   for (const auto& [args, message] : cases) {
     ParsedArgs parsed = dabtool::parseArgs("import", args, kOptions);
     EXPECT_EQ(
@@ -135,8 +133,7 @@ TEST(CliArgs, DelimiterNames) {
       {{"--delimiter=SEMICOLON"}, "Semicolon"},
       {{"--raw-delimiter", "Tab"}, "Tab"},
       {{"--raw-delimiter", "semicolon"}, "semicolon"},
-      {{"--raw-delimiter", ""}, ""},
-  };
+      {{"--raw-delimiter", ""}, ""}};
   for (const auto& [args, expected] : cases) {
     ParsedArgs parsed = dabtool::parseArgs("export", args, dabtool::delimiterOptions());
     EXPECT_EQ(dabtool::delimiterName(parsed), expected) << testing::PrintToString(args);
@@ -152,8 +149,7 @@ TEST(CliArgs, DelimiterMistakes) {
       {{"--delimiter", "Comma", "--raw-delimiter", "x"},
        "give either --delimiter or --raw-delimiter, not both"},
       {{"--raw-delimiter", "x", "--delimiter", "Tab"},
-       "give either --delimiter or --raw-delimiter, not both"},
-  };
+       "give either --delimiter or --raw-delimiter, not both"}};
   for (const auto& [args, message] : cases) {
     ParsedArgs parsed = dabtool::parseArgs("export", args, dabtool::delimiterOptions());
     EXPECT_EQ(usageMessage([&] { dabtool::delimiterName(parsed); }), message)

@@ -96,8 +96,7 @@ TEST_F(CoreFileIo, CopiesAreWholeAndFailuresNameTheFile) {
   fs::create_directory(dir_ / "folder");
   const std::pair<std::string, std::string> failures[] = {
       {"missing.csv", "cannot read missing.csv: No such file or directory"},
-      {"folder", "cannot read folder: it is a folder, not a file"},
-  };
+      {"folder", "cannot read folder: it is a folder, not a file"}};
   for (const auto& [from, message] : failures) {
     try {
       dabtool::copyFileAtomically(path(from), from, path("copy.csv"), "copy.csv");

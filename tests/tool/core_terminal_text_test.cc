@@ -89,8 +89,7 @@ TEST(CoreTerminalText, FitWidthCutsBetweenWholeCharacters) {
       {"a" + kCoder + "bc", 6, "a" + kCoder + kEllipsis},
       {"\xFF\xFE"
        "abc",
-       3, "\xFF\xFE" + kEllipsis},
-  };
+       3, "\xFF\xFE" + kEllipsis}};
   for (const auto& [text, width, expected] : cases) {
     std::string fitted = fitWidth(text, width);
     EXPECT_EQ(fitted, expected) << testing::PrintToString(text) << " in " << width;
@@ -114,8 +113,7 @@ TEST(CoreTerminalText, ControlCharactersAreSpelledOut) {
       {"Zo\xEB", "Zo\\xeb"},
       {"\x9B"
        "2J",
-       "\\x9b2J"},
-  };
+       "\\x9b2J"}};
   for (const auto& [text, expected] : cases) {
     EXPECT_EQ(terminalText(text), expected) << testing::PrintToString(text);
     EXPECT_EQ(terminalText(text, Tabs::kEscape), expected) << testing::PrintToString(text);
@@ -144,8 +142,7 @@ TEST(CoreTerminalText, CellsAreCutOutsideEscapes) {
       {"\x1b[2J", 4, kEllipsis},
       {"ab" + kRightToLeft + "cd", 9, "ab\\u202e" + kEllipsis},
       {"ab" + kRightToLeft + "cd", 8, "ab" + kEllipsis},
-      {kLi + "\n" + kNa, 4, kLi + kEllipsis},
-  };
+      {kLi + "\n" + kNa, 4, kLi + kEllipsis}};
   for (const auto& [text, width, expected] : cases) {
     EXPECT_EQ(terminalCell(text, width), expected)
         << testing::PrintToString(text) << " in " << width;

@@ -23,37 +23,35 @@ struct CharCase {
   uint32_t code;
 };
 
-const CharCase kChars[] = {
-    {"A", 0, 1, 0x41},
-    {"\x7F", 0, 1, 0x7F},
-    {"\xC2\x80", 0, 2, 0x80},
-    {"\xDF\xBF", 0, 2, 0x7FF},
-    {"\xE0\xA0\x80", 0, 3, 0x800},
-    {"\xED\x9F\xBF", 0, 3, 0xD7FF},
-    {"\xEE\x80\x80", 0, 3, 0xE000},
-    {"\xEF\xBF\xBF", 0, 3, 0xFFFF},
-    {"\xF0\x90\x80\x80", 0, 4, 0x10000},
-    {"\xF4\x8F\xBF\xBF", 0, 4, 0x10FFFF},
-    {"a\xC3\xA9", 1, 2, 0xE9},
-    {"\xC3\xA9z", 0, 2, 0xE9},
-    {"\x80", 0, 0, 0},              // continuation without a lead
-    {"\xC3\xA9", 1, 0, 0},          // the middle of a character
-    {"\xC0\x80", 0, 0, 0},          // overlong NUL
-    {"\xC1\xBF", 0, 0, 0},          // overlong U+7F
-    {"\xE0\x9F\xBF", 0, 0, 0},      // overlong U+7FF
-    {"\xF0\x8F\xBF\xBF", 0, 0, 0},  // overlong U+FFFF
-    {"\xED\xA0\x80", 0, 0, 0},      // U+D800
-    {"\xED\xBF\xBF", 0, 0, 0},      // U+DFFF
-    {"\xF4\x90\x80\x80", 0, 0, 0},  // U+110000
-    {"\xF5\x80\x80\x80", 0, 0, 0},
-    {"\xFF", 0, 0, 0},
-    {"\xC3", 0, 0, 0},  // cut by the end
-    {"\xE2\x82", 0, 0, 0},
-    {"\xF0\x9F\x98", 0, 0, 0},
-    {"\xC3(", 0, 0, 0},  // a lead before a non-continuation
-    {"\xE2(\xA1", 0, 0, 0},
-    {"\xF0\x9F\x98(", 0, 0, 0},
-};
+const CharCase kChars[] = {{"A", 0, 1, 0x41},
+                           {"\x7F", 0, 1, 0x7F},
+                           {"\xC2\x80", 0, 2, 0x80},
+                           {"\xDF\xBF", 0, 2, 0x7FF},
+                           {"\xE0\xA0\x80", 0, 3, 0x800},
+                           {"\xED\x9F\xBF", 0, 3, 0xD7FF},
+                           {"\xEE\x80\x80", 0, 3, 0xE000},
+                           {"\xEF\xBF\xBF", 0, 3, 0xFFFF},
+                           {"\xF0\x90\x80\x80", 0, 4, 0x10000},
+                           {"\xF4\x8F\xBF\xBF", 0, 4, 0x10FFFF},
+                           {"a\xC3\xA9", 1, 2, 0xE9},
+                           {"\xC3\xA9z", 0, 2, 0xE9},
+                           {"\x80", 0, 0, 0},              // continuation without a lead
+                           {"\xC3\xA9", 1, 0, 0},          // the middle of a character
+                           {"\xC0\x80", 0, 0, 0},          // overlong NUL
+                           {"\xC1\xBF", 0, 0, 0},          // overlong U+7F
+                           {"\xE0\x9F\xBF", 0, 0, 0},      // overlong U+7FF
+                           {"\xF0\x8F\xBF\xBF", 0, 0, 0},  // overlong U+FFFF
+                           {"\xED\xA0\x80", 0, 0, 0},      // U+D800
+                           {"\xED\xBF\xBF", 0, 0, 0},      // U+DFFF
+                           {"\xF4\x90\x80\x80", 0, 0, 0},  // U+110000
+                           {"\xF5\x80\x80\x80", 0, 0, 0},
+                           {"\xFF", 0, 0, 0},
+                           {"\xC3", 0, 0, 0},  // cut by the end
+                           {"\xE2\x82", 0, 0, 0},
+                           {"\xF0\x9F\x98", 0, 0, 0},
+                           {"\xC3(", 0, 0, 0},  // a lead before a non-continuation
+                           {"\xE2(\xA1", 0, 0, 0},
+                           {"\xF0\x9F\x98(", 0, 0, 0}};
 
 TEST(Text, Utf8CharAt) {
   for (const CharCase& c : kChars) {
@@ -79,8 +77,7 @@ const std::pair<std::string, size_t> kInvalid[] = {
     {"x\xED\xA0\x80", 1},
     {"\xE2\x82\xAC\xF4\x90\x80\x80", 3},
     {"abc\xC0\xAF", 3},
-    {"\xE0\x9F\xBFok", 0},
-};
+    {"\xE0\x9F\xBFok", 0}};
 
 TEST(Text, FirstInvalidUtf8) {
   for (const auto& [text, offset] : kInvalid) {
@@ -107,37 +104,35 @@ struct NumberCase {
 const std::string kLongMax = std::to_string(LONG_MAX);
 const std::string kLongMin = std::to_string(LONG_MIN);
 
-const NumberCase kNumbers[] = {
-    {"0", 0, 10, 0},
-    {"42", 0, 100, 42},
-    {"007", 0, 10, 7},
-    {"+7", 0, 10, 7},
-    {"-3", -5, 5, -3},
-    {"-0", 0, 10, 0},
-    {"10", 0, 10, 10},
-    {"11", 0, 10, std::nullopt},
-    {"-1", 0, 10, std::nullopt},
-    {"", 0, 10, std::nullopt},
-    {" 5", 0, 10, std::nullopt},
-    {"\t5", 0, 10, std::nullopt},
-    {"5 ", 0, 10, std::nullopt},
-    {"5\n", 0, 10, std::nullopt},
-    {std::string("5\0", 2), 0, 10, std::nullopt},
-    {"+", 0, 10, std::nullopt},
-    {"-", 0, 10, std::nullopt},
-    {"--5", -10, 10, std::nullopt},
-    {"+-5", -10, 10, std::nullopt},
-    {"1.5", 0, 10, std::nullopt},
-    {"1e3", 0, 10000, std::nullopt},
-    {"0x10", 0, 100, std::nullopt},
-    {"5a", 0, 10, std::nullopt},
-    {"five", 0, 10, std::nullopt},
-    {kLongMax, LONG_MIN, LONG_MAX, LONG_MAX},
-    {kLongMin, LONG_MIN, LONG_MAX, LONG_MIN},
-    {kLongMax + "0", LONG_MIN, LONG_MAX, std::nullopt},
-    {kLongMin + "0", LONG_MIN, LONG_MAX, std::nullopt},
-    {"99999999999999999999999", LONG_MIN, LONG_MAX, std::nullopt},
-};
+const NumberCase kNumbers[] = {{"0", 0, 10, 0},
+                               {"42", 0, 100, 42},
+                               {"007", 0, 10, 7},
+                               {"+7", 0, 10, 7},
+                               {"-3", -5, 5, -3},
+                               {"-0", 0, 10, 0},
+                               {"10", 0, 10, 10},
+                               {"11", 0, 10, std::nullopt},
+                               {"-1", 0, 10, std::nullopt},
+                               {"", 0, 10, std::nullopt},
+                               {" 5", 0, 10, std::nullopt},
+                               {"\t5", 0, 10, std::nullopt},
+                               {"5 ", 0, 10, std::nullopt},
+                               {"5\n", 0, 10, std::nullopt},
+                               {std::string("5\0", 2), 0, 10, std::nullopt},
+                               {"+", 0, 10, std::nullopt},
+                               {"-", 0, 10, std::nullopt},
+                               {"--5", -10, 10, std::nullopt},
+                               {"+-5", -10, 10, std::nullopt},
+                               {"1.5", 0, 10, std::nullopt},
+                               {"1e3", 0, 10000, std::nullopt},
+                               {"0x10", 0, 100, std::nullopt},
+                               {"5a", 0, 10, std::nullopt},
+                               {"five", 0, 10, std::nullopt},
+                               {kLongMax, LONG_MIN, LONG_MAX, LONG_MAX},
+                               {kLongMin, LONG_MIN, LONG_MAX, LONG_MIN},
+                               {kLongMax + "0", LONG_MIN, LONG_MAX, std::nullopt},
+                               {kLongMin + "0", LONG_MIN, LONG_MAX, std::nullopt},
+                               {"99999999999999999999999", LONG_MIN, LONG_MAX, std::nullopt}};
 
 TEST(Text, ParseWholeNumber) {
   for (const NumberCase& c : kNumbers) {
@@ -146,20 +141,18 @@ TEST(Text, ParseWholeNumber) {
   }
 }
 
-const std::pair<size_t, const char*> kSizes[] = {
-    {0, "0 bytes"},
-    {1, "1 byte"},
-    {100, "100 bytes"},
-    {1023, "1023 bytes"},
-    {1024, "1 KiB"},
-    {1536, "1536 bytes"},
-    {512 * 1024, "512 KiB"},
-    {1024 * 1024 - 1024, "1023 KiB"},
-    {1024 * 1024, "1 MiB"},
-    {1024 * 1024 + 1024, "1025 KiB"},
-    {16 * 1024 * 1024, "16 MiB"},
-    {size_t{3} << 30, "3072 MiB"},
-};
+const std::pair<size_t, const char*> kSizes[] = {{0, "0 bytes"},
+                                                 {1, "1 byte"},
+                                                 {100, "100 bytes"},
+                                                 {1023, "1023 bytes"},
+                                                 {1024, "1 KiB"},
+                                                 {1536, "1536 bytes"},
+                                                 {512 * 1024, "512 KiB"},
+                                                 {1024 * 1024 - 1024, "1023 KiB"},
+                                                 {1024 * 1024, "1 MiB"},
+                                                 {1024 * 1024 + 1024, "1025 KiB"},
+                                                 {16 * 1024 * 1024, "16 MiB"},
+                                                 {size_t{3} << 30, "3072 MiB"}};
 
 TEST(Text, SizeText) {
   for (const auto& [bytes, text] : kSizes) EXPECT_EQ(dabtool::sizeText(bytes), text);

@@ -12,7 +12,8 @@
 // Both methods rewrite their file under the "nc_dlms_data" directory of the
 // path service. Cells are joined by ";" when `delimiterName` is exactly
 // "Semicolon" and by "," for any other name; rows end in LF, the last one in
-// nothing. A NULL `delimiterName` is refused with status 1 and an error line.
+// nothing. A NULL `delimiterName` is taken as a name other than "Semicolon":
+// the file is written with "," and nothing is logged.
 class DABDownloadSample {
  public:
   DABDownloadSample() {}
