@@ -130,6 +130,23 @@ TEST_F(RestoreBook, RoundTripInBothDelimiters) {
   }
 }
 
+TEST_F(RestoreBook, ProgressCountsTheRowsGoneIn) {
+  std::string original;
+  {
+    auto workspace = book("progress-a.db");
+    seedBook(*workspace, 600, 0, 1);
+    original = exported(*workspace, "Comma");
+  }
+  auto workspace = book("progress-b.db");
+  std::string file = root_.file("progress.csv");
+  writeFileAtomically(file, original, file);
+  std::vector<std::pair<int, int>> told;
+  RestoreRequest request{file, false, false,
+                         [&told](int done, int total) { told.emplace_back(done, total); }};
+  EXPECT_TRUE(restoreFile(*workspace, request).succeeded());
+  EXPECT_EQ(told, (std::vector<std::pair<int, int>>{{0, 600}, {256, 600}, {512, 600}}));
+}
+
 // Ids with gaps come back renumbered from 1, memberships following them.
 TEST_F(RestoreBook, GapsAreRenumbered) {
   std::string original;

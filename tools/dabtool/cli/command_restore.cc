@@ -4,6 +4,7 @@
 
 #include "args.h"
 #include "commands.h"
+#include "progress_line.h"
 #include "restore_book.h"
 #include "terminal_text.h"
 #include "text.h"
@@ -48,7 +49,10 @@ int runRestore(const GlobalOptions& global, const Args& args) {
   }
   Workspace workspace(global);
   std::string book = workspace.shown(workspace.databasePath());
+  ProgressLine progress("Restoring");
+  request.progress = [&progress](int done, int total) { progress.update(done, total); };
   RestoreReport report = restoreFile(workspace, request);
+  progress.finish();
   if (!report.succeeded()) {
     for (const RowProblem& problem : report.problems) {
       printLine(stdout, "  line " + std::to_string(problem.line) + ": " + problem.reason);

@@ -65,12 +65,17 @@ void noteCreated(const DabRow& row, RestoreReport& report) {
 
 using IdMap = std::unordered_map<int, int>;  // id in the file -> id in the book
 
+constexpr size_t kProgressEvery = 256;  // rows between two progress reports
+
 IdMap createEntries(AddressBook& book, const DabFile& file, const std::vector<int>& same,
                     RestoreReport& report) {
   IdMap ids;
   ids.reserve(file.rows.size());
   for (size_t i = 0; i < file.rows.size(); ++i) {
     const DabRow& row = file.rows[i];
+    if (report.request.progress && i % kProgressEvery == 0) {
+      report.request.progress(static_cast<int>(i), static_cast<int>(file.rows.size()));
+    }
     if (same[i] != 0) {
       // Its memberships go to the entry it duplicates.
       ids[row.id] = same[i] > 0 ? same[i] : ids.at(-same[i]);

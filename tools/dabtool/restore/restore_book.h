@@ -6,6 +6,7 @@
 #ifndef DABUTILS_TOOLS_DABTOOL_RESTORE_RESTORE_BOOK_H_
 #define DABUTILS_TOOLS_DABTOOL_RESTORE_RESTORE_BOOK_H_
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,6 +20,9 @@ struct RestoreRequest {
   std::string file;             // the name the person knows the file by
   bool merge = false;           // beside what the book holds, not into an empty book
   bool keepDuplicates = false;  // with merge: create entries already in the book anyway
+  // Told now and then how many of the file's rows have gone in, and how
+  // many there are.
+  std::function<void(int done, int total)> progress;
 };
 
 // An entry of the file, by the line its row starts on.

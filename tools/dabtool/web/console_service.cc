@@ -120,19 +120,19 @@ ImportReport ConsoleService::importUpload(const ImportRequest& request, StagedFi
   auto turn = takeTurn();
   cached_.reset();
   ImportRequest watched = request;
-  watched.progress = [this](int done, int total) {
+  watched.progress = progressSink();
+  Running running(importing_);
+  lastImport_ = importStaged(workspace_, watched, staged);
+  return *lastImport_;
+}
+
+std::function<void(int, int)> ConsoleService::progressSink() {
+  importDone_ = 0;
+  importTotal_ = 0;
+  return [this](int done, int total) {
     importTotal_ = total;
     importDone_ = done;
   };
-  importDone_ = 0;
-  importTotal_ = 0;
-  importing_ = true;
-  struct Done {
-    std::atomic<bool>& flag;
-    ~Done() { flag = false; }
-  } done{importing_};
-  lastImport_ = importStaged(workspace_, watched, staged);
-  return *lastImport_;
 }
 
 ImportProgress ConsoleService::importProgress() const {
@@ -153,7 +153,10 @@ std::optional<std::string> ConsoleService::importRecordReport() {
 RestoreReport ConsoleService::restore(const RestoreRequest& request, std::string_view bytes) {
   auto turn = takeTurn();
   cached_.reset();
-  return restoreBytes(workspace_, request, bytes);
+  RestoreRequest watched = request;
+  watched.progress = progressSink();
+  Running running(importing_);
+  return restoreBytes(workspace_, watched, bytes);
 }
 
 DeleteResult ConsoleService::deleteEntries(const DeleteSelection& selection) {

@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -74,7 +75,8 @@ class ConsoleService {
   // Where an upload is staged before its import: the fixed upload name.
   std::string uploadTarget() const;
 
-  // The running import's progress; answers at once, without a turn.
+  // The running import's or restore's progress; answers at once, without a
+  // turn.
   ImportProgress importProgress() const;
 
   // Every record of the last import as a CSV file (see recordReportCsv);
@@ -123,6 +125,15 @@ class ConsoleService {
   std::shared_ptr<const BookSnapshot> cached_;  // guarded by turn_
   FileState cachedState_;                       // guarded by turn_
   std::optional<ImportReport> lastImport_;      // guarded by turn_
+  // Sets the flag while a long operation runs.
+  struct Running {
+    explicit Running(std::atomic<bool>& flag) : flag_(flag) { flag_ = true; }
+    ~Running() { flag_ = false; }
+    std::atomic<bool>& flag_;
+  };
+  // A fresh count for the operation about to run, fed by what it reports.
+  std::function<void(int, int)> progressSink();
+
   std::atomic<bool> importing_{false};
   std::atomic<int> importDone_{0};
   std::atomic<int> importTotal_{0};

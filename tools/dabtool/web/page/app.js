@@ -249,8 +249,7 @@ function showImport(result) {
 }
 
 // Shows the server's count of records read until `running` settles.
-function followProgress(running) {
-  const bar = $('#import-progress');
+function followProgress(running, bar = $('#import-progress')) {
   let settled = false;
   running.finally(() => { settled = true; bar.hidden = true; });
   const poll = async () => {
@@ -491,9 +490,11 @@ function onRestore(event) {
   const box = $('#restore-result');
   box.replaceChildren();
   busy(form, 'Restore', async () => {
-    const response = await call(`/api/restore?${params}`, {
+    const sent = call(`/api/restore?${params}`, {
       method: 'POST', headers: { 'Content-Type': 'application/octet-stream' }, body: file,
     });
+    followProgress(sent, $('#restore-progress'));
+    const response = await sent;
     const ok = response.ok;
     const result = ok ? await response.json() : (await errorOf(response)).body || {};
     box.className = ok ? 'result ok' : 'result failed';
