@@ -105,7 +105,9 @@ class RestoreBook : public ::testing::Test {
     auto workspace = book(target);
     std::string file = root_.file(target + ".csv");
     writeFileAtomically(file, original, file);
-    *report = restoreFile(*workspace, {file, false, false});
+    RestoreRequest request;
+    request.file = file;
+    *report = restoreFile(*workspace, request);
     return exported(*workspace, original.find(';') < original.find(',') ? "Semicolon" : "Comma");
   }
 
