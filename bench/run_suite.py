@@ -309,10 +309,6 @@ def main():
               "-X", "POST", "-T", upload, console.url + "api/import?name=upload.csv"],
              before=fresh(os.path.join(console_dir, "addressbook.db")),
              expect=rf'"created":\s*{dataset["contacts"]}\b'),
-        Case("console_transfer", "(The same upload to an unknown path: HTTP transfer alone)",
-             ["curl", "-sS", "-o", "/dev/null", "-w", "%{http_code}", "-H", "Expect:", "-H",
-              "Content-Type: text/csv", "-X", "POST", "-T", upload,
-              console.url + "api/transfer-only"], expect=r"^404$"),
         Case("shell_import", "sqlite3 shell, `.import --csv` into an empty table",
              ["sqlite3", peer_db], stdin=shell_import, before=fresh(peer_db)),
         Case("py_import", "Python `csv.reader` + `executemany` into an empty table",
@@ -408,9 +404,6 @@ def main():
     for key, what in (("tool_import", "`dabtool import`"), ("console_import", "Console import")):
         r = wall(key) / wall("import")
         note = ""
-        if key == "console_import":
-            rest = (wall(key) - wall("console_transfer")) / wall("import")
-            note = f"; without the HTTP transfer alone {rest:.2f}×"
         targets.append((f"{what} within 1.3× the library's own import (wall)",
                         f"wall {r:.2f}× ({wall(key):.3f} s / {wall('import'):.3f} s){note}; "
                         f"the sqlite3 shell {wall('shell_import') / wall('import'):.2f}×",
