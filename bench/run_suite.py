@@ -403,9 +403,8 @@ def main():
                     f"instructions {ratio_text(ir)}×", verdict(r <= 1.5)))
     for key, what in (("tool_import", "`dabtool import`"), ("console_import", "Console import")):
         r = wall(key) / wall("import")
-        note = ""
         targets.append((f"{what} within 1.3× the library's own import (wall)",
-                        f"wall {r:.2f}× ({wall(key):.3f} s / {wall('import'):.3f} s){note}; "
+                        f"wall {r:.2f}× ({wall(key):.3f} s / {wall('import'):.3f} s); "
                         f"the sqlite3 shell {wall('shell_import') / wall('import'):.2f}×",
                         verdict(r <= 1.3)))
     if parser_rate is not None:
