@@ -528,6 +528,9 @@ function start() {
   $('#import-form').addEventListener('submit', onImport);
   $('#mapping-import').addEventListener('click', onMappingImport);
   $('#group-close').addEventListener('click', closeGroup);
+  $('#group-view').addEventListener('keydown', (event) => {
+    if (event.key === 'Escape') closeGroup();
+  });
   $('#group-prev').addEventListener('click', () => {
     group.offset = Math.max(0, group.offset - group.limit);
     loadGroup();
