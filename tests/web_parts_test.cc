@@ -119,6 +119,22 @@ TEST(BookPageTest, PagesAreWindowsOfTheMatches) {
   EXPECT_EQ(past.matched, 4u) << "all but Ola Nordmann";
 }
 
+TEST(BookPageTest, GroupMembersArePagedAndSearchedLikeTheBook) {
+  BookSnapshot book = sampleBook();
+  auto ids = [&](int group, PageRequest request) {
+    BookPage page = membersOf(book, group, request);
+    std::vector<int> found;
+    for (const BookEntry* e : page.entries) found.push_back(e->id);
+    found.push_back(-static_cast<int>(page.matched));
+    return found;
+  };
+  EXPECT_EQ(ids(3, {0, 50, ""}), (std::vector<int>{1, 2, -2}));
+  EXPECT_EQ(ids(3, {1, 1, ""}), (std::vector<int>{2, -2}));
+  EXPECT_EQ(ids(3, {0, 50, "nordmann"}), (std::vector<int>{2, -1}));
+  EXPECT_EQ(ids(12, {0, 50, ""}), (std::vector<int>{1, -1}));
+  EXPECT_EQ(ids(1, {0, 50, ""}), (std::vector<int>{0})) << "a contact has no members";
+}
+
 TEST(WebGuardTest, KnowsLoopbackAddressesAndHostNames) {
   for (const char* address : {"127.0.0.1", "127.9.8.7", "::1", "localhost"}) {
     EXPECT_TRUE(isLoopbackAddress(address)) << address;

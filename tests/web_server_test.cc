@@ -331,6 +331,10 @@ TEST_F(WebConsoleTest, ServesThePageItselfWithNothingFromElsewhere) {
     EXPECT_EQ(asset->status, 200) << path;
     EXPECT_GT(asset->body.size(), 1000u) << path;
   }
+  auto icon = http.Get("/icon.svg");
+  ASSERT_TRUE(icon);
+  EXPECT_EQ(icon->get_header_value("Content-Type"), "image/svg+xml");
+  EXPECT_TRUE(has(page->body, "rel=\"icon\" href=\"icon.svg\""));
   auto head = http.Head("/app.js");
   ASSERT_TRUE(head);
   EXPECT_EQ(head->status, 200);
@@ -373,6 +377,44 @@ TEST_F(WebConsoleTest, ContactsComeInPagesWithGroupsAndSearch) {
     EXPECT_TRUE(has(entry.at("displayName").get<std::string>(), name));
   }
   EXPECT_EQ(json(client().Get("/api/contacts?q=nothing-like-this"))["matched"].get<long>(), 0);
+}
+
+TEST_F(WebConsoleTest, AGroupOpensWithItsMembersInPages) {
+  seedAndServe();
+  Json all = json(client().Get("/api/contacts?limit=500"));
+  long groupId = 0;
+  std::vector<long> expected;  // the members of the first group, in the book's order
+  for (const Json& entry : all["entries"]) {
+    if (groupId == 0 && !entry["members"].is_null()) groupId = entry["id"].get<long>();
+  }
+  for (const Json& entry : all["entries"]) {
+    for (const Json& group : entry["memberOf"]) {
+      if (group["id"].get<long>() == groupId) expected.push_back(entry["id"].get<long>());
+    }
+  }
+  ASSERT_GE(expected.size(), 2u);
+  std::string path = "/api/group?id=" + std::to_string(groupId);
+  Json first = json(client().Get((path + "&limit=1").c_str()));
+  EXPECT_EQ(first["members"].get<size_t>(), expected.size());
+  EXPECT_FALSE(first["name"].get<std::string>().empty());
+  ASSERT_EQ(first["entries"].size(), 1u);
+  EXPECT_EQ(first["entries"][0]["id"].get<long>(), expected[0]);
+  Json rest = json(client().Get((path + "&offset=1&limit=500").c_str()));
+  ASSERT_EQ(rest["entries"].size(), expected.size() - 1);
+  EXPECT_EQ(rest["entries"].back()["id"].get<long>(), expected.back());
+
+  const std::vector<std::pair<std::string, int>> refused = {
+      {"id=" + std::to_string(expected[0]), 404},  // a contact is no group
+      {"id=999999", 404},
+      {"id=x", 400},
+      {"", 400},
+      {"id=" + std::to_string(groupId) + "&limit=0", 400},
+  };
+  for (const auto& [query, wanted] : refused) {
+    auto answer = client().Get(("/api/group?" + query).c_str());
+    EXPECT_EQ(status(answer), wanted) << query;
+    EXPECT_FALSE(errorOf(answer).empty()) << query;
+  }
 }
 
 TEST_F(WebConsoleTest, BadPagingParametersAre400) {
@@ -495,6 +537,24 @@ TEST_F(WebConsoleTest, ImportCreatesContactsAndNamesTheRefusedRecords) {
             "Dry run: would create 0 contacts from 3 data records; 1 would be refused, 2 would "
             "be skipped as duplicates.");
   EXPECT_EQ(entries(), kSeeded + 2);
+}
+
+TEST_F(WebConsoleTest, RecentActivityHoldsExportsAndImportsWithTheirCounts) {
+  seedAndServe();
+  ASSERT_EQ(status(client().Post("/api/export", "", "text/plain")), 200);
+  ASSERT_EQ(status(import(kGoodImport, "?name=people.csv&dryRun=1")), 200);
+  ASSERT_EQ(status(import(kMalformedImport, "?name=broken.csv")), 422);
+  ASSERT_EQ(status(import(kGoodImport, "?name=people.csv")), 200);
+  Json records = json(client().Get("/api/activity"))["records"];
+  ASSERT_EQ(records.size(), 3u) << records.dump() << "a dry run changes nothing and is left out";
+  EXPECT_EQ(records[0]["event"], "import of people.csv");
+  EXPECT_EQ(records[0]["detail"], "Created 2 contacts from 3 data records; 1 refused");
+  EXPECT_EQ(records[1]["event"], "import of broken.csv");
+  EXPECT_TRUE(has(records[1]["detail"].get<std::string>(), "stopped at record 1"));
+  EXPECT_EQ(records[2]["event"], "address book exported");
+  EXPECT_EQ(records[2]["detail"], std::to_string(kSeeded) + " entries to ExportedAddressBook.csv");
+  EXPECT_EQ(records[2]["at"], json(client().Get("/api/audit"))["records"][0]["at"]);
+  EXPECT_EQ(json(client().Get("/api/activity?limit=1"))["records"].size(), 1u);
 }
 
 TEST_F(WebConsoleTest, ImportTakesAFormFieldAndFixesTheLastLineEnd) {

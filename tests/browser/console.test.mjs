@@ -1,7 +1,9 @@
 // The web console in Debian's headless Chromium, as a person uses it: browse
 // and search the table, export, download a template, import a good file and
-// a malformed one, delete entries and undo the deletions. Set SCREENSHOT=path
-// to also save a picture of the page.
+// a malformed one, delete entries and undo the deletions, open a group from
+// the keyboard; each state checked with axe-core, and the page checked to fit
+// from a phone to a wide screen. Set SCREENSHOT=path to also save pictures of
+// the page beside that path.
 //   DABTOOL=build/tools/dabtool/dabtool node --test tests/browser/console.test.mjs
 import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
@@ -10,6 +12,7 @@ import { mkdtempSync, readFileSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
+import { createRequire } from 'node:module';
 import { chromium } from 'playwright-core';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
@@ -17,6 +20,7 @@ const dabtool = path.resolve(process.env.DABTOOL || path.join(here, '../../build
 const chromiumPath = process.env.CHROMIUM || '/usr/bin/chromium';
 const seededContacts = 60;
 const seededGroups = 2;
+const axeSource = readFileSync(createRequire(import.meta.url).resolve('axe-core/axe.min.js'), 'utf8');
 
 const goodFile = [
   'First Name,Last Name,Display Name,Company,E-mail,Internet Fax',
@@ -41,6 +45,7 @@ let serverExit;
 let browser;
 let page;
 const pageErrors = [];
+const missing = [];  // addresses the page asked for that the console did not have
 
 // Starts dabtool serve on a free port and resolves with the console's address.
 function startServer() {
@@ -68,6 +73,38 @@ function shot(name) {
   return path.join(path.dirname(process.env.SCREENSHOT), name);
 }
 
+// Fails on every serious or critical finding of axe-core in the page as it is now.
+async function checkAccessible(state) {
+  const found = await page.evaluate(async (source) => {
+    if (!window.axe) (0, eval)(source);
+    const { violations } = await window.axe.run(document, { resultTypes: ['violations'] });
+    return violations.filter((v) => v.impact === 'serious' || v.impact === 'critical')
+      .map((v) => `${v.id} (${v.impact}): ${v.nodes.map((node) => node.target.join(' ')).join(', ')}`);
+  }, axeSource);
+  assert.deepEqual(found, [], `accessibility of ${state}`);
+}
+
+// The visible elements that reach past the page's right or left edge, and
+// the frames that would need to scroll sideways.
+async function overflowing() {
+  return page.evaluate(() => {
+    const width = document.documentElement.clientWidth;
+    const name = (node) => `${node.tagName.toLowerCase()}${node.id ? `#${node.id}` : ''}`
+      + `${node.className && typeof node.className === 'string' ? `.${node.className.split(' ')[0]}` : ''}`;
+    const out = [];
+    for (const node of document.body.querySelectorAll('*')) {
+      const box = node.getBoundingClientRect();
+      if (box.width <= 1 || box.height <= 1) continue;
+      if (box.right > width + 1 || box.left < -1) out.push(`${name(node)} ${Math.round(box.left)}–${Math.round(box.right)}`);
+      if (node.scrollWidth > node.clientWidth + 1 && getComputedStyle(node).overflowX !== 'visible') {
+        out.push(`${name(node)} scrolls ${node.scrollWidth} in ${node.clientWidth}`);
+      }
+    }
+    if (document.documentElement.scrollWidth > width) out.push(`page ${document.documentElement.scrollWidth} in ${width}`);
+    return out;
+  });
+}
+
 async function bookInfo() {
   return page.locator('#book-info').textContent();
 }
@@ -92,6 +129,7 @@ before(async () => {
   const context = await browser.newContext({ acceptDownloads: true, viewport: { width: 1400, height: 900 } });
   page = await context.newPage();
   page.on('pageerror', (error) => pageErrors.push(error.message));
+  page.on('response', (answer) => { if (answer.status() === 404) missing.push(answer.url()); });
   await page.goto(url);
 });
 
@@ -124,6 +162,8 @@ test('the table pages and searches the address book', async () => {
   await page.locator('#empty').filter({ hasText: 'No entry matches' }).waitFor();
   await page.fill('#search', '');
   await page.locator('#range').filter({ hasText: `1–50 of ${total}` }).waitFor();
+  await checkAccessible('the table');
+  assert.deepEqual(missing, [], 'the page, its icon and its parts are all there');
 });
 
 test('Export downloads the DAB file the library wrote and records it', async () => {
@@ -136,7 +176,9 @@ test('Export downloads the DAB file the library wrote and records it', async () 
   assert.ok(lines[1].startsWith(`1,${firstName},`), lines[1]);
   assert.equal(lines.filter((line) => line !== '').length, 1 + seededContacts + seededGroups);
   await page.locator('#export-result').filter({ hasText: `Exported ${seededContacts + seededGroups} entries` }).waitFor();
-  await page.locator('#audit li').filter({ hasText: 'address book exported' }).first().waitFor();
+  await page.locator('#audit li').filter({ hasText: `address book exported: ${seededContacts + seededGroups} entries` })
+    .first().waitFor();
+  await checkAccessible('the export result');
 });
 
 test('Download template gives the columns of the ticked services only', async () => {
@@ -148,6 +190,7 @@ test('Download template gives the columns of the ticked services only', async ()
   assert.equal(header.length, 1 + 9 + 4, header.join(','));
   assert.deepEqual(header.slice(-4), ['FaxNumber', 'ZltIsFaxFavorite', 'E-mailAddress', 'ZltIsEmailFavorite']);
   assert.ok(!header.includes('InternetFaxAddress') && !header.includes('ScanNickName'));
+  assert.equal(await page.locator('#export-result').textContent(), '', 'the next action replaces the result');
 });
 
 test('Import shows the counts, the refused record and the new contacts', async () => {
@@ -156,9 +199,13 @@ test('Import shows the counts, the refused record and the new contacts', async (
   });
   await page.click('#import-form button[type=submit]');
   await page.locator('#mapping-step').waitFor();
+  await checkAccessible('the mapping step');
   await page.click('#mapping-import');
   const result = page.locator('#import-result');
   await result.filter({ hasText: 'Partly done: Created 2 contacts from 3 data records; 1 refused.' }).waitFor();
+  assert.equal(await page.evaluate(() => document.activeElement.id), 'import-result', 'the focus follows');
+  assert.equal(await result.getAttribute('role'), 'status', 'the result is read out');
+  await page.locator('#audit li').filter({ hasText: 'import of people.csv: Created 2 contacts' }).waitFor();
   await result.locator('summary').filter({ hasText: '1 record not created: the display name (column 3) is empty.' }).click();
   assert.equal(await result.locator('details .records li').textContent(), 'record 2 (line 3)');
 
@@ -232,6 +279,7 @@ test('a malformed file shows the error and changes nothing', async () => {
   assert.match(text, /Import failed: the import stopped at record 1 \(starting on line 2/);
   assert.match(text, /Import status 6: a field could not be read before the second record was complete\./);
   assert.equal(await bookInfo(), before);
+  await checkAccessible('a failed import');
   assert.deepEqual(pageErrors, []);
 });
 
@@ -273,7 +321,55 @@ test('Delete names what goes and asks; Undo puts each deletion back', async () =
   assert.deepEqual(pageErrors, []);
 });
 
+test('a group opens from the keyboard with its members, and closes back to where it was', async () => {
+  const book = await page.evaluate(() => fetch('/api/contacts?limit=500').then((answer) => answer.json()));
+  const group = book.entries.find((entry) => entry.members > 0);
+  const expected = book.entries.filter((entry) => entry.memberOf.some((g) => g.id === group.id))
+    .map((entry) => entry.displayName);
+  await page.fill('#search', group.displayName);
+  await page.locator('#range').filter({ hasText: 'matching' }).waitFor();
+  const opener = page.locator('#entries .c-groups button', { hasText: 'member' }).first();
+  await opener.focus();
+  await page.keyboard.press('Enter');
+  await page.locator('#group-view').waitFor();
+  assert.equal(await page.locator('#group-title').textContent(), `Group: ${group.displayName}`);
+  assert.equal(await page.evaluate(() => document.activeElement.id), 'group-title');
+  const names = await page.locator('#group-members tbody td:first-child').allTextContents();
+  assert.deepEqual(names, expected.slice(0, 50));
+  await checkAccessible('an open group');
+
+  await page.keyboard.press('Escape');
+  assert.ok(await page.locator('#group-view').isHidden());
+  assert.ok(await opener.evaluate((node) => node === document.activeElement), 'the focus is back');
+
+  // A contact's row names its groups; each opens its group.
+  const member = book.entries.find((entry) => entry.memberOf.length > 0);
+  await page.fill('#search', member.email);
+  await page.locator('#range').filter({ hasText: '1–1 of 1 matching' }).waitFor();
+  await page.locator('#entries .c-groups button', { hasText: member.memberOf[0].name }).first().click();
+  await page.locator('#group-title').filter({ hasText: member.memberOf[0].name }).waitFor();
+  await page.locator('#group-members tbody button', { hasText: member.displayName }).click();
+  await page.locator('#entries tbody tr').filter({ hasText: member.email }).first().waitFor();
+  await page.click('#group-close');
+  await page.fill('#search', '');
+});
+
+test('the page fits and reads well from a wide screen to a phone', async () => {
+  await page.locator('#range').filter({ hasText: '1–50' }).waitFor();
+  for (const width of [1920, 1400, 1280, 1024, 420]) {
+    await page.setViewportSize({ width, height: 900 });
+    await page.evaluate(() => new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done))));
+    assert.deepEqual(await overflowing(), [], `at ${width} px`);
+    await checkAccessible(`the page at ${width} px`);
+    const picture = process.env.SCREENSHOT && [1400, 420].includes(width)
+      ? shot(`console-${width}.png`) : path.join(dataDir, `console-${width}.png`);
+    await page.screenshot({ path: picture });
+  }
+  await page.setViewportSize({ width: 1400, height: 900 });
+});
+
 test('a big import: progress, a grouped summary of normal height and the whole report', async () => {
+  await page.setViewportSize({ width: 1600, height: 900 });
   const rows = ['First,Last,Display,Company,E-mail,Fax'];
   for (let i = 1; i <= 60000; i += 1) {
     rows.push(`F,L,${i % 1000 === 1 ? '' : `Name ${i}`},,${i % 10 === 0 ? 'zö' : 'z'}${i}@example.com,`);

@@ -1,5 +1,7 @@
 #include "book_page.h"
 
+#include <algorithm>
+
 #include "entry_text.h"
 #include "text.h"
 
@@ -17,17 +19,33 @@ void summarize(BookSnapshot& book) {
   }
 }
 
-BookPage pageOf(const BookSnapshot& book, const PageRequest& request) {
+namespace {
+
+// The window of the entries that are `wanted` and match the query.
+template <typename Wanted>
+BookPage windowOf(const BookSnapshot& book, const PageRequest& request, Wanted wanted) {
   BookPage page;
   std::string query = asciiLowerCase(request.query);
   for (const BookEntry& entry : book.entries) {
-    if (!entryMatchesLowerCase(entry, query)) continue;
+    if (!wanted(entry) || !entryMatchesLowerCase(entry, query)) continue;
     if (page.matched >= request.offset && page.entries.size() < request.limit) {
       page.entries.push_back(&entry);
     }
     ++page.matched;
   }
   return page;
+}
+
+}  // namespace
+
+BookPage pageOf(const BookSnapshot& book, const PageRequest& request) {
+  return windowOf(book, request, [](const BookEntry&) { return true; });
+}
+
+BookPage membersOf(const BookSnapshot& book, int group, const PageRequest& request) {
+  return windowOf(book, request, [group](const BookEntry& entry) {
+    return std::find(entry.groups.begin(), entry.groups.end(), group) != entry.groups.end();
+  });
 }
 
 }  // namespace dabtool

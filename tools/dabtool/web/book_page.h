@@ -38,6 +38,10 @@ struct BookPage {
 // `book` lives.
 BookPage pageOf(const BookSnapshot& book, const PageRequest& request);
 
+// The page of group `group`'s members (in the book's order) that `request`
+// asks for, its query searching them as pageOf does.
+BookPage membersOf(const BookSnapshot& book, int group, const PageRequest& request);
+
 }  // namespace dabtool
 
 #endif  // DABUTILS_TOOLS_DABTOOL_WEB_BOOK_PAGE_H_

@@ -2,6 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
 #include <filesystem>
 
 #include "address_book.h"
@@ -26,6 +29,23 @@ long long nanoseconds(const struct timespec& at) {
 void collectAuditRecord(void* context, const char* at, const char* event) {
   static_cast<std::vector<AuditRecord>*>(context)->push_back({at ? at : "", event ? event : ""});
 }
+
+// Now, as the audit log writes its times: "2024-05-01T12:00:00.000Z".
+std::string utcNow() {
+  auto now = std::chrono::system_clock::now();
+  std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+  long millis = static_cast<long>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000);
+  struct tm utc;
+  gmtime_r(&seconds, &utc);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
+  char stamped[40];
+  std::snprintf(stamped, sizeof stamped, "%s.%03ldZ", text, millis);
+  return stamped;
+}
+
+constexpr size_t kNotedActivity = 200;
 
 }  // namespace
 
@@ -106,6 +126,14 @@ Download ConsoleService::exportBook(bool legacy, const std::string& delimiterNam
   Download download = readDownload(result.file);
   download.rows = result.rows;
   download.delimiter = result.delimiter;
+  // The library wrote the audit record of this export just now, under our
+  // turn: it is the newest, and the count belongs to it.
+  std::vector<AuditRecord> newest = auditRecords(1);
+  if (!newest.empty()) {
+    note({newest[0].at, newest[0].event,
+          std::to_string(result.rows) + (legacy ? " contacts to " : " entries to ") +
+              download.fileName});
+  }
   return download;
 }
 
@@ -123,6 +151,11 @@ ImportReport ConsoleService::importUpload(const ImportRequest& request, StagedFi
   watched.progress = progressSink();
   Running running(importing_);
   lastImport_ = importStaged(workspace_, watched, staged);
+  if (!request.dryRun) {
+    note({utcNow(), "import of " + request.file,
+          lastImport_->succeeded() ? summarySentence(*lastImport_)
+                                   : failureSentence(*lastImport_, "the address book")});
+  }
   return *lastImport_;
 }
 
@@ -182,6 +215,37 @@ std::string ConsoleService::uploadTarget() const { return workspace_.fixedFile(k
 
 std::vector<AuditRecord> ConsoleService::audit(int limit) {
   auto turn = takeTurn();
+  return auditRecords(limit);
+}
+
+void ConsoleService::note(ActivityRecord record) {
+  noted_.push_back(std::move(record));
+  if (noted_.size() > kNotedActivity) noted_.pop_front();
+}
+
+std::vector<ActivityRecord> ConsoleService::activity(int limit) {
+  auto turn = takeTurn();
+  std::vector<ActivityRecord> merged;
+  std::vector<bool> shown(noted_.size(), false);
+  for (AuditRecord& record : auditRecords(limit)) {
+    ActivityRecord line{std::move(record.at), std::move(record.event), ""};
+    for (size_t i = 0; i < noted_.size(); ++i) {
+      if (noted_[i].at != line.at || noted_[i].event != line.event) continue;
+      line.detail = noted_[i].detail;
+      shown[i] = true;
+    }
+    merged.push_back(std::move(line));
+  }
+  for (size_t i = 0; i < noted_.size(); ++i) {
+    if (!shown[i]) merged.push_back(noted_[i]);
+  }
+  std::stable_sort(merged.begin(), merged.end(),
+                   [](const ActivityRecord& a, const ActivityRecord& b) { return a.at > b.at; });
+  if (merged.size() > static_cast<size_t>(limit)) merged.resize(static_cast<size_t>(limit));
+  return merged;
+}
+
+std::vector<AuditRecord> ConsoleService::auditRecords(int limit) {
   std::vector<AuditRecord> records;
   if (dabplatform_audit_records(collectAuditRecord, &records, limit) != 0) {
     throw Failure(std::string("cannot read the audit log: ") + dabplatform_database_error());

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -45,6 +46,14 @@ struct ImportProgress {
 struct AuditRecord {
   std::string at;  // UTC, ISO-8601
   std::string event;
+};
+
+// One line of the console's recent activity: an audit record, or a change
+// this console made that the audit log does not hold.
+struct ActivityRecord {
+  std::string at;      // UTC, ISO-8601 with milliseconds, as the audit log writes it
+  std::string event;   // "address book exported", "import of people.csv"
+  std::string detail;  // the counts, when this console knows them; may be empty
 };
 
 class ConsoleService {
@@ -98,6 +107,10 @@ class ConsoleService {
   // The newest `limit` audit records, newest first. Failure.
   std::vector<AuditRecord> audit(int limit);
 
+  // The newest `limit` records of the audit log and of this console's own
+  // imports, newest first; the console's exports carry their counts. Failure.
+  std::vector<ActivityRecord> activity(int limit);
+
   // Operations that wait for their turn give up (503) within a tenth of a
   // second; the one under way finishes. Safe from any thread.
   void stop() { stopping_ = true; }
@@ -116,6 +129,8 @@ class ConsoleService {
   FileState databaseState() const;
   std::unique_lock<std::timed_mutex> takeTurn();
   Download readDownload(const std::string& file) const;
+  std::vector<AuditRecord> auditRecords(int limit);
+  void note(ActivityRecord record);
 
   const Workspace& workspace_;
   std::chrono::milliseconds patience_;
@@ -134,6 +149,8 @@ class ConsoleService {
   // A fresh count for the operation about to run, fed by what it reports.
   std::function<void(int, int)> progressSink();
 
+  // This process's imports and exports, oldest first, at most kNotedActivity.
+  std::deque<ActivityRecord> noted_;  // guarded by turn_
   std::atomic<bool> importing_{false};
   std::atomic<int> importDone_{0};
   std::atomic<int> importTotal_{0};

@@ -78,15 +78,24 @@ json entryJson(const BookEntry& e, const BookSnapshot& book) {
           {"members", std::move(members)}};
 }
 
-void handleContacts(ConsoleService& service, const Request& req, Response& res) {
+PageRequest pageRequest(const Request& req) {
   PageRequest request;
   request.offset = static_cast<size_t>(numberParam(req, "offset", 0, 0, 10000000));
   request.limit = static_cast<size_t>(numberParam(req, "limit", 50, 1, kMaxPageSize));
   request.query = param(req, "q", "");
+  return request;
+}
+
+json entriesJson(const BookPage& page, const BookSnapshot& book) {
+  json entries = json::array();
+  for (const BookEntry* entry : page.entries) entries.push_back(entryJson(*entry, book));
+  return entries;
+}
+
+void handleContacts(ConsoleService& service, const Request& req, Response& res) {
+  PageRequest request = pageRequest(req);
   std::shared_ptr<const BookSnapshot> book = service.book();
   BookPage page = pageOf(*book, request);
-  json entries = json::array();
-  for (const BookEntry* entry : page.entries) entries.push_back(entryJson(*entry, *book));
   const Workspace& workspace = service.workspace();
   sendJson(res, 200,
            {{"database", workspace.shown(workspace.databasePath())},
@@ -97,7 +106,29 @@ void handleContacts(ConsoleService& service, const Request& req, Response& res) 
             {"matched", page.matched},
             {"offset", request.offset},
             {"limit", request.limit},
-            {"entries", std::move(entries)}});
+            {"entries", entriesJson(page, *book)}});
+}
+
+// One group and a page of its members, paged and searched like the book.
+void handleGroup(ConsoleService& service, const Request& req, Response& res) {
+  if (!req.has_param("id")) throw WebError(400, "group wants the id of a group: ?id=N");
+  int id = static_cast<int>(numberParam(req, "id", 0, 1, 2147483647L));
+  PageRequest request = pageRequest(req);
+  std::shared_ptr<const BookSnapshot> book = service.book();
+  auto name = book->groupNames.find(id);
+  if (name == book->groupNames.end()) {
+    throw WebError(404, "the address book has no group with id " + std::to_string(id));
+  }
+  auto count = book->memberCounts.find(id);
+  BookPage page = membersOf(*book, id, request);
+  sendJson(res, 200,
+           {{"id", id},
+            {"name", name->second},
+            {"members", count == book->memberCounts.end() ? 0 : count->second},
+            {"matched", page.matched},
+            {"offset", request.offset},
+            {"limit", request.limit},
+            {"entries", entriesJson(page, *book)}});
 }
 
 void handleExport(ConsoleService& service, const Request& req, Response& res) {
@@ -129,6 +160,15 @@ void handleAudit(ConsoleService& service, const Request& req, Response& res) {
   sendJson(res, 200, {{"records", std::move(records)}});
 }
 
+void handleActivity(ConsoleService& service, const Request& req, Response& res) {
+  int limit = static_cast<int>(numberParam(req, "limit", 20, 1, kMaxAuditRecords));
+  json records = json::array();
+  for (const ActivityRecord& record : service.activity(limit)) {
+    records.push_back({{"at", record.at}, {"event", record.event}, {"detail", record.detail}});
+  }
+  sendJson(res, 200, {{"records", std::move(records)}});
+}
+
 const char* contentTypeOf(const std::string& path) {
   auto endsWith = [&](const char* suffix) {
     std::string end(suffix);
@@ -139,6 +179,7 @@ const char* contentTypeOf(const std::string& path) {
   if (endsWith(".js")) return "text/javascript; charset=utf-8";
   if (endsWith(".css")) return "text/css; charset=utf-8";
   if (endsWith(".png")) return "image/png";
+  if (endsWith(".svg")) return "image/svg+xml";
   return "application/octet-stream";
 }
 
@@ -168,6 +209,8 @@ std::vector<WebRoute> consoleRoutes(ConsoleService& service, size_t maxUpload) {
       {"GET", "/api/import/progress", importProgressRoute(service), nullptr},
       {"GET", "/api/import/report", importReportRoute(service), nullptr},
       {"GET", "/api/audit", bound(handleAudit), nullptr},
+      {"GET", "/api/activity", bound(handleActivity), nullptr},
+      {"GET", "/api/group", bound(handleGroup), nullptr},
   };
   for (WebRoute& route : changeRoutes(service)) routes.push_back(std::move(route));
   for (const WebAsset& asset : webAssets()) {

@@ -1,6 +1,7 @@
 // The address book console: a table of entries read page by page from
-// /api/contacts, forms for the export, template, import and restore
-// endpoints, and the deletion and undo of changes.
+// /api/contacts, the members of a group from /api/group, forms for the
+// export, template, import and restore endpoints, the deletion and undo of
+// changes, and the recent activity.
 // Everything from the server is put in the page as text, never as markup.
 'use strict';
 
@@ -39,11 +40,17 @@ async function call(url, options) {
   }
 }
 
+// An action's result replaces the one before it, whichever form that was.
+function clearResults() {
+  for (const box of document.querySelectorAll('.result')) box.replaceChildren();
+}
+
 // Runs `work` with the form's button disabled, and shows what failed.
 async function busy(form, what, work) {
   const button = form.querySelector('button[type=submit]');
   button.disabled = true;
   showMessage('');
+  clearResults();
   try {
     await work();
   } catch (failure) {
@@ -73,19 +80,81 @@ async function download(response, fallbackName) {
 
 // --- The table ---
 
-function groupsCell(entry) {
-  if (entry.members !== null) return entry.members === 1 ? '1 member' : `${entry.members} members`;
-  return entry.memberOf.map((group) => group.name || `#${group.id}`).join(', ');
+// A button that reads as a link: it opens something on this page.
+function linkButton(text, label, onClick) {
+  const button = element('button', text, 'link');
+  button.type = 'button';
+  if (label) button.setAttribute('aria-label', label);
+  button.addEventListener('click', onClick);
+  return button;
 }
+
+function membersText(count) {
+  return count === 1 ? '1 member' : `${count} members`;
+}
+
+function groupsCell(entry) {
+  const cell = element('td');
+  if (entry.members !== null) {
+    cell.append(linkButton(membersText(entry.members),
+      `Open group ${entry.displayName}: ${membersText(entry.members)}`,
+      (event) => openGroup(entry.id, event.currentTarget)));
+    return cell;
+  }
+  entry.memberOf.forEach((group, index) => {
+    if (index > 0) cell.append(', ');
+    const name = group.name || `#${group.id}`;
+    cell.append(linkButton(name, `Open group ${name}`,
+      (event) => openGroup(group.id, event.currentTarget)));
+  });
+  return cell;
+}
+
+function nameCell(entry) {
+  const cell = element('td');
+  if (entry.members !== null) {
+    cell.append(linkButton(entry.displayName, `Open group ${entry.displayName}`,
+      (event) => openGroup(entry.id, event.currentTarget)));
+  } else {
+    cell.append(entry.displayName);
+  }
+  return cell;
+}
+
+// The columns a narrow table leaves out, together in one cell.
+function moreCell(entry) {
+  const more = [['Internet fax', entry.internetFax], ['Scan', entry.scan],
+    ['Favourite', entry.favourite]].filter(([, value]) => value);
+  return element('td', more.map(([name, value]) => `${name}: ${value}`).join(' · '));
+}
+
+// Each cell carries its column (class) and label, so a narrow screen can
+// fold columns away or show the row as a card.
+const COLUMNS = [
+  ['c-select', 'Select', selectCell],
+  ['c-id', 'Id', (entry) => element('td', String(entry.id))],
+  ['c-kind', 'Kind', (entry) => element('td', entry.kind)],
+  ['c-name', 'Display name', nameCell],
+  ['c-company', 'Company', (entry) => element('td', entry.company)],
+  ['c-email', 'E-mail', (entry) => element('td', entry.email)],
+  ['c-ifax', 'Internet fax', (entry) => element('td', entry.internetFax)],
+  ['c-fax', 'Fax', (entry) => element('td', entry.fax)],
+  ['c-scan', 'Scan', (entry) => element('td', entry.scan)],
+  ['c-fav', 'Favourite', (entry) => element('td', entry.favourite)],
+  ['c-groups', 'Groups', groupsCell],
+  ['c-more', 'More', moreCell],
+  ['c-delete', 'Delete', deleteCell],
+];
 
 function entryRow(entry) {
   const row = element('tr');
   if (entry.kind !== 'contact') row.className = 'group';
-  row.append(selectCell(entry));
-  const cells = [entry.id, entry.kind, entry.displayName, entry.company, entry.email,
-    entry.internetFax, entry.fax, entry.scan, entry.favourite, groupsCell(entry)];
-  for (const cell of cells) row.append(element('td', String(cell)));
-  row.append(deleteCell(entry));
+  for (const [className, label, cellOf] of COLUMNS) {
+    const cell = cellOf(entry);
+    cell.classList.add(className);
+    cell.dataset.label = label;
+    row.append(cell);
+  }
   return row;
 }
 
@@ -146,24 +215,86 @@ function onSearch(event) {
   }, 250);
 }
 
-// --- Audit ---
+// --- Groups ---
+
+const group = { id: 0, offset: 0, limit: 50, matched: 0, opener: null };
+
+function memberRow(entry) {
+  const row = element('tr');
+  const name = element('td');
+  name.append(linkButton(entry.displayName, `Show ${entry.displayName} in the table`, () => {
+    $('#search').value = String(entry.id);
+    state.query = String(entry.id);
+    state.offset = 0;
+    loadEntries();
+    $('#search').focus();
+  }));
+  row.append(name, element('td', entry.email), element('td', entry.fax));
+  return row;
+}
+
+function showGroup(answer) {
+  $('#group-title').textContent = `Group: ${answer.name}`;
+  $('#group-info').textContent = answer.members === 0 ? 'The group has no members.'
+    : `${membersText(answer.members)}, with their e-mail addresses and fax numbers.`;
+  $('#group-members tbody').replaceChildren(...answer.entries.map(memberRow));
+  group.matched = answer.matched;
+  const first = answer.matched === 0 ? 0 : answer.offset + 1;
+  const last = answer.offset + answer.entries.length;
+  $('#group-range').textContent = `${first}–${last} of ${answer.matched}`;
+  $('#group-prev').disabled = answer.offset === 0;
+  $('#group-next').disabled = last >= answer.matched;
+}
+
+async function loadGroup() {
+  const query = new URLSearchParams({ id: group.id, offset: group.offset, limit: group.limit });
+  try {
+    const response = await call(`/api/group?${query}`);
+    if (!response.ok) throw new Error((await errorOf(response)).text);
+    showGroup(await response.json());
+    return true;
+  } catch (failure) {
+    showMessage(`Opening the group failed: ${failure.message}`);
+    return false;
+  }
+}
+
+// Shows group `id`'s members and moves the focus there; Close returns it to `opener`.
+async function openGroup(id, opener) {
+  Object.assign(group, { id, offset: 0, opener });
+  showMessage('');
+  if (!await loadGroup()) return;
+  $('#group-view').hidden = false;
+  $('#group-title').focus();
+}
+
+function closeGroup() {
+  $('#group-view').hidden = true;
+  if (group.opener && group.opener.isConnected) group.opener.focus();
+  else $('#search').focus();
+}
+
+// --- Recent activity: the audit log and this console's own changes ---
+
+function activityItem(record) {
+  const item = element('li');
+  const time = element('time', new Date(record.at).toLocaleString());
+  time.dateTime = record.at;
+  item.append(time, ` ${record.event}`);
+  if (record.detail) item.append(element('span', `: ${record.detail}`, 'detail'));
+  return item;
+}
 
 async function loadAudit() {
   const list = $('#audit');
   try {
-    const response = await call('/api/audit?limit=10');
+    const response = await call('/api/activity?limit=10');
     if (!response.ok) throw new Error((await errorOf(response)).text);
     const { records } = await response.json();
-    list.replaceChildren(...records.map((record) => {
-      const item = element('li');
-      const time = element('time', new Date(record.at).toLocaleString());
-      time.dateTime = record.at;
-      item.append(time, ` ${record.event}`);
-      return item;
-    }));
-    if (records.length === 0) list.replaceChildren(element('li', 'No exports yet.', 'quiet'));
+    list.replaceChildren(...records.map(activityItem));
+    if (records.length === 0) list.replaceChildren(element('li', 'Nothing done yet.', 'quiet'));
   } catch (failure) {
-    list.replaceChildren(element('li', `Could not read the audit log: ${failure.message}`));
+    list.replaceChildren(element('li', `Could not read the activity: ${failure.message}`));
   }
 }
 
@@ -246,6 +377,8 @@ function showImport(result) {
     parts[parts.length - 1].append(link);
   }
   box.replaceChildren(...parts);
+  // The button that started it may be gone with the mapping step.
+  box.focus();
 }
 
 // Shows the server's count of records read until `running` settles.
@@ -324,6 +457,7 @@ function showMapping(result) {
   $('#mapping-outcome').textContent = result.summary || result.error;
   $('#mapping-import').disabled = !result.summary;
   $('#mapping-step').hidden = false;
+  $('#mapping-title').focus();
 }
 
 // Every field's column, as the selects say: "first=1,last=,..." with
@@ -370,6 +504,7 @@ function onMappingImport() {
     const sent = sendImport(false);
     followProgress(sent);
     const response = await sent;
+    loadAudit();
     if (response.ok) {
       const result = await response.json();
       showImport(result);
@@ -523,10 +658,25 @@ function start() {
   $('#template-form').addEventListener('submit', onTemplate);
   $('#import-form').addEventListener('submit', onImport);
   $('#mapping-import').addEventListener('click', onMappingImport);
-  $('#mapping-cancel').addEventListener('click', () => { $('#mapping-step').hidden = true; });
   $('#restore-form').addEventListener('submit', onRestore);
   $('#undo').addEventListener('click', onUndo);
   $('#delete-selected').addEventListener('click', () => deleteEntries([...selected.values()]));
+  $('#group-close').addEventListener('click', closeGroup);
+  $('#group-view').addEventListener('keydown', (event) => {
+    if (event.key === 'Escape') closeGroup();
+  });
+  $('#group-prev').addEventListener('click', () => {
+    group.offset = Math.max(0, group.offset - group.limit);
+    loadGroup();
+  });
+  $('#group-next').addEventListener('click', () => {
+    group.offset += group.limit;
+    loadGroup();
+  });
+  $('#mapping-cancel').addEventListener('click', () => {
+    $('#mapping-step').hidden = true;
+    $('#import-form').file.focus();
+  });
   loadEntries();
   loadAudit();
   loadChanges();
