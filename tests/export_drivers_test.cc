@@ -7,6 +7,7 @@
 
 #include "DABExport.h"
 #include "DABUtils.h"
+#include "export_headers.h"
 #include "scripted_platform.h"
 
 namespace dabtest {
@@ -16,13 +17,6 @@ using Calls = std::vector<std::string>;
 
 const char kDabFile[] = "http/data/ExportedAddressBook.csv";
 const char kLegacyFile[] = "http/data/LegacyExportedAddressBook.csv";
-const std::string kDabHeader =
-    "ZltAddressBookId,DisplayName,FirstName,LastName,Company,ZltAllFavoritesOrder,MemberOf,IsDL,"
-    "ZltApplicableWorkflows,FaxNumber,ZltIsFaxFavorite,E-mailAddress,ZltIsEmailFavorite,"
-    "InternetFaxAddress,ScanNickName,ZltIsScanFavorite,ScanTransferProtocol,ScanServerAddress,"
-    "ScanServerPort,ScanDocumentPath,ScanLoginName,ScanLoginPassword,ScanSMBShare,ScanNDSTree,"
-    "ScanNDSContext,ScanNDSVolume\r\n";
-const std::string kLegacyHeader = "Friendly Name,E-Mail Address,Internet Fax Address\n";
 
 ScriptedContact person(int32_t id, const std::string& name) {
   ScriptedContact c;

@@ -11,18 +11,11 @@
 #include <vector>
 
 #include "DABExport.h"
+#include "export_headers.h"
 #include "scripted_platform.h"
 
 namespace dabtest {
 namespace {
-
-const std::string kDabHeader =
-    "ZltAddressBookId,DisplayName,FirstName,LastName,Company,ZltAllFavoritesOrder,MemberOf,IsDL,"
-    "ZltApplicableWorkflows,FaxNumber,ZltIsFaxFavorite,E-mailAddress,ZltIsEmailFavorite,"
-    "InternetFaxAddress,ScanNickName,ZltIsScanFavorite,ScanTransferProtocol,ScanServerAddress,"
-    "ScanServerPort,ScanDocumentPath,ScanLoginName,ScanLoginPassword,ScanSMBShare,ScanNDSTree,"
-    "ScanNDSContext,ScanNDSVolume\r\n";
-const std::string kLegacyHeader = "Friendly Name,E-Mail Address,Internet Fax Address\n";
 
 // `text` with every '|' as `delimiter`.
 std::string with(std::string text, char delimiter) {

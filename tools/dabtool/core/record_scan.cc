@@ -263,30 +263,13 @@ RecordScan readRecords(std::string_view bytes, char delimiter, QuotedLineEnd lin
 
 std::vector<std::string> recordFields(std::string_view bytes, const ScannedRecord& record,
                                       char delimiter) {
-  std::vector<std::string> fields(1);
-  bool quoted = false;
-  for (size_t pos = record.begin; pos < bytes.size(); ++pos) {
-    char c = bytes[pos];
-    bool lineEnd = c == '\n' || c == '\r';
-    if (lineEnd && c == '\r' && pos + 1 < bytes.size() && bytes[pos + 1] == '\n') ++pos;
-    if (lineEnd && !quoted) break;
-    if (c == '"') {
-      // A quote that closes quoted text and another straight after it
-      // stand for one quote inside the value.
-      bool doubled = quoted && pos + 1 < bytes.size() && bytes[pos + 1] == '"';
-      if (doubled) {
-        fields.back() += '"';
-        ++pos;
-      } else {
-        quoted = !quoted;
-      }
-    } else if (c == delimiter && !quoted) {
-      fields.emplace_back();
-    } else {
-      fields.back() += lineEnd ? ' ' : c;
-    }
-  }
-  return fields;
+  std::vector<std::string> values;
+  auto keep = [&values](int, int, const FieldValues& fields) {
+    for (size_t i = 0; i < fields.size(); ++i) values.push_back(fields[i]);
+  };
+  readRecords(bytes.substr(record.begin, record.end - record.begin), delimiter,
+              QuotedLineEnd::kBlank, keep);
+  return values;
 }
 
 std::string recordName(int number) {
