@@ -68,6 +68,7 @@ class Scanner {
   }
 
   void endField() {
+    bool kept = wanted();
     if (current_.fields == 2) current_.blankDisplayName = fieldEmpty_;
     if (current_.fields == 0) lineEmpty_ = fieldEmpty_;
     ++current_.fields;
@@ -75,7 +76,12 @@ class Scanner {
     // so a file of any length costs the allocations of its longest record.
     if (visit_) {
       if (fieldsUsed_ == fields_.size()) fields_.emplace_back();
-      fields_[fieldsUsed_++].swap(value_);
+      std::string& field = fields_[fieldsUsed_++];
+      if (kept) {
+        field.swap(value_);
+      } else {
+        field.clear();
+      }
     }
     value_.clear();
     fieldEmpty_ = true;

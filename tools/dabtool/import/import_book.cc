@@ -7,8 +7,10 @@
 
 #include "address_book.h"
 #include "book_history.h"
+#include "csv_rows.h"
 #include "dabplatform.h"
 #include "database_copy.h"
+#include "early_records.h"
 #include "errors.h"
 #include "file_io.h"
 #include "library_facts.h"
@@ -134,7 +136,7 @@ void runLibrary(const Workspace& workspace, ImportReport& report, std::string_vi
 }
 
 ImportReport importPrepared(const Workspace& workspace, const ImportRequest& request,
-                            const PreparedUpload& upload, bool mayRewrite) {
+                            const PreparedUpload& upload, bool mayRewrite, EarlyRecords& early) {
   ImportReport report;
   report.request = request;
   report.changes = upload.changes;
@@ -143,16 +145,10 @@ ImportReport importPrepared(const Workspace& workspace, const ImportRequest& req
   report.reading = upload.reading;
   report.request.delimiterName =
       upload.libraryDelimiter(request.delimiterName, request.reading.delimiterGiven);
-  char delimiter = importDelimiter(report.request.delimiterName);
-  // One pass finds the records and, unless they are kept, the duplicates' keys.
-  std::vector<RecordKey> keys;
-  if (request.keepDuplicates) {
-    report.scan = scanRecords(upload.bytes(), delimiter);
-  } else {
-    keys = readRecordKeys(upload.bytes(), delimiter, &report.scan);
-  }
+  UploadRecords records = early.take(upload.bytes(), importDelimiter(report.request.delimiterName));
+  report.scan = std::move(records.scan);
   useSourceLines(report.scan, report.reading);
-  runLibrary(workspace, report, upload.bytes(), keys, mayRewrite);
+  runLibrary(workspace, report, upload.bytes(), records.keys, mayRewrite);
   if (report.outcome == ImportOutcome::kNothingCreated) {
     report.hint = delimiterHint(report, upload.bytes());
   }
@@ -176,6 +172,10 @@ ImportReport importPlacedFile(const Workspace& workspace, const ImportRequest& r
   MappedFile original(placed, personsOwn ? request.file : shownPlaced);
   ReadingOptions options = request.reading;
   options.delimiter = importDelimiter(request.delimiterName);
+  char likely = options.delimiterGiven                   ? options.delimiter
+                : guessDelimiter(original.view()) == ';' ? ';'
+                                                         : ',';
+  EarlyRecords early(original.view(), likely, !request.keepDuplicates);
   PreparedUpload upload = prepareUpload(original.view(), request.file, options);
   if (upload.converted()) {
     if (personsOwn) {
@@ -185,7 +185,7 @@ ImportReport importPlacedFile(const Workspace& workspace, const ImportRequest& r
     }
     writeFileAtomically(placed, upload.bytes(), shownPlaced, Durability::kUnflushed);
   }
-  return importPrepared(workspace, request, upload, !personsOwn);
+  return importPrepared(workspace, request, upload, !personsOwn, early);
 }
 
 // Where and why the library stopped an import that ended on a malformed field.

@@ -144,19 +144,22 @@ Download ConsoleService::sample(bool legacy, unsigned services, const std::strin
   return download;
 }
 
-ImportReport ConsoleService::importUpload(const ImportRequest& request, StagedFile& staged) {
+std::shared_ptr<const ImportReport> ConsoleService::importUpload(const ImportRequest& request,
+                                                                 StagedFile& staged) {
   auto turn = takeTurn();
   cached_.reset();
   ImportRequest watched = request;
   watched.progress = progressSink();
   Running running(importing_);
-  lastImport_ = importStaged(workspace_, watched, staged);
+  // The answer reads the report after the turn ends; a 65,000-record report
+  // is shared, not copied, and the next import only drops this hold on it.
+  lastImport_ = std::make_shared<const ImportReport>(importStaged(workspace_, watched, staged));
   if (!request.dryRun) {
     note({utcNow(), "import of " + request.file,
           lastImport_->succeeded() ? summarySentence(*lastImport_)
                                    : failureSentence(*lastImport_, "the address book")});
   }
-  return *lastImport_;
+  return lastImport_;
 }
 
 std::function<void(int, int)> ConsoleService::progressSink() {

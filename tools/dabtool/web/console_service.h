@@ -10,8 +10,8 @@
 
 #include <atomic>
 #include <chrono>
-#include <functional>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -79,7 +79,8 @@ class ConsoleService {
 
   // The all-or-nothing import of dabtool import, on an upload received into
   // `staged` (a file staged for the fixed upload name, see uploadTarget()).
-  ImportReport importUpload(const ImportRequest& request, StagedFile& staged);
+  std::shared_ptr<const ImportReport> importUpload(const ImportRequest& request,
+                                                   StagedFile& staged);
 
   // Where an upload is staged before its import: the fixed upload name.
   std::string uploadTarget() const;
@@ -137,9 +138,9 @@ class ConsoleService {
   std::timed_mutex turn_;
   std::atomic<int> waiting_{0};  // operations waiting for their turn
   std::atomic<bool> stopping_{false};
-  std::shared_ptr<const BookSnapshot> cached_;  // guarded by turn_
-  FileState cachedState_;                       // guarded by turn_
-  std::optional<ImportReport> lastImport_;      // guarded by turn_
+  std::shared_ptr<const BookSnapshot> cached_;      // guarded by turn_
+  FileState cachedState_;                           // guarded by turn_
+  std::shared_ptr<const ImportReport> lastImport_;  // guarded by turn_; shared with its answer
   // Sets the flag while a long operation runs.
   struct Running {
     explicit Running(std::atomic<bool>& flag) : flag_(flag) { flag_ = true; }

@@ -211,11 +211,11 @@ void handleImport(ConsoleService& service, size_t maxUpload, const Request& req,
     ReceivedUpload upload(service, maxUpload);
     upload.receive(req, res, body);
     request.file = upload.name();
-    ImportReport report = service.importUpload(request, upload.file());
-    if (report.succeeded()) {
-      sendDone(res, report);
+    std::shared_ptr<const ImportReport> report = service.importUpload(request, upload.file());
+    if (report->succeeded()) {
+      sendDone(res, *report);
     } else {
-      sendFailed(res, report);
+      sendFailed(res, *report);
     }
   } catch (const UnmappedColumns& error) {
     // The columns go along, so the console can ask which one holds what.
