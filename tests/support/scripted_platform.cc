@@ -1,6 +1,7 @@
 #include "scripted_platform.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -25,6 +26,18 @@ struct ScriptedPlatform::ListStorage {
 };
 
 std::string copyText(const char* s) { return s ? std::string(s) : std::string(); }
+
+std::string repeat(const std::string& unit, size_t times) {
+  std::string text;
+  for (size_t i = 0; i < times; ++i) text += unit;
+  return text;
+}
+
+int lowestFreeFd() {
+  int fd = open("/dev/null", O_RDONLY);
+  if (fd >= 0) close(fd);
+  return fd;
+}
 
 ScriptedPlatform& ScriptedPlatform::instance() {
   static ScriptedPlatform platform;
@@ -233,7 +246,6 @@ extern "C" FILE* xpaths_open_file(const char* dir, const char* relativeName, con
   std::string shownDir = fake().dataDir == dir ? "DATA" : dir;
   fake().record("xpaths_open_file(" + shownDir + "," + relativeName + "," + mode + ")");
   if (fake().failOpen) return nullptr;
-  if (!fake().openInstead.empty()) return fopen(fake().openInstead.c_str(), mode);
   FILE* file = fopen((std::string(dir) + "/" + relativeName).c_str(), mode);
   fake().lastOpened = fake().recordTransfers ? recordingStream(file, mode) : file;
   return fake().lastOpened;
