@@ -128,25 +128,20 @@ std::string plainRow(int id, const std::string& order, const std::string& member
 }
 
 // A stream into memory, so a writer's bytes can be checked without files.
-class MemoryStream {
- public:
-  MemoryStream() : file_(open_memstream(&data_, &size_)) {}
-  ~MemoryStream() {
-    fclose(file_);
-    free(data_);
-  }
+struct MemoryStream {
+  char* data = nullptr;
+  size_t size = 0;
+  FILE* file = open_memstream(&data, &size);
+  MemoryStream() = default;
   MemoryStream(const MemoryStream&) = delete;
-  MemoryStream& operator=(const MemoryStream&) = delete;
-  FILE* get() const { return file_; }
-  std::string bytes() {
-    fflush(file_);
-    return std::string(data_, size_);
+  ~MemoryStream() {
+    fclose(file);
+    free(data);
   }
-
- private:
-  char* data_ = nullptr;
-  size_t size_ = 0;
-  FILE* file_;
+  std::string bytes() {
+    fflush(file);
+    return std::string(data, size);
+  }
 };
 
 // The scripted contacts fetched as a driver fetches them; handed back
@@ -198,7 +193,7 @@ class ExportWritersTest : public PlatformTest {
   std::string write(Writer writer, char delimiter, std::optional<int> count) {
     FetchedList list;
     MemoryStream out;
-    (exporter_.*writer)(out.get(), delimiter,
+    (exporter_.*writer)(out.file, delimiter,
                         count.value_or(static_cast<int>(fake().contacts.size())), list.get());
     moved_ = list.moved();
     return out.bytes();
@@ -252,7 +247,7 @@ TEST_F(ExportWritersTest, DabGroupLinesCarryKindWorkflowAndFavouritesOnly) {
     list.entry(i).favorites = nullptr;
   }
   MemoryStream out;
-  exporter_.writeToExportFile(out.get(), ',', 3, list.get());
+  exporter_.writeToExportFile(out.file, ',', 3, list.get());
   EXPECT_EQ(kDabHeader + "20,\"Sales, EU\",,,,,\"\"\"30\"\"\",1,Fax,,1,,0,,,1,,,,,,,,,,\r\n" +
                 "21,Mail,,,,,,2,Email,,0,,1,,,0,,,,,,,,,,\r\n" +
                 "22,Other,,,,,,0,Unknown,,0,,0,,,0,,,,,,,,,,\r\n",
@@ -380,7 +375,7 @@ TEST_F(ExportWritersTest, ScanServerAddressFormsGiveHostAndPort) {
     FetchedList list;
     DAB_DBI_Scan_t* scan = list.entry(0).scan;
     MemoryStream out;
-    exporter_.writeScanCells(out.get(), ',', scan);
+    exporter_.writeScanCells(out.file, ',', scan);
     EXPECT_EQ("1," + c.cells + ",/p,u,,,t,c,\r\n", out.bytes()) << c.address.value_or("NULL");
     EXPECT_EQ(c.address.value_or(""), copyText(scan->serverAddress));
   }

@@ -90,23 +90,13 @@ const ParserCase kParserCases[] = {
      ',',
      {{4, kX1023}, {6, "y"}, {7, ""}}}};
 
-using File = std::unique_ptr<FILE, int (*)(FILE*)>;
-
-File openBytes(const std::string& bytes) {
-  File file(tmpfile(), fclose);
-  if (file) {
-    fwrite(bytes.data(), 1, bytes.size(), file.get());
-    rewind(file.get());
-  }
-  return file;
-}
-
 class ImportParserTest : public PlatformTest {
  protected:
   // Fields up to the first 7 or 8. Every byte after the value must be zero.
   std::vector<Field> parseAll(const std::string& input, int delimiter) {
-    File file = openBytes(input);
-    EXPECT_NE(nullptr, file.get());
+    std::unique_ptr<FILE, int (*)(FILE*)> file(tmpfile(), fclose);
+    fwrite(input.data(), 1, input.size(), file.get());
+    rewind(file.get());
     std::vector<Field> fields;
     while (fields.size() < 10) {
       int result = import_.import_address_book_parser(file.get(), delimiter, &params_);

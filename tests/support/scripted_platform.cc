@@ -285,14 +285,11 @@ extern "C" void Log_SpecEntry(int level, const char*, int, const char* format, .
   }
   va_list args;
   va_start(args, format);
-  va_list copy;
-  va_copy(copy, args);
-  int length = vsnprintf(nullptr, 0, format, copy);
-  va_end(copy);
-  std::string message(length > 0 ? static_cast<size_t>(length) : 0, '\0');
-  vsnprintf(message.data(), message.size() + 1, format, args);
+  char* message = nullptr;
+  if (vasprintf(&message, format, args) < 0) message = nullptr;
   va_end(args);
-  fake().logs.push_back({level, message});
+  fake().logs.push_back({level, message ? message : ""});
+  free(message);
 }
 
 extern "C" int adlog_addressbook_export(void) {
