@@ -35,24 +35,15 @@ const std::string kTwoRows =
 
 ScriptedContact individual(int32_t id, const std::string& name) {
   ScriptedContact c;
-  c.id = id;
-  c.displayName = name;
-  c.firstName = "John";
-  c.lastName = "Doe";
-  c.company = "ACME \"Ltd\"";
-  c.email = "jd@example.com";
-  c.internetFax = "fax\"1@example.com";
-  c.faxNumber = "12/34/56";
-  c.scanServerAddress = "host:21";
+  c.id = id, c.displayName = name, c.firstName = "John", c.lastName = "Doe";
+  c.company = "ACME \"Ltd\"", c.email = "jd@example.com", c.internetFax = "fax\"1@example.com";
+  c.faxNumber = "12/34/56", c.scanServerAddress = "host:21";
   return c;
 }
 
 ScriptedContact group(int32_t id, const std::string& name) {
   ScriptedContact c;
-  c.id = id;
-  c.dlType = DAB_DBI_FAX_GROUP;
-  c.displayName = name;
-  c.email = "team@example.com";
+  c.id = id, c.dlType = DAB_DBI_FAX_GROUP, c.displayName = name, c.email = "team@example.com";
   return c;
 }
 
