@@ -82,6 +82,7 @@ class ContactDbTest : public ::testing::Test {
       entries.push_back(readContact(list->contacts[i]));
     }
     EXPECT_EQ(0, DAB_DBI_Free_ContactList(list));
+    EXPECT_EQ(static_cast<size_t>(count), entries.size());
     return entries;
   }
 
