@@ -32,9 +32,8 @@ JOBS = os.environ.get("MUTATE_JOBS", "2")
 
 # Fastest first, so that most mutants die within seconds.
 TESTS = [
-    "export_text_test", "import_fields_test", "import_parser_test", "download_sample_test",
-    "entry_points_test", "export_writers_test", "export_drivers_test", "import_driver_test",
-    "end_to_end_test", "c_api_test", "fault_injection_test", "hostile_upload_test",
+    "download_sample_test", "export_test", "import_test", "end_to_end_test", "c_api_test",
+    "fault_injection_test", "hostile_upload_test",
 ]
 TEST_TIMEOUT = 300
 

@@ -3,9 +3,7 @@
 // and an upload that is no readable file. Each must end in a status, counts
 // and log lines, never in a crash, an overrun, a leak or a file left open.
 // The big inputs are generated here, not committed.
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -25,12 +23,6 @@ namespace {
 const char kUpload[] = "http/data/addressbook.txt";
 const std::string kHeader = "First,Last,Display,Company,Email,Ifax\n";
 const std::string kFailed = "Could not Import Addressbook";
-
-int lowestFreeFd() {
-  int fd = open("/dev/null", O_RDONLY);
-  if (fd >= 0) close(fd);
-  return fd;
-}
 
 class HostileUploadTest : public PlatformTest {
  protected:

@@ -13,7 +13,6 @@
 extern "C" {
 void* __libc_malloc(size_t size);
 void* __libc_calloc(size_t count, size_t size);
-void* __libc_realloc(void* block, size_t size);
 void __libc_free(void* block);
 }
 
@@ -21,11 +20,6 @@ namespace {
 
 struct Range {
   uintptr_t begin, end;
-};
-
-struct Record {
-  const char* function;
-  size_t size;
 };
 
 // The books of one armed period.
@@ -39,7 +33,7 @@ struct Books {
   void* live[4096] = {};  // Library blocks not yet freed.
   size_t liveCount = 0;
   bool liveOverflow = false;
-  Record records[256] = {};
+  size_t sizes[256] = {};
 };
 
 Books books;
@@ -65,10 +59,10 @@ bool fromLibrary(void* caller) {
 
 enum Admission { kPass, kTrack, kFail };
 
-Admission admit(void* caller, const char* function, size_t size) {
+Admission admit(void* caller, size_t size) {
   if (!books.armed || !fromLibrary(caller)) return kPass;
   long index = books.count++;
-  if (index < 256) books.records[index] = {function, size};
+  if (index < 256) books.sizes[index] = size;
   if (index != books.failAt) return kTrack;
   books.failed = true;
   return kFail;
@@ -83,41 +77,28 @@ void track(void* block) {
   books.live[books.liveCount++] = block;
 }
 
-bool untrack(void* block) {
-  for (size_t i = 0; i < books.liveCount; ++i) {
+void release(void* block) {
+  for (size_t i = 0; block != nullptr && i < books.liveCount; ++i) {
     if (books.live[i] == block) {
       books.live[i] = books.live[--books.liveCount];
-      return true;
+      break;
     }
   }
-  return false;
-}
-
-void release(void* block) {
-  if (block != nullptr && books.liveCount > 0) untrack(block);
   __libc_free(block);
 }
 
-void* allocate(void* caller, const char* function, size_t size, bool zero) {
-  Admission admission = admit(caller, function, size);
+void* allocate(void* caller, size_t size, bool zero) {
+  Admission admission = admit(caller, size);
   if (admission == kFail) return nullptr;
   void* block = zero ? __libc_calloc(1, size) : __libc_malloc(size);
   if (admission == kTrack) track(block);
   return block;
 }
 
-void* allocateOrThrow(void* caller, const char* function, size_t size) {
-  void* block = allocate(caller, function, size == 0 ? 1 : size, false);
+void* allocateOrThrow(void* caller, size_t size) {
+  void* block = allocate(caller, size == 0 ? 1 : size, false);
   if (block == nullptr) throw std::bad_alloc();
   return block;
-}
-
-char* duplicate(void* caller, const char* function, const char* text, size_t length) {
-  char* copy = static_cast<char*>(allocate(caller, function, length + 1, false));
-  if (copy == nullptr) return nullptr;
-  memcpy(copy, text, length);
-  copy[length] = '\0';
-  return copy;
 }
 
 }  // namespace
@@ -125,13 +106,9 @@ char* duplicate(void* caller, const char* function, const char* text, size_t len
 namespace dabtest {
 
 AllocationFaults::AllocationFaults(long failAt) {
-  books.codeRanges = 0;
+  books = Books();
   dl_iterate_phdr(findLibrary, nullptr);
   books.failAt = failAt;
-  books.count = 0;
-  books.failed = false;
-  books.liveCount = 0;
-  books.liveOverflow = false;
   books.armed = true;
 }
 
@@ -143,18 +120,8 @@ long AllocationFaults::outstanding() const {
   return books.liveOverflow ? -1 : static_cast<long>(books.liveCount);
 }
 
-std::vector<LibraryAllocation> AllocationFaults::allocations() const {
-  std::vector<LibraryAllocation> list;
-  for (long i = 0; i < books.count && i < 256; ++i) {
-    list.push_back({books.records[i].function, books.records[i].size});
-  }
-  return list;
-}
-
-bool libraryFound() {
-  books.codeRanges = 0;
-  dl_iterate_phdr(findLibrary, nullptr);
-  return books.codeRanges > 0;
+std::vector<size_t> AllocationFaults::sizes() const {
+  return std::vector<size_t>(books.sizes, books.sizes + (books.count < 256 ? books.count : 256));
 }
 
 }  // namespace dabtest
@@ -163,53 +130,30 @@ bool libraryFound() {
 // Each takes its own return address, so only the library's direct calls count.
 
 extern "C" void* malloc(size_t size) noexcept {
-  return allocate(__builtin_return_address(0), "malloc", size, false);
+  return allocate(__builtin_return_address(0), size, false);
 }
 
 extern "C" void* calloc(size_t count, size_t size) noexcept {
   if (size != 0 && count > SIZE_MAX / size) return nullptr;
-  return allocate(__builtin_return_address(0), "calloc", count * size, true);
-}
-
-extern "C" void* realloc(void* block, size_t size) noexcept {
-  Admission admission = admit(__builtin_return_address(0), "realloc", size);
-  if (admission == kFail) return nullptr;
-  void* moved = __libc_realloc(block, size);
-  if (moved == nullptr) return nullptr;
-  bool wasLibrarys = block != nullptr && books.liveCount > 0 && untrack(block);
-  if (admission == kTrack || wasLibrarys) track(moved);
-  return moved;
+  return allocate(__builtin_return_address(0), count * size, true);
 }
 
 extern "C" void free(void* block) noexcept { release(block); }
 
 extern "C" char* strdup(const char* text) noexcept {
-  return duplicate(__builtin_return_address(0), "strdup", text, strlen(text));
+  size_t length = strlen(text);
+  char* copy = static_cast<char*>(allocate(__builtin_return_address(0), length + 1, false));
+  if (copy != nullptr) memcpy(copy, text, length + 1);
+  return copy;
 }
 
-extern "C" char* strndup(const char* text, size_t limit) noexcept {
-  return duplicate(__builtin_return_address(0), "strndup", text, strnlen(text, limit));
-}
-
-void* operator new(std::size_t size) {
-  return allocateOrThrow(__builtin_return_address(0), "operator new", size);
-}
+void* operator new(std::size_t size) { return allocateOrThrow(__builtin_return_address(0), size); }
 
 void* operator new[](std::size_t size) {
-  return allocateOrThrow(__builtin_return_address(0), "operator new[]", size);
-}
-
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  return allocate(__builtin_return_address(0), "operator new", size == 0 ? 1 : size, false);
-}
-
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-  return allocate(__builtin_return_address(0), "operator new[]", size == 0 ? 1 : size, false);
+  return allocateOrThrow(__builtin_return_address(0), size);
 }
 
 void operator delete(void* block) noexcept { release(block); }
 void operator delete[](void* block) noexcept { release(block); }
 void operator delete(void* block, std::size_t) noexcept { release(block); }
 void operator delete[](void* block, std::size_t) noexcept { release(block); }
-void operator delete(void* block, const std::nothrow_t&) noexcept { release(block); }
-void operator delete[](void* block, const std::nothrow_t&) noexcept { release(block); }

@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <optional>
-#include <ostream>
 #include <string>
 #include <tuple>
 
@@ -44,17 +43,6 @@ struct ContactValues {
   }
   bool operator==(const ContactValues& other) const { return fields() == other.fields(); }
 };
-
-inline void PrintTo(const ContactValues& e, std::ostream* os) {
-  *os << "{" << e.id << " type " << e.dlType << " '" << e.displayName << "' '" << e.firstName
-      << "' '" << e.lastName << "' '" << e.company << "' mail '" << e.email << "'/"
-      << e.emailFavorite << " ifax '" << e.internetFax << "' fax '" << e.faxNumber << "'/"
-      << e.faxFavorite << " order " << e.allFavoritesOrder << " scan '" << e.scanNickName << "' "
-      << (e.scanServerAddress ? "'" + *e.scanServerAddress + "'" : "NULL") << "/"
-      << e.scanServerAddressType << " '" << e.scanDocumentPath << "' '" << e.scanLoginName
-      << "' proto " << e.scanTransferProtocol << " '" << e.scanShareOrVolume << "' '"
-      << e.scanNdsContext << "' '" << e.scanNdsTree << "' fav " << e.scanFavorite << "}";
-}
 
 // A DAB_DBI_Contact_t with all six sub-records pointing into its own copy
 // of an ContactValues.

@@ -1,6 +1,7 @@
 #include "scripted_platform.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -25,6 +26,18 @@ struct ScriptedPlatform::ListStorage {
 };
 
 std::string copyText(const char* s) { return s ? std::string(s) : std::string(); }
+
+std::string repeat(const std::string& unit, size_t times) {
+  std::string text;
+  for (size_t i = 0; i < times; ++i) text += unit;
+  return text;
+}
+
+int lowestFreeFd() {
+  int fd = open("/dev/null", O_RDONLY);
+  if (fd >= 0) close(fd);
+  return fd;
+}
 
 ScriptedPlatform& ScriptedPlatform::instance() {
   static ScriptedPlatform platform;
@@ -233,7 +246,6 @@ extern "C" FILE* xpaths_open_file(const char* dir, const char* relativeName, con
   std::string shownDir = fake().dataDir == dir ? "DATA" : dir;
   fake().record("xpaths_open_file(" + shownDir + "," + relativeName + "," + mode + ")");
   if (fake().failOpen) return nullptr;
-  if (!fake().openInstead.empty()) return fopen(fake().openInstead.c_str(), mode);
   FILE* file = fopen((std::string(dir) + "/" + relativeName).c_str(), mode);
   fake().lastOpened = fake().recordTransfers ? recordingStream(file, mode) : file;
   return fake().lastOpened;
@@ -273,14 +285,11 @@ extern "C" void Log_SpecEntry(int level, const char*, int, const char* format, .
   }
   va_list args;
   va_start(args, format);
-  va_list copy;
-  va_copy(copy, args);
-  int length = vsnprintf(nullptr, 0, format, copy);
-  va_end(copy);
-  std::string message(length > 0 ? static_cast<size_t>(length) : 0, '\0');
-  vsnprintf(message.data(), message.size() + 1, format, args);
+  char* message = nullptr;
+  if (vasprintf(&message, format, args) < 0) message = nullptr;
   va_end(args);
-  fake().logs.push_back({level, message});
+  fake().logs.push_back({level, message ? message : ""});
+  free(message);
 }
 
 extern "C" int adlog_addressbook_export(void) {

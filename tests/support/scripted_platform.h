@@ -73,7 +73,6 @@ class ScriptedPlatform {
   std::string throwBadAllocIn;     // Name of a call ("DAB_DBI_GetContactList") that throws.
   std::string dataDir;             // What xpaths_get_path returns.
   bool failOpen = false;           // xpaths_open_file returns NULL.
-  std::string openInstead;         // When set, xpaths_open_file opens this path (e.g. /dev/full).
   bool keepInfoLogs = true;        // False: logSpecInfo lines are counted, not formatted or kept.
   bool recordTransfers = false;    // The opened stream records each read and write it makes.
   std::function<void()> duringCreate;  // Runs inside every CreateContact call.
@@ -111,6 +110,10 @@ class ScriptedPlatform {
 };
 
 std::string copyText(const char* s);  // "" for NULL.
+std::string repeat(const std::string& unit, size_t times);
+// The lowest free descriptor: higher after a call than before means a file
+// left open.
+int lowestFreeFd();
 
 inline ScriptedPlatform& fake() { return ScriptedPlatform::instance(); }
 
