@@ -137,8 +137,8 @@ MappedFile::MappedFile(const std::string& path, const std::string& shownName) {
     copy_ = readAll(fd.get(), shownName);
     return;
   }
-  void* data =
-      ::mmap(nullptr, static_cast<size_t>(info.st_size), PROT_READ, MAP_PRIVATE, fd.get(), 0);
+  void* data = ::mmap(nullptr, static_cast<size_t>(info.st_size), PROT_READ,
+                      MAP_PRIVATE | MAP_POPULATE, fd.get(), 0);
   if (data == MAP_FAILED) {
     copy_ = readAll(fd.get(), shownName);
     return;
