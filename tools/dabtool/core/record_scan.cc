@@ -184,8 +184,10 @@ class Scanner {
 
   void step() {
     startRecordIfNeeded();
+    // After a run of plain text comes the byte that ended it, read at once.
     if (state_ != State::kAfterQuote &&
-        skipPlainRun(state_ == State::kQuoted ? kStopsQuoted : kStopsUnquoted)) {
+        skipPlainRun(state_ == State::kQuoted ? kStopsQuoted : kStopsUnquoted) &&
+        pos_ == bytes_.size()) {
       return;
     }
     char c = bytes_[pos_];
