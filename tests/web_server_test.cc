@@ -23,6 +23,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "support/export_headers.h"
@@ -88,33 +89,6 @@ std::string shell(const std::string& command) {
   return out;
 }
 
-// Starts dabtool with `args`, its stdout and stderr going to `out`.
-pid_t startTool(const std::vector<std::string>& args, const fs::path& out) {
-  pid_t pid = fork();
-  if (pid == 0) {
-    FILE* sink = std::freopen(out.c_str(), "w", stdout);
-    if (sink == nullptr || dup2(fileno(stdout), STDERR_FILENO) < 0) _exit(127);
-    std::vector<char*> argv{const_cast<char*>(DABTOOL_PATH)};
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    execv(DABTOOL_PATH, argv.data());
-    _exit(127);
-  }
-  return pid;
-}
-
-// Its exit code, 128 + the signal that ended it, or -1 when it had not
-// ended within `patience` (it is killed then, so that no test hangs).
-int waitFor(pid_t pid, Clock::duration patience = 60s) {
-  int status = 0;
-  if (!eventually([&] { return waitpid(pid, &status, WNOHANG) != 0; }, patience)) {
-    kill(pid, SIGKILL);
-    waitpid(pid, &status, 0);
-    return -1;
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
 // Sends `head`, then `body` again and again up to `total` bytes or until the
 // server stops reading, and returns all it answered before it closed.
 std::string rawExchange(int port, const std::string& head, const std::string& body = "",
@@ -161,22 +135,32 @@ class WebConsoleTest : public ::testing::Test {
     fs::remove_all(root_);
   }
 
-  // Runs dabtool on the data folder to its end; ran() is what it printed.
-  int run(std::vector<std::string> args) {
-    args.insert(args.begin(), {"--data-dir", data_.string()});
-    return waitFor(startTool(args, root_ / "run.out"));
+  // Runs `dabtool --data-dir DATA args` to its end, for a minute at most;
+  // ran() is what it printed.
+  int run(const std::string& args) {
+    std::string command = "cd " + root_.string() + " && timeout 60 " DABTOOL_PATH " --data-dir " +
+                          data_.string() + " " + args + " >run.out 2>&1";
+    return WEXITSTATUS(std::system(command.c_str()));
   }
   std::string ran() const { return readAll(root_ / "run.out"); }
+  void seed() { ASSERT_EQ(run("seed --contacts 30 --groups 2"), 0) << ran(); }
 
-  void seed() { ASSERT_EQ(run({"seed", "--contacts", "30", "--groups", "2"}), 0) << ran(); }
-
-  // Stops the server before, if any, and starts one with `options`.
-  void serve(const std::vector<std::string>& options = {"--max-upload", "64K", "--quiet"}) {
+  // Stops the server before, if any, and starts `dabtool serve` with `options`.
+  void serve(const std::string& options = "--max-upload 64K --quiet") {
     EXPECT_TRUE(pid_ < 0 || stop() == 0) << output();
     fs::remove(root_ / "serve.out");  // the banner looked for is the new server's
-    std::vector<std::string> args = {"--data-dir", data_.string(), "serve", "--port", "0"};
-    args.insert(args.end(), options.begin(), options.end());
-    pid_ = startTool(args, root_ / "serve.out");
+    std::istringstream words("--data-dir " + data_.string() + " serve --port 0 " + options);
+    std::vector<std::string> args = {DABTOOL_PATH};
+    for (std::string word; words >> word;) args.push_back(word);
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    if ((pid_ = fork()) == 0) {
+      int out = open((root_ / "serve.out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (dup2(out, STDOUT_FILENO) >= 0 && dup2(out, STDERR_FILENO) >= 0)
+        execv(argv[0], argv.data());
+      _exit(127);
+    }
     // The whole address: the text that follows it shows that the token is complete.
     static const std::regex address(R"(https?://[^ ]+:(\d+)/(\?token=([0-9a-zA-Z._~-]+))? \()");
     std::smatch found;
@@ -188,18 +172,21 @@ class WebConsoleTest : public ::testing::Test {
     }
     ASSERT_NE(port_, 0) << output();
   }
-
   void seedAndServe() {
     seed();
     serve();
   }
 
-  // Sends `signal`; the exit code, -1 when the server did not end within 10 s.
+  // Sends `signal`; the exit code, -1 when the server had not ended within
+  // 10 s (it is killed then, so that no test hangs).
   int stop(int signal = SIGTERM) {
+    int status = 0;
     kill(pid_, signal);
-    int code = waitFor(pid_, 10s);
+    bool ended = eventually([&] { return waitpid(pid_, &status, WNOHANG) != 0; }, 10s);
+    if (!ended) kill(pid_, SIGKILL);
+    if (!ended) waitpid(pid_, &status, 0);
     pid_ = -1;
-    return code;
+    return !ended ? -1 : WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
   std::string output() const { return readAll(root_ / "serve.out"); }
 
@@ -614,34 +601,32 @@ TEST_F(WebConsoleTest, ServeTakesItsTokenFromAFileAndRefusesWhatItCannotDo) {
   fs::path file = root_ / "token";
   std::ofstream(file) << "my-own-token-0123456789\n";
   fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
-  serve({"--token-file", file.string(), "--quiet"});
+  serve("--quiet --token-file " + file.string());
   EXPECT_EQ(token_, "my-own-token-0123456789");
   EXPECT_EQ(status(client().Get("/api/contacts")), 200);
-  serve({"--no-token", "--quiet"});
+  serve("--quiet --no-token");
   EXPECT_EQ(status(client(false).Get("/api/contacts")), 200);
   fs::permissions(file, fs::perms::group_read, fs::perm_options::add);
   const std::string port = std::to_string(port_);
   // serve's options, exit code, what it says
-  const std::tuple<std::vector<std::string>, int, std::string> cases[] = {
-      {{"--port", "70000"}, 2, "--port"},
-      {{"--max-upload", "0"}, 2, "--max-upload wants a size"},
-      {{"--max-upload", "2G"}, 2, "--max-upload"},
-      {{"extra"}, 2, "extra"},
-      {{"--bind", "0.0.0.0", "--no-token"}, 2, "--no-token is for a console bound to this machine"},
-      {{"--token-file", file.string()}, 1, "chmod 600"},
-      {{"--port", port}, 1, "cannot listen on 127.0.0.1 port " + port},
+  const std::tuple<std::string, int, std::string> cases[] = {
+      {"--port 70000", 2, "--port"},
+      {"--max-upload 0", 2, "--max-upload wants a size"},
+      {"--max-upload 2G", 2, "--max-upload"},
+      {"extra", 2, "extra"},
+      {"--bind 0.0.0.0 --no-token", 2, "--no-token is for a console bound to this machine"},
+      {"--token-file " + file.string(), 1, "chmod 600"},
+      {"--port " + port, 1, "cannot listen on 127.0.0.1 port " + port},
   };
   for (const auto& [options, code, says] : cases) {
-    std::vector<std::string> args = {"serve"};
-    args.insert(args.end(), options.begin(), options.end());
-    EXPECT_EQ(run(args), code) << options[0];
+    EXPECT_EQ(run("serve " + options), code) << options;
     EXPECT_TRUE(has(ran(), says));
   }
 }
 
 TEST_F(WebConsoleTest, BeyondLoopbackOnlyItsOwnNamesAndHttpsWithACertificate) {
   seed();
-  serve({"--bind", "0.0.0.0", "--allow-host", "book.example", "--quiet"});
+  serve("--quiet --bind 0.0.0.0 --allow-host book.example");
   EXPECT_TRUE(has(output(), "travel in clear text"));
   std::string port = ":" + std::to_string(port_);
   for (const auto& [host, code] : {std::pair<std::string, int>{"rebound.example", 403},
@@ -655,7 +640,7 @@ TEST_F(WebConsoleTest, BeyondLoopbackOnlyItsOwnNamesAndHttpsWithACertificate) {
       "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 1 "
       "-subj /CN=book.example -keyout " +
       pem + ".key -out " + pem + ".crt 2>/dev/null");
-  serve({"--bind", "0.0.0.0", "--cert", pem + ".crt", "--key", pem + ".key", "--quiet"});
+  serve("--quiet --bind 0.0.0.0 --cert " + pem + ".crt --key " + pem + ".key");
   EXPECT_TRUE(has(output(), "https://0.0.0.0:"));
   EXPECT_FALSE(has(output(), "clear text"));
   httplib::SSLClient secure("127.0.0.1", port_);
@@ -672,7 +657,7 @@ TEST_F(WebConsoleTest, BeyondLoopbackOnlyItsOwnNamesAndHttpsWithACertificate) {
 // The request log shows what a client sent, escaped: a path cannot drive
 // the terminal or start a forged line.
 TEST_F(WebConsoleTest, TheRequestLogShowsClientTextEscaped) {
-  serve({});
+  serve("");
   client().Get("/%1b%5b2J%0aGET%20/forged%20200");
   // The line is written once the answer has gone out.
   std::string log;
@@ -686,7 +671,7 @@ TEST_F(WebConsoleTest, TheRequestLogShowsClientTextEscaped) {
 // and every import must be in the book exactly once at the end.
 TEST_F(WebConsoleTest, BurstOfConcurrentExportsImportsAndReadsAllSucceed) {
   seed();
-  serve({"--quiet"});
+  serve("--quiet");
   constexpr int kExporters = 4, kExportsEach = 5, kImporters = 3, kImportsEach = 3;
   std::mutex lock;
   std::vector<std::string> problems;
@@ -814,8 +799,8 @@ TEST_F(WebConsoleTest, SlowClientsStarveNobodyAndNothingDelaysTheStop) {
 // The README's curl examples, run as written but for the port and the token;
 // the import's again with a file far larger than curl sends in one piece.
 TEST_F(WebConsoleTest, TheReadmesCurlExamplesRunAsWritten) {
-  ASSERT_EQ(run({"seed", "--contacts", "200"}), 0) << ran();
-  serve({"--quiet"});
+  ASSERT_EQ(run("seed --contacts 200"), 0) << ran();
+  serve("--quiet");
   std::string readme = readAll(fs::path(DABUTILS_SOURCE_DIR) / "README.md");
   size_t start = readme.find("$ TOKEN=");
   ASSERT_NE(start, std::string::npos);
