@@ -71,9 +71,10 @@ void expectFields(const Json& answer, const Json& wanted) {
   }
 }
 
-// Polls `done` every 20 ms for up to `patience`; whether it came true.
-bool eventually(const std::function<bool()>& done, Clock::duration patience = 20s) {
-  for (auto end = Clock::now() + patience; !done(); std::this_thread::sleep_for(20ms)) {
+// Polls `done` every `step` for up to `patience`; whether it came true.
+bool eventually(const std::function<bool()>& done, Clock::duration patience = 20s,
+                Clock::duration step = 20ms) {
+  for (auto end = Clock::now() + patience; !done(); std::this_thread::sleep_for(step)) {
     if (Clock::now() > end) return false;
   }
   return true;
@@ -166,7 +167,9 @@ class WebConsoleTest : public ::testing::Test {
     std::smatch found;
     std::string banner;
     port_ = 0;
-    if (eventually([&] { return std::regex_search(banner = output(), found, address); })) {
+    // Looked for without a pause, so that a test can stop the server the
+    // moment its address shows.
+    if (eventually([&] { return std::regex_search(banner = output(), found, address); }, 20s, 0s)) {
       port_ = std::stoi(found[1]);
       token_ = found[3];
     }
