@@ -52,8 +52,9 @@ void serveConsole(const Workspace& workspace, const ServeOptions& options,
   ConsoleService service(workspace, kPatience);
   WebServer server(service, options);
   int port = server.bind();
-  onListening(consoleUrl(options, port));
+  // Whoever reads the address may stop the server at once.
   StopOnSignal stopOnSignal(server);
+  onListening(consoleUrl(options, port));
   server.run();
 }
 

@@ -171,6 +171,16 @@ class ConsoleHttp : public httplib::Server {
  public:
   ConsoleHttp(SSL_CTX* tls, const std::atomic<bool>& stopping) : tls_(tls), stopping_(stopping) {}
 
+  // httplib's stop() does nothing before listening has begun, and a stop
+  // can come as soon as the address is printed: closed here, the socket
+  // ends the listening whether it has begun or not.
+  void closeListener() {
+    socket_t sock = svr_sock_.exchange(INVALID_SOCKET);
+    if (sock == INVALID_SOCKET) return;
+    ::shutdown(sock, SHUT_RDWR);
+    ::close(sock);
+  }
+
  private:
   bool process_and_close_socket(socket_t sock) override {
     bool served = serve(sock);
@@ -371,7 +381,7 @@ void WebServer::run() { http_->listen_after_bind(); }
 void WebServer::stop() {
   stopping_ = true;
   service_.stop();
-  http_->stop();
+  http_->closeListener();
 }
 
 std::string consoleUrl(const ServeOptions& options, int port) {
