@@ -1,5 +1,7 @@
 #include "duplicates.h"
 
+#include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "entry_text.h"
@@ -32,18 +34,31 @@ bool contactValues(int number, const FieldValues& fields, std::string_view* name
   return !name->empty();
 }
 
-// FNV-1a over the bytes of sameContactKey, without building it: a file of
-// 65,000 records is compared by numbers, and only records whose numbers
-// meet are compared by their texts.
+// Up to eight bytes of `text` from `at` as one number, A-Z made a-z (the
+// bytes of other characters as they are).
+uint64_t foldedWord(std::string_view text, size_t at) {
+  uint64_t word = 0;
+  std::memcpy(&word, text.data() + at, std::min<size_t>(8, text.size() - at));
+  constexpr uint64_t kHigh = 0x8080808080808080ull;
+  uint64_t low = word & ~kHigh;  // each byte's low seven bits: no carry between bytes below
+  uint64_t fromA = low + 0x3F3F3F3F3F3F3F3Full;     // high bit set from 'A' (0x41) on
+  uint64_t pastZ = low + 0x2525252525252525ull;     // high bit set from '[' (0x5B) on
+  uint64_t upper = fromA & ~pastZ & ~word & kHigh;  // ASCII bytes from 'A' to 'Z'
+  return word | upper >> 2;
+}
+
+uint64_t mixed(uint64_t hash, uint64_t word) {
+  hash = (hash ^ word) * 0x9E3779B97F4A7C15ull;
+  return hash ^ hash >> 32;
+}
+
+// A hash of sameContactKey, without building it, eight bytes at a time: a
+// file of 65,000 records is compared by numbers, and only records whose
+// numbers meet are compared by their texts.
 uint64_t keyHash(std::string_view name, std::string_view email) {
-  uint64_t hash = 14695981039346656037ull;
-  auto add = [&hash](char c) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-  };
-  for (char c : name) add(c);
-  add('\0');
-  for (char c : email) add(c);
+  uint64_t hash = mixed(name.size(), email.size());
+  for (size_t at = 0; at < name.size(); at += 8) hash = mixed(hash, foldedWord(name, at));
+  for (size_t at = 0; at < email.size(); at += 8) hash = mixed(hash, foldedWord(email, at));
   return hash;
 }
 
