@@ -97,9 +97,7 @@ TEST(CoreTerminalText, FitWidthCutsBetweenWholeCharacters) {
   }
 }
 
-// --- Escaping ------------------------------------------------------------------------
-
-TEST(CoreTerminalText, ControlCharactersAreSpelledOut) {
+TEST(CoreTerminalText, ControlCharactersAreSpelledOutAndTheRestPasses) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"\x1b[2J", "\\x1b[2J"},
       {std::string("a\0b", 3), "a\\x00b"},
@@ -113,26 +111,20 @@ TEST(CoreTerminalText, ControlCharactersAreSpelledOut) {
       {"Zo\xEB", "Zo\\xeb"},
       {"\x9B"
        "2J",
-       "\\x9b2J"}};
+       "\\x9b2J"},
+      {"Ann \"Lee\", C:\\path\\x1b", "Ann \"Lee\", C:\\path\\x1b"},
+      {"Zoe" + kAcute + " " + kLi + kNa, "Zoe" + kAcute + " " + kLi + kNa},
+      {kCoder + kGrin + kEmojiStyle, kCoder + kGrin + kEmojiStyle},
+      {"\xC2\xA0\xC2\xA1", "\xC2\xA0\xC2\xA1"},  // U+00A0, U+00A1
+      {kJoiner + "\xE2\x80\xAF\xE2\x81\xAA",
+       kJoiner + "\xE2\x80\xAF\xE2\x81\xAA"}};  // U+202F, U+206A
   for (const auto& [text, expected] : cases) {
     EXPECT_EQ(terminalText(text), expected) << testing::PrintToString(text);
     EXPECT_EQ(terminalText(text, Tabs::kEscape), expected) << testing::PrintToString(text);
   }
-}
-
-TEST(CoreTerminalText, PrintableTextPassesUnchanged) {
-  for (const std::string& text :
-       {std::string("Ann \"Lee\", C:\\path\\x1b"), "Zoe" + kAcute + " " + kLi + kNa,
-        kCoder + kGrin + kEmojiStyle, std::string("\xC2\xA0\xC2\xA1"),  // U+00A0, U+00A1
-        kJoiner + "\xE2\x80\xAF" + "\xE2\x81\xAA"}) {                   // U+202F, U+206A
-    EXPECT_EQ(terminalText(text), text) << testing::PrintToString(text);
-  }
-}
-
-TEST(CoreTerminalText, TabsStayInMessagesButNotInCells) {
-  EXPECT_EQ(terminalText("a\tb"), "a\tb");
+  EXPECT_EQ(terminalText("a\tb"), "a\tb") << "tabs stay in messages";
   EXPECT_EQ(terminalText("a\tb", Tabs::kEscape), "a\\tb");
-  EXPECT_EQ(terminalCell("a\tb", 10), "a\\tb");
+  EXPECT_EQ(terminalCell("a\tb", 10), "a\\tb") << "but not in cells";
 }
 
 TEST(CoreTerminalText, CellsAreCutOutsideEscapes) {
@@ -149,16 +141,9 @@ TEST(CoreTerminalText, CellsAreCutOutsideEscapes) {
   }
 }
 
-TEST(CoreTerminalText, PrintLineEndsOneSafeLine) {
-  std::string line = printed([](std::FILE* out) {
-    dabtool::printLine(out, "dabtool: cannot read \x1b[2J" + kRightToLeft + "x.csv\n");
-  });
-  EXPECT_EQ(line, "dabtool: cannot read \\x1b[2J\\u202ex.csv\\n\n");
-}
-
 // --- The table ---------------------------------------------------------------------
 
-TEST(CoreTerminalText, TableColumnsLineUp) {
+TEST(CoreTerminalText, TableColumnsLineUpAndLinesAreSafe) {
   const std::vector<std::string> names = {"Anna",
                                           "Ren" + kAcute + "e",
                                           kLi + kNa,
@@ -186,6 +171,11 @@ TEST(CoreTerminalText, TableColumnsLineUp) {
     EXPECT_EQ(line.back(), '|') << line;
     EXPECT_EQ(terminalText(line, Tabs::kEscape), line) << "a control reached the terminal";
   }
+  EXPECT_EQ(printed([](std::FILE* out) {
+              dabtool::printLine(out, "dabtool: cannot read \x1b[2J" + kRightToLeft + "x.csv\n");
+            }),
+            "dabtool: cannot read \\x1b[2J\\u202ex.csv\\n\n")
+      << "a message is one safe line";
 }
 
 }  // namespace

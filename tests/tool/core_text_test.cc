@@ -11,62 +11,46 @@
 
 namespace {
 
-struct CharCase {
-  std::string text;
-  size_t at;
-  size_t length;  // 0: no valid character there
-  uint32_t code;
-};
+using namespace std::string_literals;
 
-// Valid edges first, then stray continuations, overlong forms, surrogates,
-// values past U+10FFFF, characters cut by the end or by a non-continuation.
-const CharCase kChars[] = {{"A", 0, 1, 0x41},
-                           {"\x7F", 0, 1, 0x7F},
-                           {"\xC2\x80", 0, 2, 0x80},
-                           {"\xDF\xBF", 0, 2, 0x7FF},
-                           {"\xE0\xA0\x80", 0, 3, 0x800},
-                           {"\xED\x9F\xBF", 0, 3, 0xD7FF},
-                           {"\xEE\x80\x80", 0, 3, 0xE000},
-                           {"\xEF\xBF\xBF", 0, 3, 0xFFFF},
-                           {"\xF0\x90\x80\x80", 0, 4, 0x10000},
-                           {"\xF4\x8F\xBF\xBF", 0, 4, 0x10FFFF},
-                           {"a\xC3\xA9", 1, 2, 0xE9},
-                           {"\xC3\xA9z", 0, 2, 0xE9},
-                           {"\x80", 0, 0, 0},
-                           {"\xC3\xA9", 1, 0, 0},
-                           {"\xC0\x80", 0, 0, 0},
-                           {"\xC1\xBF", 0, 0, 0},
-                           {"\xE0\x9F\xBF", 0, 0, 0},
-                           {"\xF0\x8F\xBF\xBF", 0, 0, 0},
-                           {"\xED\xA0\x80", 0, 0, 0},
-                           {"\xED\xBF\xBF", 0, 0, 0},
-                           {"\xF4\x90\x80\x80", 0, 0, 0},
-                           {"\xF5\x80\x80\x80", 0, 0, 0},
-                           {"\xFF", 0, 0, 0},
-                           {"\xC3", 0, 0, 0},
-                           {"\xE2\x82", 0, 0, 0},
-                           {"\xF0\x9F\x98", 0, 0, 0},
-                           {"\xC3(", 0, 0, 0},
-                           {"\xE2(\xA1", 0, 0, 0},
-                           {"\xF0\x9F\x98(", 0, 0, 0}};
+// Each character at the edges of its length and of the surrogates.
+const std::pair<std::string, uint32_t> kValid[] = {{"A", 0x41},
+                                                   {"\x7F", 0x7F},
+                                                   {"\xC2\x80", 0x80},
+                                                   {"\xDF\xBF", 0x7FF},
+                                                   {"\xE0\xA0\x80", 0x800},
+                                                   {"\xED\x9F\xBF", 0xD7FF},
+                                                   {"\xEE\x80\x80", 0xE000},
+                                                   {"\xEF\xBF\xBF", 0xFFFF},
+                                                   {"\xF0\x90\x80\x80", 0x10000},
+                                                   {"\xF4\x8F\xBF\xBF", 0x10FFFF}};
 
 TEST(Text, Utf8CharAt) {
-  for (const CharCase& c : kChars) {
-    SCOPED_TRACE(testing::PrintToString(c.text) + " at " + std::to_string(c.at));
+  for (const auto& [text, expected] : kValid) {
     uint32_t code = 0;
-    EXPECT_EQ(dabtool::utf8CharAt(c.text, c.at, &code), c.length);
-    EXPECT_EQ(dabtool::utf8CharAt(c.text, c.at), c.length);
-    if (c.length == 0) continue;
-    EXPECT_EQ(code, c.code);
+    EXPECT_EQ(dabtool::utf8CharAt(text + "z", 0, &code), text.size()) << expected;
+    EXPECT_EQ(code, expected);
+    EXPECT_EQ(dabtool::utf8CharAt("a" + text, 1), text.size()) << expected;
     std::string encoded;
     dabtool::appendUtf8(encoded, code);
-    EXPECT_EQ(encoded, c.text.substr(c.at, c.length));
+    EXPECT_EQ(encoded, text);
   }
+  // Stray continuations, overlong forms, surrogates, values past U+10FFFF,
+  // characters cut by the end or by a byte that does not continue them.
+  for (std::string bad :
+       {"\x80", "\xC0\x80", "\xC1\xBF", "\xE0\x9F\xBF", "\xF0\x8F\xBF\xBF", "\xED\xA0\x80",
+        "\xED\xBF\xBF", "\xF4\x90\x80\x80", "\xF5\x80\x80\x80", "\xFF", "\xC3", "\xE2\x82",
+        "\xF0\x9F\x98", "\xC3(", "\xE2(\xA1", "\xF0\x9F\x98("}) {
+    uint32_t code = 0;
+    EXPECT_EQ(dabtool::utf8CharAt(bad, 0, &code), 0u) << testing::PrintToString(bad);
+    EXPECT_EQ(dabtool::utf8CharAt(bad, 0), 0u) << testing::PrintToString(bad);
+  }
+  EXPECT_EQ(dabtool::utf8CharAt("\xC3\xA9", 1), 0u) << "the middle of a character";
   const size_t kNone = std::string::npos;
   const std::pair<std::string, size_t> kInvalid[] = {
       {"", kNone},
       {"plain text", kNone},
-      {std::string("nul\0inside", 10), kNone},
+      {"nul\0inside"s, kNone},
       {"a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80z", kNone},
       {"ab\x80", 2},
       {"\xC3\xA9\xC3", 2},
@@ -88,49 +72,23 @@ TEST(Text, LineAt) {
   }
 }
 
-struct NumberCase {
-  std::string text;
-  long min, max;
-  std::optional<long> value;
-};
-
-const std::string kLongMax = std::to_string(LONG_MAX), kLongMin = std::to_string(LONG_MIN);
-const std::nullopt_t kNo = std::nullopt;
-
-const NumberCase kNumbers[] = {{"0", 0, 10, 0},
-                               {"42", 0, 100, 42},
-                               {"007", 0, 10, 7},
-                               {"+7", 0, 10, 7},
-                               {"-3", -5, 5, -3},
-                               {"-0", 0, 10, 0},
-                               {"10", 0, 10, 10},
-                               {"11", 0, 10, kNo},
-                               {"-1", 0, 10, kNo},
-                               {"", 0, 10, kNo},
-                               {" 5", 0, 10, kNo},
-                               {"\t5", 0, 10, kNo},
-                               {"5 ", 0, 10, kNo},
-                               {"5\n", 0, 10, kNo},
-                               {std::string("5\0", 2), 0, 10, kNo},
-                               {"+", 0, 10, kNo},
-                               {"-", 0, 10, kNo},
-                               {"--5", -10, 10, kNo},
-                               {"+-5", -10, 10, kNo},
-                               {"1.5", 0, 10, kNo},
-                               {"1e3", 0, 10000, kNo},
-                               {"0x10", 0, 100, kNo},
-                               {"5a", 0, 10, kNo},
-                               {"five", 0, 10, kNo},
-                               {kLongMax, LONG_MIN, LONG_MAX, LONG_MAX},
-                               {kLongMin, LONG_MIN, LONG_MAX, LONG_MIN},
-                               {kLongMax + "0", LONG_MIN, LONG_MAX, kNo},
-                               {kLongMin + "0", LONG_MIN, LONG_MAX, kNo},
-                               {"99999999999999999999999", LONG_MIN, LONG_MAX, kNo}};
-
 TEST(Text, ParseWholeNumber) {
-  for (const NumberCase& c : kNumbers) {
-    EXPECT_EQ(dabtool::parseWholeNumber(c.text, c.min, c.max), c.value)
-        << testing::PrintToString(c.text) << " in [" << c.min << ", " << c.max << "]";
+  using dabtool::parseWholeNumber;
+  const std::pair<std::string, long> kInZeroToTen[] = {
+      {"0", 0}, {"10", 10}, {"007", 7}, {"+7", 7}, {"-0", 0}};
+  for (const auto& [text, value] : kInZeroToTen) EXPECT_EQ(parseWholeNumber(text, 0, 10), value);
+  EXPECT_EQ(parseWholeNumber("-3", -5, 5), -3);
+  EXPECT_EQ(parseWholeNumber("42", 0, 100), 42);
+  const std::string longMax = std::to_string(LONG_MAX), longMin = std::to_string(LONG_MIN);
+  EXPECT_EQ(parseWholeNumber(longMax, LONG_MIN, LONG_MAX), LONG_MAX);
+  EXPECT_EQ(parseWholeNumber(longMin, LONG_MIN, LONG_MAX), LONG_MIN);
+  EXPECT_EQ(parseWholeNumber("11", 0, 10), std::nullopt);
+  EXPECT_EQ(parseWholeNumber("-1", 0, 10), std::nullopt);
+  for (const std::string& text :
+       {""s, " 5"s, "\t5"s, "5 "s, "5\n"s, "5\0"s, "+"s, "-"s, "--5"s, "+-5"s, "1.5"s, "1e3"s,
+        "0x10"s, "5a"s, "five"s, longMax + "0", longMin + "0", "99999999999999999999999"s}) {
+    EXPECT_EQ(parseWholeNumber(text, LONG_MIN, LONG_MAX), std::nullopt)
+        << testing::PrintToString(text);
   }
 }
 
