@@ -11,26 +11,28 @@
 namespace {
 
 using dabtool::ParsedArgs;
-using dabtool::UsageError;
 using Strings = std::vector<std::string>;
 
-const std::vector<dabtool::Option> kOptions = {
-    {"--limit", true}, {"-o", true}, {"--dry-run", false}, {"--legacy", false}};
+ParsedArgs parse(const Strings& args) {
+  std::vector<dabtool::Option> options = dabtool::delimiterOptions();
+  options.insert(options.end(),
+                 {{"--limit", true}, {"-o", true}, {"--dry-run", false}, {"--legacy", false}});
+  return dabtool::parseArgs("import", args, options);
+}
 
-ParsedArgs parse(const Strings& args) { return dabtool::parseArgs("list", args, kOptions); }
-
-// The message of the UsageError `run` throws; "" when it throws none.
-template <typename Run>
-std::string usageMessage(Run run) {
+// The first refusal of a command that takes these options, one FILE, a
+// delimiter and --limit from 0 to 10; "" when it takes `args`.
+std::string refusal(const Strings& args) {
   try {
-    run();
-  } catch (const UsageError& error) {
+    ParsedArgs parsed = parse(args);
+    dabtool::expectPositional("import", parsed, 1, "the FILE to import");
+    dabtool::delimiterName(parsed);
+    parsed.number("--limit", 50, 0, 10);
+  } catch (const dabtool::UsageError& error) {
     return error.what();
   }
   return "";
 }
-
-// --- parseArgs ------------------------------------------------------------
 
 TEST(CliArgs, AcceptedArguments) {
   struct Case {
@@ -62,98 +64,59 @@ TEST(CliArgs, AcceptedArguments) {
     EXPECT_EQ(parsed.positional, c.positional) << shown;
     EXPECT_EQ(parsed.help, c.help) << shown;
   }
-}
-
-TEST(CliArgs, RefusedArguments) {
-  const std::vector<std::pair<Strings, std::string>> cases = {
-      {{"--colour"}, "unknown option '--colour' (see dabtool list --help)"},
-      {{"--colour=red"}, "unknown option '--colour' (see dabtool list --help)"},
-      {{"-o=x"}, "unknown option '-o=x' (see dabtool list --help)"},
-      {{"--LIMIT", "3"}, "unknown option '--LIMIT' (see dabtool list --help)"},
-      {{"--limit"}, "--limit needs a value (see dabtool list --help)"},
-      {{"a.csv", "-o"}, "-o needs a value (see dabtool list --help)"},
-      {{"--dry-run=yes"}, "--dry-run takes no value (see dabtool list --help)"},
-      {{"--dry-run="}, "--dry-run takes no value (see dabtool list --help)"}};
-  for (const auto& c : cases) {
-    EXPECT_EQ(usageMessage([&] { parse(c.first); }), c.second) << testing::PrintToString(c.first);
-  }
-}
-
-TEST(CliArgs, LookupsOfWhatWasGiven) {
   ParsedArgs parsed = parse({"--limit", "5", "--legacy"});
-  EXPECT_TRUE(parsed.has("--limit"));
-  EXPECT_FALSE(parsed.has("-o"));
-  EXPECT_TRUE(parsed.flag("--legacy"));
-  EXPECT_FALSE(parsed.flag("--dry-run"));
+  EXPECT_TRUE(parsed.has("--limit") && !parsed.has("-o"));
+  EXPECT_TRUE(parsed.flag("--legacy") && !parsed.flag("--dry-run"));
   EXPECT_EQ(parsed.value("--limit", "50"), "5");
   EXPECT_EQ(parsed.value("-o", "fallback"), "fallback");
 }
 
-// --- expectPositional ---------------------------------------------------------
-
-TEST(CliArgs, PositionalCount) {
-  const std::vector<std::pair<Strings, std::string>> cases = {
+TEST(CliArgs, RefusedArguments) {
+  const std::string see = " (see dabtool import --help)";
+  const std::string hint = ": use Comma or Semicolon (or --raw-delimiter TEXT to pass any text)";
+  const std::string both = "give either --delimiter or --raw-delimiter, not both";
+  const std::pair<Strings, std::string> cases[] = {
       {{"a.csv"}, ""},
-      {{}, "dabtool import needs the FILE to import (see dabtool import --help)"},
-      {{"a.csv", "b.csv"}, "unexpected argument 'b.csv' (see dabtool import --help)"},
-      {{"a.csv", "--", "--dry-run"},
-       "unexpected argument '--dry-run' (see dabtool import --help)"}};
+      {{"a.csv", "--colour"}, "unknown option '--colour'" + see},
+      {{"a.csv", "--colour=red"}, "unknown option '--colour'" + see},
+      {{"a.csv", "-o=x"}, "unknown option '-o=x'" + see},
+      {{"a.csv", "--LIMIT", "3"}, "unknown option '--LIMIT'" + see},
+      {{"a.csv", "--limit"}, "--limit needs a value" + see},
+      {{"a.csv", "-o"}, "-o needs a value" + see},
+      {{"a.csv", "--dry-run=yes"}, "--dry-run takes no value" + see},
+      {{"a.csv", "--dry-run="}, "--dry-run takes no value" + see},
+      {{}, "dabtool import needs the FILE to import" + see},
+      {{"a.csv", "b.csv"}, "unexpected argument 'b.csv'" + see},
+      {{"a.csv", "--", "--dry-run"}, "unexpected argument '--dry-run'" + see},
+      {{"a.csv", "--delimiter", "Tab"}, "unknown delimiter 'Tab'" + hint},
+      {{"a.csv", "--delimiter", " Comma"}, "unknown delimiter ' Comma'" + hint},
+      {{"a.csv", "--delimiter", "Comma", "--raw-delimiter", "x"}, both},
+      {{"a.csv", "--raw-delimiter", "x", "--delimiter", "Tab"}, both}};
   for (const auto& [args, message] : cases) {
-    ParsedArgs parsed = dabtool::parseArgs("import", args, kOptions);
-    EXPECT_EQ(
-        usageMessage([&] { dabtool::expectPositional("import", parsed, 1, "the FILE to import"); }),
-        message)
-        << testing::PrintToString(args);
-  }
-}
-
-// --- number -----------------------------------------------------------------
-
-TEST(CliArgs, NumbersWithinTheirRange) {
-  const std::vector<std::pair<Strings, long>> accepted = {
-      {{}, 50}, {{"--limit", "0"}, 0}, {{"--limit", "10"}, 10}, {{"--limit=+7"}, 7}};
-  for (const auto& [args, expected] : accepted) {
-    EXPECT_EQ(parse(args).number("--limit", 50, 0, 10), expected) << testing::PrintToString(args);
+    EXPECT_EQ(refusal(args), message) << testing::PrintToString(args);
   }
   for (std::string typed : {"-1", "11", "many", "", " 5", "5 ", "1e3", "99999999999999999999"}) {
-    ParsedArgs parsed = parse({"--limit", typed});
-    EXPECT_EQ(usageMessage([&] { parsed.number("--limit", 50, 0, 10); }),
+    EXPECT_EQ(refusal({"a.csv", "--limit", typed}),
               "--limit wants a whole number from 0 to 10, not '" + typed + "'");
   }
 }
 
-// --- delimiterName --------------------------------------------------------------
-
-TEST(CliArgs, DelimiterNames) {
-  const std::vector<std::pair<Strings, std::string>> cases = {
-      {{}, "Comma"},
-      {{"--delimiter", "Comma"}, "Comma"},
-      {{"--delimiter", "cOMMA"}, "Comma"},
-      {{"--delimiter", "semicolon"}, "Semicolon"},
-      {{"--delimiter=SEMICOLON"}, "Semicolon"},
-      {{"--raw-delimiter", "Tab"}, "Tab"},
-      {{"--raw-delimiter", "semicolon"}, "semicolon"},
-      {{"--raw-delimiter", ""}, ""}};
-  for (const auto& [args, expected] : cases) {
-    ParsedArgs parsed = dabtool::parseArgs("export", args, dabtool::delimiterOptions());
-    EXPECT_EQ(dabtool::delimiterName(parsed), expected) << testing::PrintToString(args);
+TEST(CliArgs, NumbersAndDelimiterNames) {
+  const std::pair<Strings, long> numbers[] = {
+      {{}, 50}, {{"--limit", "0"}, 0}, {{"--limit", "10"}, 10}, {{"--limit=+7"}, 7}};
+  for (const auto& [args, expected] : numbers) {
+    EXPECT_EQ(parse(args).number("--limit", 50, 0, 10), expected) << testing::PrintToString(args);
   }
-}
-
-TEST(CliArgs, DelimiterMistakes) {
-  const std::string kDelimiterHint =
-      ": use Comma or Semicolon (or --raw-delimiter TEXT to pass any text)";
-  const std::vector<std::pair<Strings, std::string>> cases = {
-      {{"--delimiter", "Tab"}, "unknown delimiter 'Tab'" + kDelimiterHint},
-      {{"--delimiter", " Comma"}, "unknown delimiter ' Comma'" + kDelimiterHint},
-      {{"--delimiter", "Comma", "--raw-delimiter", "x"},
-       "give either --delimiter or --raw-delimiter, not both"},
-      {{"--raw-delimiter", "x", "--delimiter", "Tab"},
-       "give either --delimiter or --raw-delimiter, not both"}};
-  for (const auto& [args, message] : cases) {
-    ParsedArgs parsed = dabtool::parseArgs("export", args, dabtool::delimiterOptions());
-    EXPECT_EQ(usageMessage([&] { dabtool::delimiterName(parsed); }), message)
-        << testing::PrintToString(args);
+  const std::pair<Strings, std::string> names[] = {{{}, "Comma"},
+                                                   {{"--delimiter", "Comma"}, "Comma"},
+                                                   {{"--delimiter", "cOMMA"}, "Comma"},
+                                                   {{"--delimiter", "semicolon"}, "Semicolon"},
+                                                   {{"--delimiter=SEMICOLON"}, "Semicolon"},
+                                                   {{"--raw-delimiter", "Tab"}, "Tab"},
+                                                   {{"--raw-delimiter", "semicolon"}, "semicolon"},
+                                                   {{"--raw-delimiter", ""}, ""}};
+  for (const auto& [args, expected] : names) {
+    EXPECT_EQ(dabtool::delimiterName(parse(args)), expected) << testing::PrintToString(args);
   }
 }
 
