@@ -6,12 +6,12 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 
 #include "errors.h"
 #include "file_io.h"
+#include "tool_text.h"
 
 namespace {
 
@@ -20,27 +20,18 @@ using dabtool::Durability;
 
 class CoreFileIo : public ::testing::Test {
  protected:
-  CoreFileIo() {
-    dir_ = fs::temp_directory_path() / ("dabtool-file-io-" + std::to_string(::getpid()));
-    fs::create_directories(dir_);
-  }
+  CoreFileIo() { fs::create_directories(dir_); }
   ~CoreFileIo() override { fs::remove_all(dir_); }
-
   std::string path(const std::string& name) const { return (dir_ / name).string(); }
   void write(const std::string& name, const std::string& bytes) const {
     std::ofstream(path(name), std::ios::binary) << bytes;
   }
-  std::string read(const std::string& name) const {
-    std::ifstream in(path(name), std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-  }
+  std::string read(const std::string& name) const { return tooltest::readAll(path(name)); }
   size_t entries() const {
     return static_cast<size_t>(std::distance(fs::directory_iterator(dir_), {}));
   }
 
-  fs::path dir_;
+  fs::path dir_ = fs::temp_directory_path() / ("dabtool-file-io-" + std::to_string(::getpid()));
 };
 
 TEST_F(CoreFileIo, AStagedFileReplacesItsTargetOnlyWhenPlaced) {
@@ -93,7 +84,7 @@ TEST_F(CoreFileIo, CopiesAreWholeAndFailuresNameTheFile) {
   dabtool::copyFileAtomically(path("source.csv"), "source.csv", path("copy.csv"), "copy.csv");
   EXPECT_EQ(big, read("copy.csv"));
 
-  fs::create_directory(dir_ / "folder");
+  fs::create_directory(path("folder"));
   const std::pair<std::string, std::string> failures[] = {
       {"missing.csv", "cannot read missing.csv: No such file or directory"},
       {"folder", "cannot read folder: it is a folder, not a file"}};
