@@ -38,10 +38,6 @@ struct Outcome {
   std::string out, err;
 };
 
-void writeAll(const fs::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
 std::vector<std::string> splitLines(const std::string& text, const std::string& end) {
   std::vector<std::string> lines;
   size_t start = 0;
@@ -74,8 +70,6 @@ pid_t start(const fs::path& dir, Args args, int out, int err, rlim_t maxFileSize
 // A fresh folder to run dabtool in, removed afterwards.
 class Sandbox {
  public:
-  Sandbox(const Sandbox&) = delete;
-  Sandbox& operator=(const Sandbox&) = delete;
   Sandbox() {
     char pattern[] = "/tmp/dabtool-test-XXXXXX";
     dir_ = ::mkdtemp(pattern);
@@ -85,6 +79,8 @@ class Sandbox {
     std::error_code ignored;
     fs::remove_all(dir_, ignored);
   }
+  Sandbox(const Sandbox&) = delete;
+  Sandbox& operator=(const Sandbox&) = delete;
 
   Outcome run(const Args& args, rlim_t maxFileSize = 0) const {
     const int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC;
@@ -101,7 +97,7 @@ class Sandbox {
   fs::path at(const std::string& name) const { return dir_ / name; }
   fs::path data(const std::string& name) const { return dir_ / "dabdata" / name; }
   void writeFile(const std::string& name, const std::string& bytes) const {
-    writeAll(at(name), bytes);
+    std::ofstream(at(name), std::ios::binary) << bytes;
   }
   Outcome import(const std::string& bytes) const {
     writeFile("in.csv", bytes);
@@ -655,30 +651,24 @@ TEST(DabtoolImportFormats, EachFormatGivesItsContactsFieldByField) {
 TEST(DabtoolImportFormats, OwnExportsAndTemplatesGoBackIn) {
   Sandbox source;
   source.seed(40);
-  std::vector<Contact> seeded = contactsIn(source);
-  std::vector<Contact> legacy;
+  std::vector<Contact> seeded = contactsIn(source), legacy;
   for (const Contact& c : seeded) {
     if (!c[4].empty()) legacy.push_back({c[0], "", "", "", c[4], c[5]});
   }
-  const Contact sample = {
-      "Doe, John", "John", "Doe", "Zelto", "john.doe@example.com", "john.doe.ifax@example.com"};
-  const Contact legacySample = {
-      "Doe, John", "", "", "", "john.doe@example.com", "john.doe.ifax@example.com"};
-  const std::pair<Args, std::vector<Contact>> kFiles[] = {
-      {{"export", "--delimiter", "Semicolon"}, seeded},
-      {{"export", "--legacy"}, legacy},
-      {{"sample"}, {sample}},
-      {{"sample", "--legacy", "--delimiter", "Semicolon"}, {legacySample}},
-  };
+  const std::string sample =
+      "Doe, John|John|Doe|Zelto|john.doe@example.com|john.doe.ifax@example.com\n";
+  const std::pair<const char*, std::string> kFiles[] = {
+      {"export --delimiter Semicolon", joined(seeded)},
+      {"export --legacy", joined(legacy)},
+      {"sample", sample},
+      {"sample --legacy --delimiter Semicolon",
+       "Doe, John||||john.doe@example.com|john.doe.ifax@example.com\n"}};
   for (const auto& [command, contacts] : kFiles) {
-    Args args = command;
-    SCOPED_TRACE(args[0] + " " + args.back());
-    args.insert(args.end(), {"-o", "out.csv"});
-    ASSERT_EQ(source.run(args).exitCode, 0);
+    ASSERT_EQ(source.run(splitLines(command + std::string(" -o out.csv"), " ")).exitCode, 0);
     Sandbox fresh;
     Outcome result = fresh.run({"import", source.at("out.csv").string()});
     ASSERT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(contactsIn(fresh), contacts);
+    EXPECT_EQ(joined(contactsIn(fresh)), contacts) << command;
   }
 }
 
@@ -774,7 +764,7 @@ TEST(DabtoolBadInput, DamagedBookIsNeverSavedOver) {
   ASSERT_GE(book.size(), 4 * pageSize);
   size_t at = 3 * pageSize + 8;
   for (size_t i = 0; i < 16; ++i) book[at + i] = static_cast<char>(book[at + i] ^ 0x5A);
-  writeAll(box.data("addressbook.db"), book);
+  box.writeFile("dabdata/addressbook.db", book);
   Outcome result = box.import(kHeader + kAnn);
   EXPECT_EQ(result.exitCode, 1) << result.out;
   EXPECT_TRUE(has(result.err, "is damaged")) << result.err;
@@ -789,7 +779,7 @@ TEST(DabtoolBadInput, OneChangeAtATime) {
   std::string before = box.book();
   fs::create_symlink(box.data("addressbook.db"), box.at("link.db"));
   box.writeFile("in.csv", kHeader + kAnn);
-  writeAll(box.data("http/data/addressbook.txt"), "the other import's file\r\n");
+  box.writeFile("dabdata/http/data/addressbook.txt", "the other import's file\r\n");
   int held = ::open(box.data("addressbook.db.dabtool-lock").c_str(), O_RDWR);
   ASSERT_GE(held, 0);
   ASSERT_EQ(::flock(held, LOCK_EX), 0);
