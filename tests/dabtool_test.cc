@@ -705,7 +705,6 @@ struct Refusal {
 
 const char kEveryCommand[] = "list|export|export --legacy|seed|import in.csv|demo";
 const std::string kMadeBy = "mkdir -p dabdata/http/data && sqlite3 dabdata/addressbook.db ";
-const char kOtherRoot[] = "--data-dir plain-file/root ";
 
 const Refusal kRefusals[] = {
     {0,
