@@ -5,7 +5,6 @@
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,7 +14,6 @@
 #include <fstream>
 #include <set>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "tool_text.h"
