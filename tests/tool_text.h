@@ -1,4 +1,4 @@
-// Text helpers shared by the tests that run the built dabtool: whole files,
+// Text helpers of the tests that run the built dabtool: whole files,
 // substrings with a readable failure, and CSV cells.
 #ifndef DABUTILS_TESTS_TOOL_TEXT_H_
 #define DABUTILS_TESTS_TOOL_TEXT_H_
@@ -14,9 +14,8 @@
 namespace tooltest {
 
 inline std::string readAll(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
   std::stringstream bytes;
-  bytes << in.rdbuf();
+  bytes << std::ifstream(path, std::ios::binary).rdbuf();
   return bytes.str();
 }
 
@@ -40,27 +39,18 @@ inline std::vector<std::vector<std::string>> parseCsv(const std::string& text, c
   bool quoted = false;
   for (size_t i = 0; i < text.size(); ++i) {
     char c = text[i];
-    if (quoted) {
-      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-        cell += '"';
-        ++i;
-      } else if (c == '"') {
-        quoted = false;
-      } else {
-        cell += c;
-      }
+    if (c == '"' && quoted && i + 1 < text.size() && text[i + 1] == '"') {
+      cell += text[i++];
     } else if (c == '"') {
-      quoted = true;
-    } else if (c == delimiter) {
-      rows.back().push_back(cell);
-      cell.clear();
-    } else if (c == '\n' || c == '\r') {
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-      rows.back().push_back(cell);
-      cell.clear();
-      rows.emplace_back();
-    } else {
+      quoted = !quoted;
+    } else if (quoted || (c != delimiter && c != '\n' && c != '\r')) {
       cell += c;
+    } else {
+      rows.back().push_back(cell);
+      cell.clear();
+      if (c == delimiter) continue;
+      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      rows.emplace_back();
     }
   }
   if (!cell.empty() || !rows.back().empty()) rows.back().push_back(cell);
