@@ -14,8 +14,9 @@ UploadRecords readUploadRecords(std::string_view bytes, char delimiter, bool wit
   return records;
 }
 
-EarlyRecords::EarlyRecords(std::string_view bytes, char delimiter, bool withKeys)
+EarlyRecords::EarlyRecords(std::string_view bytes, char delimiter, bool withKeys, bool start)
     : bytes_(bytes), delimiter_(delimiter), withKeys_(withKeys) {
+  if (!start) return;
   try {
     reading_ = std::async(std::launch::async, readUploadRecords, bytes, delimiter, withKeys);
   } catch (const std::system_error&) {
@@ -27,7 +28,7 @@ UploadRecords EarlyRecords::take(std::string_view bytes, char delimiter) {
   bool same =
       bytes.data() == bytes_.data() && bytes.size() == bytes_.size() && delimiter == delimiter_;
   if (same && reading_.valid()) return reading_.get();
-  if (reading_.valid()) reading_.wait();
+  // The early reading is of no use; it ends on its own core meanwhile.
   return readUploadRecords(bytes, delimiter, withKeys_);
 }
 

@@ -28,9 +28,10 @@ UploadRecords readUploadRecords(std::string_view bytes, char delimiter, bool wit
 // with another delimiter than the one guessed.
 class EarlyRecords {
  public:
-  // REQUIRES: `bytes` outlive this object (its destructor waits for the
-  // reading).
-  EarlyRecords(std::string_view bytes, char delimiter, bool withKeys);
+  // Starts the reading unless `start` is false (bytes that will surely
+  // change). REQUIRES: `bytes` outlive this object (its destructor waits
+  // for the reading).
+  EarlyRecords(std::string_view bytes, char delimiter, bool withKeys, bool start = true);
 
   // The records of the bytes the library will read: the early reading when
   // it read these very bytes with `delimiter`, a new one otherwise.

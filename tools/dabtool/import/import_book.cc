@@ -175,7 +175,8 @@ ImportReport importPlacedFile(const Workspace& workspace, const ImportRequest& r
   char likely = options.delimiterGiven                   ? options.delimiter
                 : guessDelimiter(original.view()) == ';' ? ';'
                                                          : ',';
-  EarlyRecords early(original.view(), likely, !request.keepDuplicates);
+  EarlyRecords early(original.view(), likely, !request.keepDuplicates,
+                     !surelyRewritten(original.view(), options));
   PreparedUpload upload = prepareUpload(original.view(), request.file, options);
   if (upload.converted()) {
     if (personsOwn) {

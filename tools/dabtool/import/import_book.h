@@ -26,7 +26,7 @@ struct ImportRequest {
   bool dryRun = false;
   bool keepPartial = false;     // keep what was created before a malformed field
   bool keepDuplicates = false;  // create contacts the book or the file already holds
-  ReadingOptions reading;    // how to read the person's file
+  ReadingOptions reading;       // how to read the person's file
   // Told now and then, while the library runs, how many of the upload's
   // data records it has read and how many there are.
   std::function<void(int done, int total)> progress;

@@ -253,6 +253,11 @@ std::string PreparedUpload::libraryDelimiter(const std::string& given, bool deli
   return reading.delimiter == ';' ? "Semicolon" : "Comma";
 }
 
+bool surelyRewritten(std::string_view original, const ReadingOptions& options) {
+  return startsWith(original, "\xFF\xFE") || startsWith(original, "\xFE\xFF") ||
+         !options.encoding.empty() || (!options.positional && isVCardFile(original));
+}
+
 PreparedUpload prepareUpload(std::string_view original, const std::string& shownName,
                              const ReadingOptions& options) {
   return UploadPreparation(original, shownName, options).run();

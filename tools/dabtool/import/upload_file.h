@@ -49,6 +49,11 @@ class PreparedUpload {
 PreparedUpload prepareUpload(std::string_view original, const std::string& shownName,
                              const ReadingOptions& options = ReadingOptions());
 
+// True when prepareUpload will write new bytes whatever else the file holds
+// (UTF-16, a named encoding, vCards): a hint for work done ahead on the
+// bytes as they are, never a verdict.
+bool surelyRewritten(std::string_view original, const ReadingOptions& options);
+
 }  // namespace dabtool
 
 #endif  // DABUTILS_TOOLS_DABTOOL_IMPORT_UPLOAD_FILE_H_
