@@ -209,7 +209,7 @@ TEST_F(FaultInjectionTest, EachDatabaseCallFailingInTurn) {
       bool exported = entry.exports && fault.results[e] == 1;
       EXPECT_EQ(exported ? 1 : 0, fake().callCount("adlog_addressbook_export"));
       if (entry.exports && !exported) {
-        EXPECT_FALSE(fileExists(entry.file));
+        EXPECT_FALSE(std::filesystem::exists(root_ + "/" + entry.file));
       }
       if (!entry.exports) {
         int created = fake().createResult == 0 ? 2 : 0;
