@@ -1,6 +1,5 @@
-// The SQLite contact database stand-in: what goes in through CreateContact
-// and dabplatform_add_membership comes out of GetContactList and
-// GetAllGroupIds, survives reconnecting, and every misuse gets a status.
+// The SQLite contact database stand-in: what goes in comes out, survives
+// reconnecting, and every misuse gets a status.
 #include <sqlite3.h>
 
 #include <fstream>
@@ -89,9 +88,9 @@ class ContactDbTest : public ::testing::Test {
   std::vector<int32_t> groupsOf(int32_t contactId) {
     DAB_DBI_GroupIds_t ids{-7, nullptr};
     EXPECT_EQ(0, DAB_DBI_GetAllGroupIds(&ids, contactId, 1));
-    if (ids.count > 0 && ids.ids == nullptr) ADD_FAILURE() << "ids missing for " << contactId;
-    return ids.count > 0 ? std::vector<int32_t>(ids.ids, ids.ids + ids.count)
-                         : std::vector<int32_t>();
+    if (ids.count <= 0) return {};
+    EXPECT_NE(nullptr, ids.ids) << contactId;
+    return ids.ids ? std::vector<int32_t>(ids.ids, ids.ids + ids.count) : std::vector<int32_t>{};
   }
 
   void reconnect() {
@@ -307,17 +306,14 @@ TEST_F(ContactDbTest, TheConnectionServesCallsFromAnyThreadOneAtATime) {
 TEST_F(ContactDbTest, AddMembershipRefusesWhatCannotBeAMembership) {
   int32_t group = createNamed("Group", DAB_DBI_EMAIL_GROUP), person = createNamed("Person");
   ASSERT_EQ(0, dabplatform_add_membership(person, group));
-  struct Case {
-    const char* name;
-    int contact, group, status;
-  } cases[] = {{"unknown contact", 9999, group, DABPLATFORM_DB_NOT_FOUND},
-               {"unknown group", person, 9999, DABPLATFORM_DB_NOT_FOUND},
-               {"individual as group", group, person, DABPLATFORM_DB_REFUSED},
-               {"group in itself", group, group, DABPLATFORM_DB_REFUSED},
-               {"duplicate", person, group, DABPLATFORM_DB_REFUSED}};
-  for (const Case& c : cases) {
-    EXPECT_EQ(c.status, dabplatform_add_membership(c.contact, c.group)) << c.name;
-  }
+  // Unknown contact, unknown group, individual as group, group in itself, duplicate.
+  const int cases[][3] = {{9999, group, DABPLATFORM_DB_NOT_FOUND},
+                          {person, 9999, DABPLATFORM_DB_NOT_FOUND},
+                          {group, person, DABPLATFORM_DB_REFUSED},
+                          {group, group, DABPLATFORM_DB_REFUSED},
+                          {person, group, DABPLATFORM_DB_REFUSED}};
+  for (const auto& c : cases)
+    EXPECT_EQ(c[2], dabplatform_add_membership(c[0], c[1])) << c[0] << "," << c[1];
   EXPECT_EQ(std::vector<int32_t>{group}, groupsOf(person));
   EXPECT_EQ(0, DAB_DBI_Disconnect());
   EXPECT_EQ(DABPLATFORM_DB_NOT_CONNECTED, dabplatform_add_membership(person, group));
@@ -393,15 +389,11 @@ TEST_F(ContactDbTest, ListFollowsTheCountUnlessEntriesVanishedSinceIt) {
 TEST_F(ContactDbTest, ConnectRefusesFilesItCannotUseAsADatabase) {
   ASSERT_EQ(0, DAB_DBI_Disconnect());
   std::ofstream(root_.file("notes.txt")) << "Not a database, just some words.\n";
-  struct Case {
-    std::string path;
-    int status;
-  } cases[] = {{root_.file("notes.txt"), DABPLATFORM_DB_NOT_A_DATABASE},
-               {root_.file("missing/dir/contacts.db"), DABPLATFORM_DB_CANNOT_OPEN}};
-  for (const Case& c : cases) {
-    dabplatform_set_database_path(c.path.c_str());
-    EXPECT_EQ(c.status, DAB_DBI_Connect()) << c.path;
-    EXPECT_EQ(DABPLATFORM_DB_NOT_CONNECTED, DAB_DBI_Disconnect()) << c.path;
+  for (const auto& [name, status] : {std::pair{"notes.txt", DABPLATFORM_DB_NOT_A_DATABASE},
+                                     {"missing/dir/contacts.db", DABPLATFORM_DB_CANNOT_OPEN}}) {
+    dabplatform_set_database_path(root_.file(name).c_str());
+    EXPECT_EQ(status, DAB_DBI_Connect()) << name;
+    EXPECT_EQ(DABPLATFORM_DB_NOT_CONNECTED, DAB_DBI_Disconnect()) << name;
   }
   // Back to the default file, which works and creates a missing data root.
   dabplatform_set_database_path(nullptr);

@@ -1,10 +1,9 @@
-// Uploads that anyone with access to the web page can send: garbage, one
-// endless quoted field, endless rows, too many rows, NUL bytes, broken UTF-8,
-// and an upload that is no readable file. Each must end in a status, counts
-// and log lines, never in a crash, an overrun, a leak or a file left open.
-// The big inputs are generated here, not committed.
+// Uploads anyone with access to the web page can send. Each must end in a
+// status, counts and log lines, never in a crash, an overrun, a leak or a
+// file left open. The big inputs are generated here, not committed.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -50,8 +49,7 @@ class HostileUploadTest : public PlatformTest {
       for (const std::string* name : {&c.displayName, &c.firstName, &c.lastName, &c.company}) {
         EXPECT_LE(name->size(), 1023u);
       }
-      EXPECT_LE(c.emailAddress.size(), 256u);
-      EXPECT_LE(c.ifaxAddress.size(), 256u);
+      EXPECT_LE(std::max(c.emailAddress.size(), c.ifaxAddress.size()), 256u);
     }
   }
 
@@ -74,6 +72,11 @@ class HostileUploadTest : public PlatformTest {
 
   ResultStatus result_{-1, -1};
 };
+
+// A created contact's texts in the upload's column order.
+std::vector<std::string> texts(const CreatedContact& c) {
+  return {c.firstName, c.lastName, c.displayName, c.company, c.emailAddress, c.ifaxAddress};
+}
 
 std::string randomBytes(unsigned seed, size_t size, bool withQuotes) {
   std::mt19937 generator(seed);
@@ -101,9 +104,7 @@ TEST_F(HostileUploadTest, BinaryGarbage) {
         writeFile(kUpload, randomBytes(seed, 64 * 1024, withQuotes));
         int ok = import(delimiter);
         expectConsistentOutcome(ok);
-        if (!withQuotes) {
-          EXPECT_EQ(1, ok);
-        }
+        EXPECT_TRUE(withQuotes || ok == 1) << ok;
       }
     }
   }
@@ -133,10 +134,8 @@ TEST_F(HostileUploadTest, HundredThousandColumnsOnOneLine) {
   EXPECT_EQ(1, import());
   EXPECT_EQ(counts(), (std::vector<int>{1, 0}));
   ASSERT_EQ(1u, fake().created.size());
-  const CreatedContact& c = fake().created[0];
-  EXPECT_EQ((std::vector<std::string>{"f", "l", "Wide Row", "c", "e@x.org", "i@x.org"}),
-            (std::vector<std::string>{c.firstName, c.lastName, c.displayName, c.company,
-                                      c.emailAddress, c.ifaxAddress}));
+  EXPECT_EQ(texts(fake().created[0]),
+            (std::vector<std::string>{"f", "l", "Wide Row", "c", "e@x.org", "i@x.org"}));
 }
 
 TEST_F(HostileUploadTest, TwoHundredThousandLinesStopAtTheContactLimit) {
@@ -158,10 +157,8 @@ TEST_F(HostileUploadTest, NulBytesInNamesEndTheValue) {
   EXPECT_EQ(1, import());
   EXPECT_EQ(counts(), (std::vector<int>{2, 1}));
   ASSERT_EQ(2u, fake().created.size());
-  const CreatedContact& ann = fake().created[0];
-  EXPECT_EQ((std::vector<std::string>{"An", "Lee", "Ann", "AC", "a@x"}),
-            (std::vector<std::string>{ann.firstName, ann.lastName, ann.displayName, ann.company,
-                                      ann.emailAddress}));
+  EXPECT_EQ(texts(fake().created[0]),
+            (std::vector<std::string>{"An", "Lee", "Ann", "AC", "a@x", ""}));
   EXPECT_EQ("Cy Dee", fake().created[1].displayName);
   expectSaneContacts();
 }
@@ -174,17 +171,15 @@ TEST_F(HostileUploadTest, InvalidUtf8PassesThroughByteForByte) {
   EXPECT_EQ(1, import());
   EXPECT_EQ(counts(), (std::vector<int>{3, 0}));
   ASSERT_EQ(3u, fake().created.size());
-  const CreatedContact& first = fake().created[0];
-  EXPECT_EQ((std::vector<std::string>{truncated, "\xe2\x82", "\xff\xfe\xfd", lone, overlong}),
-            (std::vector<std::string>{first.firstName, first.lastName, first.displayName,
-                                      first.company, first.emailAddress}));
+  EXPECT_EQ(texts(fake().created[0]),
+            (std::vector<std::string>{truncated, "\xe2\x82", "\xff\xfe\xfd", lone, overlong, ""}));
   EXPECT_EQ(bad300, fake().created[1].displayName);
   EXPECT_EQ(continuation1100.substr(0, 1023), fake().created[2].displayName);
-  std::vector<std::string> errors = fake().logTexts(kError);
-  EXPECT_EQ(errors, (std::vector<std::string>{
-                        "email field contains illegal character",
-                        "displayNameField is too long, which is more than the MAX_NUMBER_OF_CHARS, "
-                        "255"}));
+  EXPECT_EQ(fake().logTexts(kError),
+            (std::vector<std::string>{
+                "email field contains illegal character",
+                "displayNameField is too long, which is more than the MAX_NUMBER_OF_CHARS, "
+                "255"}));
 }
 
 TEST_F(HostileUploadTest, OversizedFieldsAreCutOrRefused) {
