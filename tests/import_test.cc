@@ -1,6 +1,6 @@
-// DABImport: the CSV record parser read field by field, each field's checks
-// and buffer, and the driver's header row, contact creation, counts, status
-// codes, contact limit and the record the database receives.
+// DABImport: the CSV parser field by field, each field's checks and buffer,
+// and the driver's header row, counts, status codes, contact limit and the
+// record the database receives.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -146,38 +146,25 @@ const std::string kA1023(1023, 'a');
 
 // clang-format off
 const FieldCase kFieldCases[] = {
-    // Names: 255 characters pass, whatever their bytes; longer ones are kept
-    // with status 10.
-    {0, kE254, kE254, 0, 0, {}},
-    {0, kE255, kE255, 0, 0, {}},
-    {0, kE256, kE256, 10, 0, {tooLong("firstName")}},
-    {1, kA255, kA255, 0, 0, {}},
-    {1, kA256, kA256, 10, 0, {tooLong("lastName")}},
-    {1, kClef255, kClef255, 0, 0, {}},
-    {2, kA1023, kA1023, 10, 0, {tooLong("displayName")}},
-    {3, "ACME", "ACME", 0, 0, {}},
-    {3, kA256, kA256, 10, 0, {tooLong("company")}},
+    // Names: 255 characters pass, whatever their bytes; longer ones are kept with status 10.
+    {0, kE254, kE254, 0, 0, {}}, {0, kE255, kE255, 0, 0, {}}, {1, kA255, kA255, 0, 0, {}},
+    {0, kE256, kE256, 10, 0, {tooLong("firstName")}}, {1, kA256, kA256, 10, 0, {tooLong("lastName")}},
+    {1, kClef255, kClef255, 0, 0, {}}, {2, kA1023, kA1023, 10, 0, {tooLong("displayName")}},
+    {3, "ACME", "ACME", 0, 0, {}}, {3, kA256, kA256, 10, 0, {tooLong("company")}},
     // Only the display name must not be blank.
-    {0, "", "", 0, 0, {}},
-    {2, "", "", 8, 1, {"nameField is BLANK"}},
-    {2, " ", " ", 0, 0, {}},
+    {0, "", "", 0, 0, {}}, {2, "", "", 8, 1, {"nameField is BLANK"}}, {2, " ", " ", 0, 0, {}},
     {3, "", "", 0, 0, {}},
     // Addresses: a blank or a byte from 0x80 up is illegal; 256 bytes fit,
     // 257 leave the buffer empty and refuse the record.
     {4, "a b@x.org", "a b@x.org", 9, 0, {illegal("email")}},
     {4, "\x80@x.org", "\x80@x.org", 9, 0, {illegal("email")}},
     {4, "\xff@x.org", "\xff@x.org", 9, 0, {illegal("email")}},
-    {4, "a\t\x1f\x7f!~@x.org", "a\t\x1f\x7f!~@x.org", 0, 0, {}},
-    {4, "", "", 0, 0, {}},
-    {4, kA255, kA255, 0, 0, {}},
-    {4, kA256, kA256, 0, 0, {}},
-    {4, kA257, "", 10, 1, {longAddress("email")}},
-    {5, "f x@y.org", "f x@y.org", 9, 0, {illegal("ifax")}},
-    {5, kA256, kA256, 0, 0, {}},
-    {5, " " + kA256, "", 10, 1, {illegal("ifax"), longAddress("ifax")}},
+    {4, "a\t\x1f\x7f!~@x.org", "a\t\x1f\x7f!~@x.org", 0, 0, {}}, {4, "", "", 0, 0, {}},
+    {4, kA255, kA255, 0, 0, {}}, {4, kA256, kA256, 0, 0, {}},
+    {4, kA257, "", 10, 1, {longAddress("email")}}, {5, "f x@y.org", "f x@y.org", 9, 0, {illegal("ifax")}},
+    {5, kA256, kA256, 0, 0, {}}, {5, " " + kA256, "", 10, 1, {illegal("ifax"), longAddress("ifax")}},
     // Positions from 6 on are read and ignored.
-    {6, "extra", "", 0, 0, {}},
-    {7, kA257, "", 0, 0, {}}};
+    {6, "extra", "", 0, 0, {}}, {7, kA257, "", 0, 0, {}}};
 // clang-format on
 
 class ImportFieldsTest : public PlatformTest {

@@ -23,10 +23,23 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class PathServiceTest : public ::testing::Test {
+// A fresh data root; the audit log's records read back.
+class StandinTest : public ::testing::Test {
  protected:
+  using Records = std::vector<std::pair<std::string, std::string>>;
+  static void collect(void* context, const char* at, const char* event) {
+    static_cast<Records*>(context)->emplace_back(at, event);
+  }
+  Records read(int limit) {
+    Records records;
+    EXPECT_EQ(0, dabplatform_audit_records(&StandinTest::collect, &records, limit))
+        << dabplatform_database_error();
+    return records;
+  }
   TempDataRoot root_;
 };
+using PathServiceTest = StandinTest;
+using AuditLogTest = StandinTest;
 
 TEST_F(PathServiceTest, AnswersOnlyItsKey) {
   EXPECT_EQ(root_.path(), xpaths_get_path("nc_dlms_data"));
@@ -43,14 +56,12 @@ TEST_F(PathServiceTest, RefusesWhatIsNotAFileBelowTheRoot) {
   fs::create_symlink(absolute, root_.file("http/data/addressbook.txt"));
   // Absolute (even below the root), beside the root, empty, missing (reading
   // never creates), a directory, a link at the final name (never followed).
-  const std::pair<std::string, const char*> cases[] = {{absolute, "r"},
-                                                       {"../escaped.csv", "w"},
-                                                       {"http/../../escaped.csv", "w"},
-                                                       {"", "r"},
-                                                       {"http/data/missing.txt", "r"},
-                                                       {"http/data", "r"},
-                                                       {"http/data/ExportedAddressBook.csv", "w"},
-                                                       {"http/data/addressbook.txt", "r"}};
+  // clang-format off
+  const std::pair<std::string, const char*> cases[] = {
+      {absolute, "r"}, {"../escaped.csv", "w"}, {"http/../../escaped.csv", "w"}, {"", "r"},
+      {"http/data/missing.txt", "r"}, {"http/data", "r"}, {"http/data/ExportedAddressBook.csv", "w"},
+      {"http/data/addressbook.txt", "r"}};
+  // clang-format on
   const char* dir = xpaths_get_path("nc_dlms_data");
   for (const auto& [name, mode] : cases) {
     FILE* file = xpaths_open_file(dir, name.c_str(), mode);
@@ -194,24 +205,6 @@ TEST(Utf8StrlenTest, CountsCharactersNotBytes) {
   for (auto [text, characters] : cases) EXPECT_EQ(characters, UTF8_strlen(text)) << text;
 }
 
-class AuditLogTest : public ::testing::Test {
- protected:
-  using Records = std::vector<std::pair<std::string, std::string>>;
-
-  static void collect(void* context, const char* at, const char* event) {
-    static_cast<Records*>(context)->emplace_back(at, event);
-  }
-
-  Records read(int limit) {
-    Records records;
-    EXPECT_EQ(0, dabplatform_audit_records(&AuditLogTest::collect, &records, limit))
-        << dabplatform_database_error();
-    return records;
-  }
-
-  TempDataRoot root_;
-};
-
 TEST_F(AuditLogTest, ExportsAreRecordedAndReadNewestFirst) {
   EXPECT_EQ(Records{}, read(0));  // No database file yet.
   for (int i = 0; i < 3; ++i) ASSERT_EQ(0, adlog_addressbook_export());
@@ -250,7 +243,7 @@ TEST_F(AuditLogTest, FailsOnAFileThatIsNotADatabase) {
   EXPECT_EQ(DABPLATFORM_DB_NOT_A_DATABASE, adlog_addressbook_export());
   Records records;
   EXPECT_EQ(DABPLATFORM_DB_NOT_A_DATABASE,
-            dabplatform_audit_records(&AuditLogTest::collect, &records, 0));
+            dabplatform_audit_records(&StandinTest::collect, &records, 0));
   EXPECT_EQ(DABPLATFORM_DB_BAD_ARGUMENT, dabplatform_audit_records(nullptr, nullptr, 0));
 }
 
