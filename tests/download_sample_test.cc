@@ -158,9 +158,9 @@ TEST_F(DownloadSampleTest, EntryPointsOpenTheirFileWithoutTheDatabase) {
                 (std::vector<std::string>{"chmod(" + std::string(c.file) + ",0666)",
                                           "xpaths_get_path(nc_dlms_data)",
                                           "xpaths_open_file(DATA," + std::string(c.file) + ",w)"}));
-      EXPECT_EQ(failOpen ? std::vector<std::string>{c.openFailure, c.entryFailure}
-                         : std::vector<std::string>{},
-                fake().logTexts(kError));
+      std::vector<std::string> errors;
+      if (failOpen) errors = {c.openFailure, c.entryFailure};
+      EXPECT_EQ(errors, fake().logTexts(kError));
     }
   }
 }
