@@ -428,19 +428,17 @@ class ExportDriversTest : public PlatformTest {
 
 TEST_F(ExportDriversTest, BothExportsMakeEveryCallInOrder) {
   fake().groupIds[6] = {9};
-  EXPECT_EQ(1, exportDab("Comma"));
-  Calls expected =
-      callsUpTo(kNone, kDabFile, {"DAB_DBI_GetAllGroupIds(5,1)", "DAB_DBI_GetAllGroupIds(6,1)"});
-  expected.push_back("DAB_DBI_Disconnect()");
-  EXPECT_EQ(expected, fake().calls);
+  for (bool legacy : {false, true}) {
+    fake().calls.clear();
+    EXPECT_EQ(1, legacy ? exportLegacy("Comma") : exportDab("Comma"));
+    Calls expected = callsUpTo(
+        kNone, legacy ? kLegacyFile : kDabFile,
+        legacy ? Calls{} : Calls{"DAB_DBI_GetAllGroupIds(5,1)", "DAB_DBI_GetAllGroupIds(6,1)"});
+    expected.push_back("DAB_DBI_Disconnect()");
+    EXPECT_EQ(expected, fake().calls) << legacy;
+  }
   EXPECT_EQ(kDabHeader + dabRow(5, "Ann", "") + dabRow(6, "Bob", "\"\"\"9\"\"\""),
             readFile(kDabFile));
-
-  fake().calls.clear();
-  EXPECT_EQ(1, exportLegacy("Comma"));
-  expected = callsUpTo(kNone, kLegacyFile, {});
-  expected.push_back("DAB_DBI_Disconnect()");
-  EXPECT_EQ(expected, fake().calls);
   EXPECT_EQ(kLegacyHeader + "Ann,Ann@example.com,\r\nBob,Bob@example.com,\r\n",
             readFile(kLegacyFile));
   EXPECT_TRUE(fake().logTexts(kError).empty());
