@@ -59,7 +59,7 @@ void ScriptedPlatform::record(const std::string& call) {
 std::vector<std::string> ScriptedPlatform::logTexts(int level) const {
   std::vector<std::string> texts;
   for (const LogLine& line : logs) {
-    if (line.level == level) texts.push_back(line.text);
+    if (line.first == level) texts.push_back(line.second);
   }
   return texts;
 }
@@ -86,12 +86,6 @@ DAB_DBI_Contact_t* ScriptedPlatform::handOutList() {
 
 bool ScriptedPlatform::releaseList(DAB_DBI_Contact_t* first) {
   return first == nullptr || lists_.erase(first) == 1;
-}
-
-void PrintTo(const LogLine& line, std::ostream* os) {
-  static const char* const kNames[] = {"?", "LibEnter", "Info", "Debug", "Error", "ForceInfo"};
-  *os << "{" << kNames[line.level >= 1 && line.level <= 5 ? line.level : 0] << ", \"" << line.text
-      << "\"}";
 }
 
 PlatformTest::PlatformTest() {

@@ -16,6 +16,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "contact_db.h"
@@ -37,12 +38,7 @@ struct CreatedContact {
   int32_t newContactIdOnEntry = 0;
 };
 
-struct LogLine {
-  int level;
-  std::string text;
-  bool operator==(const LogLine& o) const { return level == o.level && text == o.text; }
-};
-void PrintTo(const LogLine& line, std::ostream* os);
+using LogLine = std::pair<int, std::string>;  // Level and formatted text.
 
 constexpr int kLibEnter = 1, kInfo = 2, kDebug = 3, kError = 4, kForceInfo = 5;
 
