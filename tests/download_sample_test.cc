@@ -100,12 +100,11 @@ TEST_F(DownloadSampleTest, WholeTemplatesWithNoneAndAllGroups) {
 
 // Each bit adds its own group and no other, in the file's fixed group order.
 TEST_F(DownloadSampleTest, EachServiceBitSelectsItsGroup) {
-  const std::pair<unsigned, std::string> cases[] = {{1, kMailHeader},
-                                                    {2, kIfaxHeader},
-                                                    {4, kFaxHeader},
-                                                    {8, kScanHeader},
-                                                    {6, kFaxHeader + kIfaxHeader},
-                                                    {9, kMailHeader + kScanHeader}};
+  // clang-format off
+  const std::pair<unsigned, std::string> cases[] = {
+      {1, kMailHeader}, {2, kIfaxHeader}, {4, kFaxHeader}, {8, kScanHeader},
+      {6, kFaxHeader + kIfaxHeader}, {9, kMailHeader + kScanHeader}};
+  // clang-format on
   for (const auto& [flags, groups] : cases) {
     ASSERT_EQ(0, dab("Comma", flags));
     EXPECT_EQ(kBaseHeader + groups, firstLine(readFile(kDabFile))) << flags;
@@ -115,10 +114,11 @@ TEST_F(DownloadSampleTest, EachServiceBitSelectsItsGroup) {
 // Only the exact name "Semicolon" gives ';', near misses and NULL included;
 // the quoted sample values keep their commas.
 TEST_F(DownloadSampleTest, OnlyTheExactNameSemicolonSelectsIt) {
+  // clang-format off
   const std::pair<const char*, char> cases[] = {
-      {"Semicolon", ';'}, {"Comma", ','},      {"semicolon", ','},
-      {"SEMICOLON", ','}, {"Semicolon ", ','}, {"SemicolonX", ','},
-      {"Semicolo", ','},  {"", ','},           {nullptr, ','}};
+      {"Semicolon", ';'}, {"Comma", ','}, {"semicolon", ','}, {"SEMICOLON", ','}, {"Semicolon ", ','},
+      {"SemicolonX", ','}, {"Semicolo", ','}, {"", ','}, {nullptr, ','}};
+  // clang-format on
   for (const auto& [name, delimiter] : cases) {
     ASSERT_EQ(0, dab(name, 15));
     EXPECT_EQ(joinedBy(kAllGroups, delimiter), readFile(kDabFile)) << (name ? name : "NULL");
@@ -132,10 +132,8 @@ TEST_F(DownloadSampleTest, OnlyTheExactNameSemicolonSelectsIt) {
 // unreachable) database, with every argument passed on; a failed open gives 0
 // and two error lines.
 TEST_F(DownloadSampleTest, EntryPointsOpenTheirFileWithoutTheDatabase) {
-  struct Case {
-    const char* file;
-    const char* openFailure;
-    const char* entryFailure;
+  const struct {
+    const char *file, *openFailure, *entryFailure;
     int (*call)(char*);
     const std::string& written;
   } cases[] = {
@@ -145,7 +143,7 @@ TEST_F(DownloadSampleTest, EntryPointsOpenTheirFileWithoutTheDatabase) {
       {kLegacyFile, "Failed to open HTTP_LEGACY_ADDRESS_BOOK_SAMPLE_TEMP_FILE",
        "Could not Generate sample Legacy", [](char* name) { return GenerateSampleLegacy(name); },
        kLegacy}};
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     for (bool failOpen : {false, true}) {
       SCOPED_TRACE(std::string(c.file) + (failOpen ? " failing to open" : ""));
       fake().reset();

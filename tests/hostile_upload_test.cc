@@ -1,10 +1,9 @@
-// Uploads that anyone with access to the web page can send: garbage, one
-// endless quoted field, endless rows, too many rows, NUL bytes, broken UTF-8,
-// and an upload that is no readable file. Each must end in a status, counts
-// and log lines, never in a crash, an overrun, a leak or a file left open.
-// The big inputs are generated here, not committed.
+// Uploads anyone with access to the web page can send. Each must end in a
+// status, counts and log lines, never in a crash, an overrun, a leak or a
+// file left open. The big inputs are generated here, not committed.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -50,8 +49,7 @@ class HostileUploadTest : public PlatformTest {
       for (const std::string* name : {&c.displayName, &c.firstName, &c.lastName, &c.company}) {
         EXPECT_LE(name->size(), 1023u);
       }
-      EXPECT_LE(c.emailAddress.size(), 256u);
-      EXPECT_LE(c.ifaxAddress.size(), 256u);
+      EXPECT_LE(std::max(c.emailAddress.size(), c.ifaxAddress.size()), 256u);
     }
   }
 
@@ -74,6 +72,11 @@ class HostileUploadTest : public PlatformTest {
 
   ResultStatus result_{-1, -1};
 };
+
+// A created contact's texts in the upload's column order.
+std::vector<std::string> texts(const CreatedContact& c) {
+  return {c.firstName, c.lastName, c.displayName, c.company, c.emailAddress, c.ifaxAddress};
+}
 
 std::string randomBytes(unsigned seed, size_t size, bool withQuotes) {
   std::mt19937 generator(seed);
@@ -101,9 +104,7 @@ TEST_F(HostileUploadTest, BinaryGarbage) {
         writeFile(kUpload, randomBytes(seed, 64 * 1024, withQuotes));
         int ok = import(delimiter);
         expectConsistentOutcome(ok);
-        if (!withQuotes) {
-          EXPECT_EQ(1, ok);
-        }
+        EXPECT_TRUE(withQuotes || ok == 1) << ok;
       }
     }
   }
@@ -133,10 +134,8 @@ TEST_F(HostileUploadTest, HundredThousandColumnsOnOneLine) {
   EXPECT_EQ(1, import());
   EXPECT_EQ(counts(), (std::vector<int>{1, 0}));
   ASSERT_EQ(1u, fake().created.size());
-  const CreatedContact& c = fake().created[0];
-  EXPECT_EQ((std::vector<std::string>{"f", "l", "Wide Row", "c", "e@x.org", "i@x.org"}),
-            (std::vector<std::string>{c.firstName, c.lastName, c.displayName, c.company,
-                                      c.emailAddress, c.ifaxAddress}));
+  EXPECT_EQ(texts(fake().created[0]),
+            (std::vector<std::string>{"f", "l", "Wide Row", "c", "e@x.org", "i@x.org"}));
 }
 
 TEST_F(HostileUploadTest, TwoHundredThousandLinesStopAtTheContactLimit) {
@@ -151,53 +150,46 @@ TEST_F(HostileUploadTest, TwoHundredThousandLinesStopAtTheContactLimit) {
   EXPECT_TRUE(fake().logTexts(kError).empty());
 }
 
-TEST_F(HostileUploadTest, NulBytesInNamesEndTheValue) {
+// A NUL byte ends its value; invalid UTF-8 passes through byte for byte; an
+// over-long name is cut and kept, while a cut address would reach someone
+// else, so its record is refused.
+TEST_F(HostileUploadTest, OddBytesAndOversizedFields) {
   using namespace std::string_literals;
-  writeFile(kUpload, kHeader + "An\0n,Lee,Ann\0Lee,AC\0ME,a@x\0.org,\n"s + "Bo,Ray,\0Bob,,,\n"s +
-                         "Cy,Dee,Cy Dee,,,\n");
-  EXPECT_EQ(1, import());
-  EXPECT_EQ(counts(), (std::vector<int>{2, 1}));
-  ASSERT_EQ(2u, fake().created.size());
-  const CreatedContact& ann = fake().created[0];
-  EXPECT_EQ((std::vector<std::string>{"An", "Lee", "Ann", "AC", "a@x"}),
-            (std::vector<std::string>{ann.firstName, ann.lastName, ann.displayName, ann.company,
-                                      ann.emailAddress}));
-  EXPECT_EQ("Cy Dee", fake().created[1].displayName);
-  expectSaneContacts();
-}
-
-TEST_F(HostileUploadTest, InvalidUtf8PassesThroughByteForByte) {
   const std::string truncated = "\xc3", lone = "\x80\x80\x80", overlong = "\xc0\xaf@x.org";
-  const std::string bad300(300, '\xff'), continuation1100(1100, '\x80');
-  writeFile(kUpload, kHeader + truncated + ",\xe2\x82,\xff\xfe\xfd," + lone + "," + overlong +
-                         ",\n" + "a,b," + bad300 + ",,,\n" + "a,b," + continuation1100 + ",,,\n");
-  EXPECT_EQ(1, import());
-  EXPECT_EQ(counts(), (std::vector<int>{3, 0}));
-  ASSERT_EQ(3u, fake().created.size());
-  const CreatedContact& first = fake().created[0];
-  EXPECT_EQ((std::vector<std::string>{truncated, "\xe2\x82", "\xff\xfe\xfd", lone, overlong}),
-            (std::vector<std::string>{first.firstName, first.lastName, first.displayName,
-                                      first.company, first.emailAddress}));
-  EXPECT_EQ(bad300, fake().created[1].displayName);
-  EXPECT_EQ(continuation1100.substr(0, 1023), fake().created[2].displayName);
-  std::vector<std::string> errors = fake().logTexts(kError);
-  EXPECT_EQ(errors, (std::vector<std::string>{
-                        "email field contains illegal character",
-                        "displayNameField is too long, which is more than the MAX_NUMBER_OF_CHARS, "
-                        "255"}));
-}
-
-TEST_F(HostileUploadTest, OversizedFieldsAreCutOrRefused) {
-  const std::string huge(5000, 'n');
-  writeFile(kUpload, kHeader + "a,b," + huge + ",c,,\n" + "a,b,Mail,c," + huge + ",\n" +
-                         "a,b,Fax,c,," + huge + "\n");
-  EXPECT_EQ(1, import());
-  // A cut name is still the contact's; a cut address would reach someone
-  // else, so the record is refused.
-  EXPECT_EQ(counts(), (std::vector<int>{1, 2}));
-  ASSERT_EQ(1u, fake().created.size());
-  EXPECT_EQ(huge.substr(0, 1023), fake().created[0].displayName);
-  expectSaneContacts();
+  const std::string bad300(300, '\xff'), cut(1023, '\x80'), huge(5000, 'n');
+  const std::string longName =
+      "displayNameField is too long, which is more than the MAX_NUMBER_OF_CHARS, 255";
+  // clang-format off
+  const struct {
+    std::string rows;
+    std::vector<int> counts;
+    std::vector<std::string> first, names, errors;  // The first contact's texts; all names.
+  } cases[] = {
+      {"An\0n,Lee,Ann\0Lee,AC\0ME,a@x\0.org,\nBo,Ray,\0Bob,,,\nCy,Dee,Cy Dee,,,\n"s, {2, 1},
+       {"An", "Lee", "Ann", "AC", "a@x", ""}, {"Ann", "Cy Dee"}, {"nameField is BLANK"}},
+      {truncated + ",\xe2\x82,\xff\xfe\xfd," + lone + "," + overlong + ",\na,b," + bad300 +
+       ",,,\na,b," + cut + std::string(77, '\x80') + ",,,\n", {3, 0},
+       {truncated, "\xe2\x82", "\xff\xfe\xfd", lone, overlong, ""}, {"\xff\xfe\xfd", bad300, cut},
+       {"email field contains illegal character", longName}},
+      {"a,b," + huge + ",c,,\na,b,Mail,c," + huge + ",\na,b,Fax,c,," + huge + "\n", {1, 2},
+       {"a", "b", huge.substr(0, 1023), "c", "", ""}, {huge.substr(0, 1023)},
+       {longName, "email field is longer than 256 bytes", "ifax field is longer than 256 bytes"}}};
+  // clang-format on
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.names[0].substr(0, 10));
+    fake().reset();
+    fake().dataDir = root_, fake().keepInfoLogs = false;
+    writeFile(kUpload, kHeader + c.rows);
+    EXPECT_EQ(1, import());
+    EXPECT_EQ(c.counts, counts());
+    std::vector<std::string> names;
+    for (const CreatedContact& created : fake().created) names.push_back(created.displayName);
+    EXPECT_EQ(c.names, names);
+    ASSERT_FALSE(fake().created.empty());
+    EXPECT_EQ(c.first, texts(fake().created[0]));
+    EXPECT_EQ(c.errors, fake().logTexts(kError));
+    expectSaneContacts();
+  }
 }
 
 // Stands for an upload of more than 2^31 fields in one record and more than

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <regex>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -22,10 +23,23 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class PathServiceTest : public ::testing::Test {
+// A fresh data root; the audit log's records read back.
+class StandinTest : public ::testing::Test {
  protected:
+  using Records = std::vector<std::pair<std::string, std::string>>;
+  static void collect(void* context, const char* at, const char* event) {
+    static_cast<Records*>(context)->emplace_back(at, event);
+  }
+  Records read(int limit) {
+    Records records;
+    EXPECT_EQ(0, dabplatform_audit_records(&StandinTest::collect, &records, limit))
+        << dabplatform_database_error();
+    return records;
+  }
   TempDataRoot root_;
 };
+using PathServiceTest = StandinTest;
+using AuditLogTest = StandinTest;
 
 TEST_F(PathServiceTest, AnswersOnlyItsKey) {
   EXPECT_EQ(root_.path(), xpaths_get_path("nc_dlms_data"));
@@ -40,22 +54,18 @@ TEST_F(PathServiceTest, RefusesWhatIsNotAFileBelowTheRoot) {
   // Whoever can write the data folder could point a fixed name anywhere.
   fs::create_symlink(absolute, root_.file("http/data/ExportedAddressBook.csv"));
   fs::create_symlink(absolute, root_.file("http/data/addressbook.txt"));
-  struct Case {
-    std::string name;
-    const char* mode;
-  } cases[] = {
-      {absolute, "r"},          // Absolute, even when it names a file below the root.
-      {"../escaped.csv", "w"},  // Would land beside the root.
-      {"http/../../escaped.csv", "w"},
-      {"", "r"},
-      {"http/data/missing.txt", "r"},              // Reading never creates.
-      {"http/data", "r"},                          // A directory is no file.
-      {"http/data/ExportedAddressBook.csv", "w"},  // A link at the final name is not followed.
+  // Absolute (even below the root), beside the root, empty, missing (reading
+  // never creates), a directory, a link at the final name (never followed).
+  // clang-format off
+  const std::pair<std::string, const char*> cases[] = {
+      {absolute, "r"}, {"../escaped.csv", "w"}, {"http/../../escaped.csv", "w"}, {"", "r"},
+      {"http/data/missing.txt", "r"}, {"http/data", "r"}, {"http/data/ExportedAddressBook.csv", "w"},
       {"http/data/addressbook.txt", "r"}};
+  // clang-format on
   const char* dir = xpaths_get_path("nc_dlms_data");
-  for (const Case& c : cases) {
-    FILE* file = xpaths_open_file(dir, c.name.c_str(), c.mode);
-    EXPECT_EQ(nullptr, file) << c.name;
+  for (const auto& [name, mode] : cases) {
+    FILE* file = xpaths_open_file(dir, name.c_str(), mode);
+    EXPECT_EQ(nullptr, file) << name;
     if (file != nullptr) fclose(file);
   }
   EXPECT_FALSE(fs::exists(fs::path(root_.path()).parent_path() / "escaped.csv"));
@@ -64,15 +74,7 @@ TEST_F(PathServiceTest, RefusesWhatIsNotAFileBelowTheRoot) {
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(target), {}), "x");
 }
 
-struct Heard {
-  int level;
-  std::string source;
-  int line;
-  std::string message;
-  bool operator==(const Heard& o) const {
-    return level == o.level && source == o.source && line == o.line && message == o.message;
-  }
-};
+using Heard = std::tuple<int, std::string, int, std::string>;  // Level, source, line, message.
 
 class LoggingTest : public ::testing::Test {
  protected:
@@ -97,7 +99,7 @@ class LoggingTest : public ::testing::Test {
                     va_list args) {
     char message[256];
     vsnprintf(message, sizeof message, format, args);
-    static_cast<std::vector<Heard>*>(context)->push_back({level, source, line, message});
+    static_cast<std::vector<Heard>*>(context)->emplace_back(level, source, line, message);
     return 0;
   }
 
@@ -183,51 +185,29 @@ TEST_F(LoggingTest, LongMessagesArriveWhole) {
 }
 
 TEST(LogLevelNameTest, NamesEveryLevelAndMarksOthers) {
-  std::pair<int, const char*> names[] = {{DABPLATFORM_LOG_LIBENTER, "ENTER"},
-                                         {DABPLATFORM_LOG_INFO, "INFO"},
-                                         {DABPLATFORM_LOG_DEBUG, "DEBUG"},
-                                         {DABPLATFORM_LOG_ERROR, "ERROR"},
-                                         {DABPLATFORM_LOG_FORCEINFO, "FORCEINFO"},
-                                         {0, "?"},
-                                         {DABPLATFORM_LOG_OFF, "?"}};
+  // clang-format off
+  std::pair<int, const char*> names[] = {
+      {DABPLATFORM_LOG_LIBENTER, "ENTER"}, {DABPLATFORM_LOG_INFO, "INFO"},
+      {DABPLATFORM_LOG_DEBUG, "DEBUG"}, {DABPLATFORM_LOG_ERROR, "ERROR"},
+      {DABPLATFORM_LOG_FORCEINFO, "FORCEINFO"}, {0, "?"}, {DABPLATFORM_LOG_OFF, "?"}};
+  // clang-format on
   for (auto [level, name] : names) EXPECT_STREQ(name, dabplatform_log_level_name(level)) << level;
 }
 
 TEST(Utf8StrlenTest, CountsCharactersNotBytes) {
+  // Characters of two, three and four bytes; stray continuation bytes count as nothing.
+  // clang-format off
   std::pair<const char*, int> cases[] = {
-      {"", 0},
-      {"plain ASCII", 11},
-      {"\xC3\xA9t\xC3\xA9", 3},                 // é t é: two-byte characters.
-      {"\xE2\x82\xAC 5", 3},                    // €: three bytes.
-      {"\xF0\x9F\x98\x80\xF0\x9F\x98\x80", 2},  // Two four-byte emoji.
-      {"a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", 4},
-      {"\x80\x80", 0},  // Stray continuation bytes count as nothing.
-  };
+      {"", 0}, {"plain ASCII", 11}, {"\xC3\xA9t\xC3\xA9", 3}, {"\xE2\x82\xAC 5", 3},
+      {"\xF0\x9F\x98\x80\xF0\x9F\x98\x80", 2}, {"a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", 4},
+      {"\x80\x80", 0}};
+  // clang-format on
   for (auto [text, characters] : cases) EXPECT_EQ(characters, UTF8_strlen(text)) << text;
 }
 
-class AuditLogTest : public ::testing::Test {
- protected:
-  using Records = std::vector<std::pair<std::string, std::string>>;
-
-  static void collect(void* context, const char* at, const char* event) {
-    static_cast<Records*>(context)->emplace_back(at, event);
-  }
-
-  Records read(int limit) {
-    Records records;
-    EXPECT_EQ(0, dabplatform_audit_records(&AuditLogTest::collect, &records, limit))
-        << dabplatform_database_error();
-    return records;
-  }
-
-  TempDataRoot root_;
-};
-
 TEST_F(AuditLogTest, ExportsAreRecordedAndReadNewestFirst) {
   EXPECT_EQ(Records{}, read(0));  // No database file yet.
-  for (int i = 0; i < 3; ++i)
-    ASSERT_EQ(0, adlog_addressbook_export()) << dabplatform_database_error();
+  for (int i = 0; i < 3; ++i) ASSERT_EQ(0, adlog_addressbook_export());
 
   Records all = read(0);
   ASSERT_EQ(3u, all.size());
@@ -263,7 +243,7 @@ TEST_F(AuditLogTest, FailsOnAFileThatIsNotADatabase) {
   EXPECT_EQ(DABPLATFORM_DB_NOT_A_DATABASE, adlog_addressbook_export());
   Records records;
   EXPECT_EQ(DABPLATFORM_DB_NOT_A_DATABASE,
-            dabplatform_audit_records(&AuditLogTest::collect, &records, 0));
+            dabplatform_audit_records(&StandinTest::collect, &records, 0));
   EXPECT_EQ(DABPLATFORM_DB_BAD_ARGUMENT, dabplatform_audit_records(nullptr, nullptr, 0));
 }
 

@@ -13,10 +13,10 @@
 
 namespace dabtest {
 
-// One entry of the address book as plain values. The defaults are what the
-// stand-in database stores for a contact created without scan, fax and
-// favourites sub-records. Every text becomes a pointer to a NUL-terminated
-// copy, except scanServerAddress, which is a null pointer when absent.
+// One entry of the address book. The defaults are what the stand-in database
+// stores for a contact created without scan, fax and favourites sub-records.
+// Every text becomes a pointer to a NUL-terminated copy, except
+// scanServerAddress, which is a null pointer when absent.
 struct ContactValues {
   int32_t id = 0;
   int32_t dlType = DAB_DBI_INDIVIDUAL;
@@ -45,36 +45,24 @@ struct ContactValues {
 };
 
 // A DAB_DBI_Contact_t with all six sub-records pointing into its own copy
-// of an ContactValues.
+// of a ContactValues.
 class ContactRecord {
  public:
   explicit ContactRecord(const ContactValues& entry) : e_(entry) {
-    contact_.id = e_.id;
-    contact_.dlType = e_.dlType;
-    contact_.displayName = e_.displayName.data();
     person_ = {e_.firstName.data(), e_.lastName.data(), e_.company.data(), 0};
-    email_.address = e_.email.data();
-    email_.isFavorite = e_.emailFavorite;
-    internetFax_.address = e_.internetFax.data();
-    fax_.number = e_.faxNumber.data();
-    fax_.isFavorite = e_.faxFavorite;
+    email_ = {e_.email.data(), 0, e_.emailFavorite};
+    internetFax_ = {e_.internetFax.data(), 0};
+    fax_.number = e_.faxNumber.data(), fax_.isFavorite = e_.faxFavorite;
     favorites_.allFavoritesOrder = e_.allFavoritesOrder;
-    scan_.nickName = e_.scanNickName.data();
+    scan_.nickName = e_.scanNickName.data(), scan_.documentPath = e_.scanDocumentPath.data();
     scan_.serverAddress = e_.scanServerAddress ? e_.scanServerAddress->data() : nullptr;
-    scan_.serverAddressType = e_.scanServerAddressType;
-    scan_.documentPath = e_.scanDocumentPath.data();
-    scan_.loginName = e_.scanLoginName.data();
-    scan_.transferProtocol = e_.scanTransferProtocol;
-    scan_.shareOrVolume = e_.scanShareOrVolume.data();
+    scan_.serverAddressType = e_.scanServerAddressType, scan_.isFavorite = e_.scanFavorite;
+    scan_.loginName = e_.scanLoginName.data(), scan_.transferProtocol = e_.scanTransferProtocol;
+    scan_.shareOrVolume = e_.scanShareOrVolume.data(), scan_.ndsTree = e_.scanNdsTree.data();
     scan_.ndsContext = e_.scanNdsContext.data();
-    scan_.ndsTree = e_.scanNdsTree.data();
-    scan_.isFavorite = e_.scanFavorite;
-    contact_.person = &person_;
-    contact_.email = &email_;
-    contact_.internetFax = &internetFax_;
-    contact_.scan = &scan_;
-    contact_.fax = &fax_;
-    contact_.favorites = &favorites_;
+    contact_.id = e_.id, contact_.dlType = e_.dlType, contact_.displayName = e_.displayName.data();
+    contact_.person = &person_, contact_.email = &email_, contact_.internetFax = &internetFax_;
+    contact_.scan = &scan_, contact_.fax = &fax_, contact_.favorites = &favorites_;
   }
   ContactRecord(const ContactRecord&) = delete;
   ContactRecord& operator=(const ContactRecord&) = delete;

@@ -11,40 +11,31 @@
 
 namespace dabtest {
 
-inline std::string checkedText(const char* s, const char* field) {
-  if (s == nullptr) ADD_FAILURE() << field << " is NULL";
-  return s != nullptr ? s : "";
-}
-
 inline ContactValues readContact(const DAB_DBI_Contact_t& c) {
   ContactValues e;
-  e.id = c.id;
-  e.dlType = c.dlType;
-  e.displayName = checkedText(c.displayName, "displayName");
+  auto text = [](const char* s, const char* field) {
+    if (s == nullptr) ADD_FAILURE() << field << " is NULL";
+    return s != nullptr ? s : "";
+  };
+  e.id = c.id, e.dlType = c.dlType, e.displayName = text(c.displayName, "displayName");
   if (!c.person || !c.email || !c.internetFax || !c.scan || !c.fax || !c.favorites) {
     ADD_FAILURE() << "entry " << c.id << " lacks a sub-record";
     return e;
   }
-  e.firstName = checkedText(c.person->firstName, "firstName");
-  e.lastName = checkedText(c.person->lastName, "lastName");
-  e.company = checkedText(c.person->company, "company");
-  e.email = checkedText(c.email->address, "email");
-  e.emailFavorite = c.email->isFavorite;
-  e.internetFax = checkedText(c.internetFax->address, "internetFax");
-  e.faxNumber = checkedText(c.fax->number, "faxNumber");
-  e.faxFavorite = c.fax->isFavorite;
+  e.firstName = text(c.person->firstName, "firstName");
+  e.lastName = text(c.person->lastName, "lastName"), e.company = text(c.person->company, "company");
+  e.email = text(c.email->address, "email"), e.emailFavorite = c.email->isFavorite;
+  e.internetFax = text(c.internetFax->address, "internetFax");
+  e.faxNumber = text(c.fax->number, "faxNumber"), e.faxFavorite = c.fax->isFavorite;
   e.allFavoritesOrder = c.favorites->allFavoritesOrder;
   const DAB_DBI_Scan_t& s = *c.scan;
-  e.scanNickName = checkedText(s.nickName, "nickName");
+  e.scanNickName = text(s.nickName, "nickName"), e.scanFavorite = s.isFavorite;
   if (s.serverAddress != nullptr) e.scanServerAddress = s.serverAddress;
-  e.scanServerAddressType = s.serverAddressType;
-  e.scanDocumentPath = checkedText(s.documentPath, "documentPath");
-  e.scanLoginName = checkedText(s.loginName, "loginName");
-  e.scanTransferProtocol = s.transferProtocol;
-  e.scanShareOrVolume = checkedText(s.shareOrVolume, "shareOrVolume");
-  e.scanNdsContext = checkedText(s.ndsContext, "ndsContext");
-  e.scanNdsTree = checkedText(s.ndsTree, "ndsTree");
-  e.scanFavorite = s.isFavorite;
+  e.scanServerAddressType = s.serverAddressType, e.scanTransferProtocol = s.transferProtocol;
+  e.scanDocumentPath = text(s.documentPath, "documentPath");
+  e.scanLoginName = text(s.loginName, "loginName");
+  e.scanShareOrVolume = text(s.shareOrVolume, "shareOrVolume");
+  e.scanNdsContext = text(s.ndsContext, "ndsContext"), e.scanNdsTree = text(s.ndsTree, "ndsTree");
   return e;
 }
 

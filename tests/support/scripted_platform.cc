@@ -29,7 +29,7 @@ std::string copyText(const char* s) { return s ? std::string(s) : std::string();
 
 std::string repeat(const std::string& unit, size_t times) {
   std::string text;
-  for (size_t i = 0; i < times; ++i) text += unit;
+  while (times-- > 0) text += unit;
   return text;
 }
 
@@ -51,14 +51,15 @@ void ScriptedPlatform::reset() {
 
 void ScriptedPlatform::record(const std::string& call) {
   calls.push_back(call);
-  std::string name = call.substr(0, call.find('('));
-  if (!throwBadAllocIn.empty() && name == throwBadAllocIn) throw std::bad_alloc();
+  if (!throwBadAllocIn.empty() && call.substr(0, call.find('(')) == throwBadAllocIn) {
+    throw std::bad_alloc();
+  }
 }
 
 std::vector<std::string> ScriptedPlatform::logTexts(int level) const {
   std::vector<std::string> texts;
   for (const LogLine& line : logs) {
-    if (line.level == level) texts.push_back(line.text);
+    if (line.first == level) texts.push_back(line.second);
   }
   return texts;
 }
@@ -72,8 +73,7 @@ int ScriptedPlatform::callCount(const std::string& prefix) const {
 DAB_DBI_Contact_t* ScriptedPlatform::handOutList() {
   if (contacts.empty()) return nullptr;
   auto storage = std::make_unique<ListStorage>();
-  // Exactly as many entries as scripted, so a walk past the end is an overflow
-  // that the sanitizers report.
+  // Exactly as many entries as scripted: the sanitizers report a walk past the end.
   storage->entries.reset(new DAB_DBI_Contact_t[contacts.size()]);
   for (size_t i = 0; i < contacts.size(); ++i) {
     storage->records.push_back(std::make_unique<ContactRecord>(contacts[i]));
@@ -85,17 +85,8 @@ DAB_DBI_Contact_t* ScriptedPlatform::handOutList() {
 }
 
 bool ScriptedPlatform::releaseList(DAB_DBI_Contact_t* first) {
-  if (first == nullptr) return true;
-  return lists_.erase(first) == 1;
+  return first == nullptr || lists_.erase(first) == 1;
 }
-
-void PrintTo(const LogLine& line, std::ostream* os) {
-  static const char* const kNames[] = {"?", "LibEnter", "Info", "Debug", "Error", "ForceInfo"};
-  const char* name = line.level >= 1 && line.level <= 5 ? kNames[line.level] : "?";
-  *os << "{" << name << ", \"" << line.text << "\"}";
-}
-
-// --- Fixture ------------------------------------------------------------------
 
 PlatformTest::PlatformTest() {
   fake().reset();
@@ -124,39 +115,45 @@ std::string PlatformTest::readFile(const std::string& relativeName) const {
 }
 
 void PlatformTest::writeFile(const std::string& relativeName, const std::string& bytes) const {
-  std::ofstream out(root_ + "/" + relativeName, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
-
-bool PlatformTest::fileExists(const std::string& relativeName) const {
-  return std::filesystem::exists(root_ + "/" + relativeName);
+  std::ofstream(root_ + "/" + relativeName, std::ios::binary | std::ios::trunc) << bytes;
 }
 
 }  // namespace dabtest
 
 using dabtest::fake;
 
-// --- Contact database -------------------------------------------------------
+namespace {
 
-extern "C" int DAB_DBI_Connect(void) {
-  fake().record("DAB_DBI_Connect()");
-  return fake().connectResult;
+// Records "name(arg,arg,...)" and returns `result`.
+template <typename... Args>
+int recordCall(int result, const char* name, const Args&... args) {
+  std::string call = std::string(name) + "(";
+  ((call += std::string(args) + ","), ...);
+  if (sizeof...(args) > 0) call.pop_back();
+  fake().record(call + ")");
+  return result;
 }
 
+std::string str(int value) { return std::to_string(value); }
+
+}  // namespace
+
+// --- Contact database -------------------------------------------------------
+
+extern "C" int DAB_DBI_Connect(void) { return recordCall(fake().connectResult, "DAB_DBI_Connect"); }
+
 extern "C" int DAB_DBI_Disconnect(void) {
-  fake().record("DAB_DBI_Disconnect()");
-  return fake().disconnectResult;
+  return recordCall(fake().disconnectResult, "DAB_DBI_Disconnect");
 }
 
 extern "C" int DAB_DBI_GetContactsCount(int* count, int selector) {
-  fake().record("DAB_DBI_GetContactsCount(" + std::to_string(selector) + ")");
+  recordCall(0, "DAB_DBI_GetContactsCount", str(selector));
   *count = fake().countValue.value_or(static_cast<int>(fake().contacts.size()));
   return fake().countResult;
 }
 
 extern "C" int DAB_DBI_GetContactList(DAB_DBI_ContactList_t* list, int selector, int options) {
-  fake().record("DAB_DBI_GetContactList(" + std::to_string(selector) + "," +
-                std::to_string(options) + ")");
+  recordCall(0, "DAB_DBI_GetContactList", str(selector), str(options));
   ++fake().listsOutstanding;
   if (fake().listResult != 0) return fake().listResult;
   list->contacts = fake().handOutList();
@@ -164,16 +161,15 @@ extern "C" int DAB_DBI_GetContactList(DAB_DBI_ContactList_t* list, int selector,
 }
 
 extern "C" int DAB_DBI_Free_ContactList(DAB_DBI_ContactList_t* list) {
-  bool restored = fake().releaseList(list->contacts);
-  fake().record(std::string("DAB_DBI_Free_ContactList(") + (restored ? "restored" : "moved") + ")");
+  recordCall(0, "DAB_DBI_Free_ContactList",
+             fake().releaseList(list->contacts) ? "restored" : "moved");
   --fake().listsOutstanding;
   free(list);
   return 0;
 }
 
 extern "C" int DAB_DBI_GetAllGroupIds(DAB_DBI_GroupIds_t* ids, int contactId, int selector) {
-  fake().record("DAB_DBI_GetAllGroupIds(" + std::to_string(contactId) + "," +
-                std::to_string(selector) + ")");
+  recordCall(0, "DAB_DBI_GetAllGroupIds", str(contactId), str(selector));
   if (fake().groupIdsResult != 0) return fake().groupIdsResult;
   if (fake().groupIdsFailFor.count(contactId)) return 1;
   std::vector<int32_t>& groups = fake().groupIds[contactId];
@@ -184,26 +180,18 @@ extern "C" int DAB_DBI_GetAllGroupIds(DAB_DBI_GroupIds_t* ids, int contactId, in
 }
 
 extern "C" int DAB_DBI_CreateContact(DAB_DBI_Contact_t* contact, int* newContactId) {
-  fake().record("DAB_DBI_CreateContact()");
+  using dabtest::copyText;
+  recordCall(0, "DAB_DBI_CreateContact");
   if (fake().duringCreate) fake().duringCreate();
   dabtest::CreatedContact c;
   c.record = *contact;
   c.newContactIdOnEntry = *newContactId;
-  c.displayName = dabtest::copyText(contact->displayName);
-  if (contact->person) {
-    c.person = *contact->person;
-    c.firstName = dabtest::copyText(contact->person->firstName);
-    c.lastName = dabtest::copyText(contact->person->lastName);
-    c.company = dabtest::copyText(contact->person->company);
-  }
-  if (contact->email) {
-    c.email = *contact->email;
-    c.emailAddress = dabtest::copyText(contact->email->address);
-  }
-  if (contact->internetFax) {
-    c.ifax = *contact->internetFax;
-    c.ifaxAddress = dabtest::copyText(contact->internetFax->address);
-  }
+  if (contact->person) c.person = *contact->person;
+  if (contact->email) c.email = *contact->email;
+  if (contact->internetFax) c.ifax = *contact->internetFax;
+  c.displayName = copyText(contact->displayName), c.company = copyText(c.person.company);
+  c.firstName = copyText(c.person.firstName), c.lastName = copyText(c.person.lastName);
+  c.emailAddress = copyText(c.email.address), c.ifaxAddress = copyText(c.ifax.address);
   int call = fake().createCalls++;
   int result = fake().refuseCreateCall.count(call) ? 1 : fake().createResult;
   if (result == 0) {
@@ -216,15 +204,13 @@ extern "C" int DAB_DBI_CreateContact(DAB_DBI_Contact_t* contact, int* newContact
 // --- Path service -------------------------------------------------------------
 
 extern "C" const char* xpaths_get_path(const char* key) {
-  fake().record(std::string("xpaths_get_path(") + key + ")");
+  recordCall(0, "xpaths_get_path", key);
   return fake().dataDir.c_str();
 }
 
-namespace {
-
 // A stream over `file` that tells the fake the size of every read and write
 // the C library makes, i.e. how the stream's buffer drains and fills.
-FILE* recordingStream(FILE* file, const char* mode) {
+static FILE* recordingStream(FILE* file, const char* mode) {
   cookie_io_functions_t io{};
   io.read = [](void* cookie, char* buffer, size_t size) -> ssize_t {
     fake().transfers.push_back(size);
@@ -240,11 +226,8 @@ FILE* recordingStream(FILE* file, const char* mode) {
   return stream;
 }
 
-}  // namespace
-
 extern "C" FILE* xpaths_open_file(const char* dir, const char* relativeName, const char* mode) {
-  std::string shownDir = fake().dataDir == dir ? "DATA" : dir;
-  fake().record("xpaths_open_file(" + shownDir + "," + relativeName + "," + mode + ")");
+  recordCall(0, "xpaths_open_file", fake().dataDir == dir ? "DATA" : dir, relativeName, mode);
   if (fake().failOpen) return nullptr;
   FILE* file = fopen((std::string(dir) + "/" + relativeName).c_str(), mode);
   fake().lastOpened = fake().recordTransfers ? recordingStream(file, mode) : file;
@@ -256,34 +239,26 @@ extern "C" FILE* xpaths_open_file(const char* dir, const char* relativeName, con
 extern "C" int chmod(const char* path, mode_t mode) {
   char octal[16];
   snprintf(octal, sizeof octal, "%04o", static_cast<unsigned>(mode));
-  fake().record(std::string("chmod(") + path + "," + octal + ")");
-  using ChmodFn = int (*)(const char*, mode_t);
-  static ChmodFn real = reinterpret_cast<ChmodFn>(dlsym(RTLD_NEXT, "chmod"));
+  recordCall(0, "chmod", path, octal);
+  static auto real = reinterpret_cast<int (*)(const char*, mode_t)>(dlsym(RTLD_NEXT, "chmod"));
   return real ? real(path, mode) : -1;
 }
 
 // --- Logging, audit log, UTF-8 --------------------------------------------------
 
-int logSpecLibEnter = dabtest::kLibEnter;
-int logSpecInfo = dabtest::kInfo;
-int logSpecDebug = dabtest::kDebug;
-int logSpecError = dabtest::kError;
+int logSpecLibEnter = dabtest::kLibEnter, logSpecInfo = dabtest::kInfo;
+int logSpecDebug = dabtest::kDebug, logSpecError = dabtest::kError;
 int logSpecForceInfo = dabtest::kForceInfo;
 
 extern "C" void Log_SpecEntry(int level, const char*, int, const char* format, ...) {
+  va_list args;
   if (fake().logTap) {
-    va_list args;
     va_start(args, format);
     fake().logTap(level, format, args);
     va_end(args);
   }
-  // The parser logs every byte it reads; big uploads would otherwise keep
-  // millions of lines.
-  if (level == dabtest::kInfo && !fake().keepInfoLogs) {
-    ++fake().infoLogsDropped;
-    return;
-  }
-  va_list args;
+  // The parser logs every byte it reads; big uploads would keep millions of lines.
+  if (level == dabtest::kInfo && !fake().keepInfoLogs) return;
   va_start(args, format);
   char* message = nullptr;
   if (vasprintf(&message, format, args) < 0) message = nullptr;
@@ -292,15 +267,10 @@ extern "C" void Log_SpecEntry(int level, const char*, int, const char* format, .
   free(message);
 }
 
-extern "C" int adlog_addressbook_export(void) {
-  fake().record("adlog_addressbook_export()");
-  return 0;
-}
+extern "C" int adlog_addressbook_export(void) { return recordCall(0, "adlog_addressbook_export"); }
 
 extern "C" int UTF8_strlen(const char* text) {
   int n = 0;
-  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
-    n += (*p & 0xC0) != 0x80;
-  }
+  for (const char* p = text; *p; ++p) n += (static_cast<unsigned char>(*p) & 0xC0) != 0x80;
   return n;
 }

@@ -1,8 +1,7 @@
 // The scripted platform: a fake of every closed component the library calls
 // (contact database, path service, logging, audit log, UTF-8 helper). A test
 // scripts what each call returns, then checks the calls, log lines and created
-// contacts that the fake recorded. One process-wide instance, reset by
-// PlatformTest.
+// contacts the fake recorded. One process-wide instance, reset by PlatformTest.
 #ifndef DABUTILS_TESTS_SUPPORT_SCRIPTED_PLATFORM_H_
 #define DABUTILS_TESTS_SUPPORT_SCRIPTED_PLATFORM_H_
 
@@ -15,9 +14,9 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <ostream>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "contact_db.h"
@@ -26,28 +25,21 @@
 
 namespace dabtest {
 
-// One entry of the contact list as a test scripts it.
 using ScriptedContact = ContactValues;
 
-// What DAB_DBI_CreateContact received, copied during the call.
+// What DAB_DBI_CreateContact received, copied during the call (the pointers
+// in `record` and its sub-record copies dangle afterwards; texts are "" for NULL).
 struct CreatedContact {
-  DAB_DBI_Contact_t record;      // The words as received; pointers dangle afterwards.
-  DAB_DBI_Person_t person{};     // Copy of *record.person (zero when null).
-  DAB_DBI_Email_t email{};       // Copy of *record.email (zero when null).
-  DAB_DBI_InternetFax_t ifax{};  // Copy of *record.internetFax (zero when null).
-  std::string displayName;       // Texts behind the pointers ("" when null).
-  std::string firstName, lastName, company, emailAddress, ifaxAddress;
-  int32_t newContactIdOnEntry = 0;  // *newContactId when the call began.
+  DAB_DBI_Contact_t record{};
+  DAB_DBI_Person_t person{};
+  DAB_DBI_Email_t email{};
+  DAB_DBI_InternetFax_t ifax{};
+  std::string displayName, firstName, lastName, company, emailAddress, ifaxAddress;
+  int32_t newContactIdOnEntry = 0;
 };
 
-struct LogLine {
-  int level;
-  std::string text;  // The formatted message.
-  bool operator==(const LogLine& other) const { return level == other.level && text == other.text; }
-};
-void PrintTo(const LogLine& line, std::ostream* os);
+using LogLine = std::pair<int, std::string>;  // Level and formatted text.
 
-// Level names for readable expectations: {kError, "Contact List is NULL"}.
 constexpr int kLibEnter = 1, kInfo = 2, kDebug = 3, kError = 4, kForceInfo = 5;
 
 class ScriptedPlatform {
@@ -55,51 +47,44 @@ class ScriptedPlatform {
   static ScriptedPlatform& instance();
   void reset();
 
-  // --- Script -------------------------------------------------------------
-  int connectResult = 0;
-  int disconnectResult = 0;
-  int countResult = 0;
-  std::optional<int> countValue;  // Stored by GetContactsCount; default: contacts.size().
-  int listResult = 0;
-  std::vector<ScriptedContact> contacts;             // The list GetContactList hands out.
-  int groupIdsResult = 0;                            // Result for every GetAllGroupIds call...
-  std::set<int32_t> groupIdsFailFor;                 // ...and contact ids whose call fails.
+  // --- Script: results of the calls -------------------------------------------
+  int connectResult = 0, disconnectResult = 0, countResult = 0, listResult = 0;
+  std::optional<int> countValue;          // Stored by GetContactsCount; default: contacts.size().
+  std::vector<ScriptedContact> contacts;  // The list GetContactList hands out.
+  int groupIdsResult = 0;                 // For every GetAllGroupIds call...
+  std::set<int32_t> groupIdsFailFor;      // ...and contact ids whose call returns 1.
   std::map<int32_t, std::vector<int32_t>> groupIds;  // Memberships by contact id.
   // No membership comes back as count 0 with a null pointer, as the stand-in
   // gives it; true: with a stale non-null pointer, which the count overrules.
   bool staleIdsWhenEmpty = false;
-  int createResult = 0;            // Result for every CreateContact call...
-  std::set<int> refuseCreateCall;  // ...and 0-based calls that return 1.
-  std::string throwBadAllocIn;     // Name of a call ("DAB_DBI_GetContactList") that throws.
-  std::string dataDir;             // What xpaths_get_path returns.
-  bool failOpen = false;           // xpaths_open_file returns NULL.
-  bool keepInfoLogs = true;        // False: logSpecInfo lines are counted, not formatted or kept.
-  bool recordTransfers = false;    // The opened stream records each read and write it makes.
+  int createResult = 0;                // For every CreateContact call...
+  std::set<int> refuseCreateCall;      // ...and 0-based calls that return 1.
+  std::string throwBadAllocIn;         // Name of a call that throws std::bad_alloc.
+  std::string dataDir;                 // What xpaths_get_path returns.
+  bool failOpen = false;               // xpaths_open_file returns NULL.
+  bool keepInfoLogs = true;            // False: logSpecInfo lines are not formatted or kept.
+  bool recordTransfers = false;        // The opened stream records each read and write.
   std::function<void()> duringCreate;  // Runs inside every CreateContact call.
   // Hears every log call first, unformatted, as a listener on the stand-in does.
   std::function<void(int level, const char* format, va_list args)> logTap;
 
-  // --- Record ---------------------------------------------------------------
+  // --- Record ------------------------------------------------------------------
   // Every platform call in order, e.g. "DAB_DBI_GetAllGroupIds(7,1)",
-  // "xpaths_open_file(DATA,http/data/addressbook.txt,r)",
-  // "chmod(http/data/ExportedAddressBook.csv,0666)". Free_ContactList is
-  // recorded as "DAB_DBI_Free_ContactList(restored)" when `contacts` holds the
-  // pointer the fetch stored (or null after a failed fetch), "(moved)" otherwise.
+  // "xpaths_open_file(DATA,http/data/addressbook.txt,r)", "chmod(name,0666)".
+  // Free_ContactList shows "(restored)" when the list holds the pointer the
+  // fetch stored (or null after a failed fetch), "(moved)" otherwise.
   std::vector<std::string> calls;
   std::vector<LogLine> logs;
   std::vector<CreatedContact> created;
-  int listsOutstanding = 0;       // Lists fetched and not yet freed.
-  int createCalls = 0;            // CreateContact calls so far.
-  long infoLogsDropped = 0;       // logSpecInfo lines not kept (keepInfoLogs false).
+  int listsOutstanding = 0;  // Lists fetched and not yet freed.
+  int createCalls = 0;
   std::vector<size_t> transfers;  // Sizes of the reads and writes, with recordTransfers.
   FILE* lastOpened = nullptr;     // The stream xpaths_open_file handed out last.
 
-  // Log lines at `level` only.
   std::vector<std::string> logTexts(int level) const;
-  // Calls whose text starts with `prefix`.
-  int callCount(const std::string& prefix) const;
+  int callCount(const std::string& prefix) const;  // Calls starting with `prefix`.
 
-  // --- Used by the fake itself --------------------------------------------
+  // --- Used by the fake (and the fuzzers) ----------------------------------------
   void record(const std::string& call);
   DAB_DBI_Contact_t* handOutList();
   bool releaseList(DAB_DBI_Contact_t* first);  // False when `first` is no list's start.
@@ -111,24 +96,21 @@ class ScriptedPlatform {
 
 std::string copyText(const char* s);  // "" for NULL.
 std::string repeat(const std::string& unit, size_t times);
-// The lowest free descriptor: higher after a call than before means a file
-// left open.
+// The lowest free descriptor: higher after a call than before means a file left open.
 int lowestFreeFd();
 
 inline ScriptedPlatform& fake() { return ScriptedPlatform::instance(); }
 
-// Fixture: resets the fake, makes a fresh data root with "http/data" in it,
-// points the path service at it and makes it the working directory (the
-// library's chmod uses relative names). Removes it all afterwards.
+// Resets the fake and makes a fresh data root with "http/data" in it, the
+// path service's answer and the working directory (the library's chmod uses
+// relative names). Removes it all afterwards.
 class PlatformTest : public ::testing::Test {
  protected:
   PlatformTest();
   ~PlatformTest() override;
 
-  // Contents of a file below the data root ("" when missing).
-  std::string readFile(const std::string& relativeName) const;
+  std::string readFile(const std::string& relativeName) const;  // "" when missing.
   void writeFile(const std::string& relativeName, const std::string& bytes) const;
-  bool fileExists(const std::string& relativeName) const;
 
   std::string root_;
 
