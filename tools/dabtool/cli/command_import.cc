@@ -7,8 +7,8 @@
 #include "file_io.h"
 #include "import_book.h"
 #include "import_findings.h"
-#include "progress_line.h"
 #include "import_reading.h"
+#include "progress_line.h"
 #include "terminal_text.h"
 
 namespace dabtool {
