@@ -14,6 +14,7 @@
 #include <regex>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tool_text.h"
@@ -107,7 +108,7 @@ struct Sandbox : tooltest::TempDir {
 
 // --- Usage and samples -------------------------------------------------------
 
-TEST(DabtoolUsage, MistakesHelpAndOtherFolders) {
+TEST(DabtoolUsage, MistakesHelpOtherFoldersAndSamples) {
   Sandbox box;
   for (const char* line :
        {"", "frobnicate", "--colour list", "--data-dir", "--log-level loud list", "seed --contacts",
@@ -144,10 +145,8 @@ TEST(DabtoolUsage, MistakesHelpAndOtherFolders) {
   EXPECT_TRUE(fs::exists(box.at("root/http/data/addressbook.txt")));
   EXPECT_FALSE(fs::exists(box.at("root/addressbook.db")));
   EXPECT_FALSE(fs::exists(box.at("dabdata")));
-}
 
-TEST(DabtoolSample, ServiceSetsAndDelimiters) {
-  Sandbox box;
+  SCOPED_TRACE("samples: service sets and delimiters");
   const std::pair<std::string, size_t> kServices[] = {
       {"none", 10}, {"fax,email", 14}, {"scan", 22}, {"ifax", 11}, {"all", 27}};
   for (const auto& [services, cells] : kServices) {
@@ -175,7 +174,7 @@ TEST(DabtoolSample, ServiceSetsAndDelimiters) {
 TEST(DabtoolBook, SeedIsReproducibleListedExportedAndNeverSavedOverWhenDamaged) {
   Sandbox box, same, other;
   box.seed(300);
-  ASSERT_EQ(same.run({"seed", "--contacts", "300"}).exitCode, 0);
+  same.seed(300);
   ASSERT_EQ(other.run({"seed", "--contacts", "300", "--seed", "7"}).exitCode, 0);
   for (const Sandbox* b : {&box, &same, &other}) {
     ASSERT_EQ(b->run({"export", "-o", "book.csv"}).exitCode, 0);
@@ -544,12 +543,6 @@ std::vector<Contact> contactsIn(const Sandbox& box) {
   return contacts;
 }
 
-struct FormatCase {
-  const char* file;  // in tests/fixtures/import
-  const char* format;
-  const char* contacts;  // as `joined` writes them
-};
-
 // One line per contact, its cells between '|'.
 std::string joined(const std::vector<Contact>& contacts) {
   std::string text;
@@ -560,7 +553,9 @@ std::string joined(const std::vector<Contact>& contacts) {
   return text;
 }
 
-const FormatCase kFormats[] = {
+// A file in tests/fixtures/import, a part of what the import says of its
+// format, and its contacts as `joined` writes them.
+const std::tuple<const char*, const char*, const char*> kFormats[] = {
     {"google.csv", "Google Contacts CSV (',' between fields",
      "Jane Doe|Jane|Doe|Acme, Inc.|jane.doe@example.com|\n"
      "Rémi Garçon|Rémi|Garçon||remi@example.org|\n"},
@@ -603,18 +598,18 @@ const FormatCase kFormats[] = {
      "orders@shop.example||||orders@shop.example|\n"}};
 
 TEST(DabtoolImportFormats, EachFormatGivesItsContactsFieldByField) {
-  for (const FormatCase& c : kFormats) {
-    SCOPED_TRACE(c.file);
+  for (const auto& [file, format, contacts] : kFormats) {
+    SCOPED_TRACE(file);
     Sandbox box;
-    Outcome result = box.run({"import", std::string(DABTOOL_FIXTURES) + "/" + c.file});
+    Outcome result = box.run({"import", std::string(DABTOOL_FIXTURES) + "/" + file});
     ASSERT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_TRUE(has(result.out, c.format));
-    EXPECT_EQ(joined(contactsIn(box)), c.contacts);
+    EXPECT_TRUE(has(result.out, format));
+    EXPECT_EQ(joined(contactsIn(box)), contacts);
   }
 }
 
 // The tool's own exports and templates go back into a fresh book.
-TEST(DabtoolImportFormats, OwnExportsAndTemplatesGoBackIn) {
+TEST(DabtoolImportFormats, OwnExportsGoBackInAndColumnsCanBeChosen) {
   Sandbox source;
   source.seed(40);
   std::vector<Contact> seeded = contactsIn(source), legacy;
@@ -636,9 +631,8 @@ TEST(DabtoolImportFormats, OwnExportsAndTemplatesGoBackIn) {
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(joined(contactsIn(fresh)), contacts) << command;
   }
-}
 
-TEST(DabtoolImportFormats, DryRunShowsTheMappingAndColumnsChangeIt) {
+  SCOPED_TRACE("a dry run shows the mapping, and --columns changes it");
   Sandbox box;
   std::string google = std::string(DABTOOL_FIXTURES) + "/google.csv";
   Outcome dry = box.run({"import", "--dry-run", google});
