@@ -48,8 +48,7 @@ TEST(CliArgs, AcceptedArguments) {
   };
   // clang-format off
   const std::vector<Case> cases = {
-      {{}, {}, {}, {}, false},
-      {{"--limit", "5"}, {{"--limit", "5"}}, {}, {}, false},
+      {{}, {}, {}, {}, false}, {{"--limit", "5"}, {{"--limit", "5"}}, {}, {}, false},
       {{"--limit=5"}, {{"--limit", "5"}}, {}, {}, false},
       {{"--limit="}, {{"--limit", ""}}, {}, {}, false},
       {{"--limit=a=b"}, {{"--limit", "a=b"}}, {}, {}, false},
@@ -59,8 +58,7 @@ TEST(CliArgs, AcceptedArguments) {
       {{"a.csv", "--dry-run", "b.csv"}, {}, {"--dry-run"}, {"a.csv", "b.csv"}, false},
       {{"-", "x"}, {}, {}, {"-", "x"}, false},
       {{"--", "--limit", "-o", "--"}, {}, {}, {"--limit", "-o", "--"}, false},
-      {{"--help"}, {}, {}, {}, true},
-      {{"-h", "a.csv"}, {}, {}, {"a.csv"}, true}};
+      {{"--help"}, {}, {}, {}, true}, {{"-h", "a.csv"}, {}, {}, {"a.csv"}, true}};
   // clang-format on
   for (const Case& c : cases) {
     ParsedArgs parsed = parse(c.args);

@@ -322,7 +322,7 @@ class CoreFileIo : public ::testing::Test {
   tooltest::TempDir dir_;
 };
 
-TEST_F(CoreFileIo, StagedFilesReplaceTheirTargetWhenPlacedInTheOrderWritten) {
+TEST_F(CoreFileIo, StagedFilesReplaceTheirTargetWhenPlacedWithTheUmasksMode) {
   dir_.writeFile("book.csv", "old");
   {
     dabtool::StagedFile staged(path("book.csv"), "book.csv");
@@ -351,13 +351,11 @@ TEST_F(CoreFileIo, StagedFilesReplaceTheirTargetWhenPlacedInTheOrderWritten) {
   staged.copyFrom(path("book.csv"), "book.csv");
   staged.place(Durability::kUnflushed);
   EXPECT_EQ(expected + "new", read("out.csv"));
-}
 
-TEST_F(CoreFileIo, NewFilesKeepThePersonsUmask) {
-  ::umask(027);
-  dabtool::writeFileAtomically(path("out.csv"), "x", "out.csv");
+  ::umask(027);  // new files keep the person's umask
+  dabtool::writeFileAtomically(path("new.csv"), "x", "new.csv");
   struct stat info {};
-  ASSERT_EQ(0, ::stat(path("out.csv").c_str(), &info));
+  ASSERT_EQ(0, ::stat(path("new.csv").c_str(), &info));
   EXPECT_EQ(0640u, info.st_mode & 0777u);
 }
 
