@@ -11,9 +11,10 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
+#include <regex>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tool_text.h"
@@ -26,25 +27,21 @@ using tooltest::countOf;
 using tooltest::has;
 using tooltest::parseCsv;
 using tooltest::readAll;
+using tooltest::splitLines;
 using Args = std::vector<std::string>;
 
 const std::string kHeader = "First,Last,Display,Company,E-mail,Internet fax\r\n";
 const std::string kAnn = "Ann,Lee,Ann Lee,,,\r\n";
 
+// `text` with CR LF line ends, as dabtool writes its CSV files.
+std::string crlf(const std::string& text) {
+  return std::regex_replace(text, std::regex("\n"), "\r\n");
+}
+
 struct Outcome {
   int exitCode = -1;
   std::string out, err;
 };
-
-std::vector<std::string> splitLines(const std::string& text, const std::string& end) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  for (size_t at; (at = text.find(end, start)) != std::string::npos; start = at + end.size()) {
-    lines.push_back(text.substr(start, at - start));
-  }
-  if (start < text.size()) lines.push_back(text.substr(start));
-  return lines;
-}
 
 // Starts dabtool in `dir` with its stdout and stderr on `out` and `err`;
 // `maxFileSize` > 0 makes longer writes fail as on a full disk.
@@ -66,20 +63,8 @@ pid_t start(const fs::path& dir, Args args, int out, int err, rlim_t maxFileSize
 }
 
 // A fresh folder to run dabtool in, removed afterwards.
-class Sandbox {
- public:
-  Sandbox() {
-    char pattern[] = "/tmp/dabtool-test-XXXXXX";
-    dir_ = ::mkdtemp(pattern);
-    ::unsetenv("DABUTILS_DATA_ROOT");
-  }
-  ~Sandbox() {
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
-  Sandbox(const Sandbox&) = delete;
-  Sandbox& operator=(const Sandbox&) = delete;
-
+struct Sandbox : tooltest::TempDir {
+  Sandbox() { ::unsetenv("DABUTILS_DATA_ROOT"); }
   Outcome run(const Args& args, rlim_t maxFileSize = 0) const {
     const int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC;
     int out = ::open(at(".stdout").c_str(), flags, 0600);
@@ -92,11 +77,7 @@ class Sandbox {
             readAll(at(".stdout")), readAll(at(".stderr"))};
   }
 
-  fs::path at(const std::string& name) const { return dir_ / name; }
   fs::path data(const std::string& name) const { return dir_ / "dabdata" / name; }
-  void writeFile(const std::string& name, const std::string& bytes) const {
-    std::ofstream(at(name), std::ios::binary) << bytes;
-  }
   Outcome import(const std::string& bytes) const {
     writeFile("in.csv", bytes);
     return run({"import", "in.csv"});
@@ -123,13 +104,11 @@ class Sandbox {
     }
     return false;
   }
-
-  fs::path dir_;
 };
 
 // --- Usage and samples -------------------------------------------------------
 
-TEST(DabtoolUsage, UsageMistakesExitTwoWithOneLine) {
+TEST(DabtoolUsage, MistakesHelpOtherFoldersAndSamples) {
   Sandbox box;
   for (const char* line :
        {"", "frobnicate", "--colour list", "--data-dir", "--log-level loud list", "seed --contacts",
@@ -143,10 +122,6 @@ TEST(DabtoolUsage, UsageMistakesExitTwoWithOneLine) {
     EXPECT_TRUE(!*line || countOf(result.err, "\n") == 1u) << line << ": " << result.err;
   }
   EXPECT_FALSE(fs::exists(box.data("addressbook.db")));
-}
-
-TEST(DabtoolUsage, EveryCommandHasHelp) {
-  Sandbox box;
   for (std::string command : {"seed", "list", "export", "import", "sample", "demo"}) {
     Outcome result = box.run({command, "--help"});
     EXPECT_EQ(result.exitCode, 0) << command;
@@ -156,10 +131,22 @@ TEST(DabtoolUsage, EveryCommandHasHelp) {
   EXPECT_EQ(top.exitCode, 0);
   EXPECT_TRUE(has(top.out, "import"));
   EXPECT_FALSE(fs::exists(box.at("dabdata")));
-}
 
-TEST(DabtoolSample, ServiceSetsAndDelimiters) {
-  Sandbox box;
+  SCOPED_TRACE("another database file and data folder");
+  box.writeFile("in.csv", kHeader + kAnn);
+  Outcome result =
+      box.run({"--data-dir", "root", "--database", "books/office.db", "import", "in.csv"});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_TRUE(has(result.err, "the folder of books/office.db does not exist"));
+  fs::create_directory(box.at("books"));
+  result = box.run({"--data-dir=root", "--database", "books/office.db", "import", "in.csv"});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_TRUE(has(result.out, "books/office.db now holds 1 entry"));
+  EXPECT_TRUE(fs::exists(box.at("root/http/data/addressbook.txt")));
+  EXPECT_FALSE(fs::exists(box.at("root/addressbook.db")));
+  EXPECT_FALSE(fs::exists(box.at("dabdata")));
+
+  SCOPED_TRACE("samples: service sets and delimiters");
   const std::pair<std::string, size_t> kServices[] = {
       {"none", 10}, {"fax,email", 14}, {"scan", 22}, {"ifax", 11}, {"all", 27}};
   for (const auto& [services, cells] : kServices) {
@@ -184,10 +171,10 @@ TEST(DabtoolSample, ServiceSetsAndDelimiters) {
 
 // --- Seed, list and export ---------------------------------------------------
 
-TEST(DabtoolBook, SeedIsReproducibleListedAndExportedInEveryForm) {
+TEST(DabtoolBook, SeedIsReproducibleListedExportedAndNeverSavedOverWhenDamaged) {
   Sandbox box, same, other;
   box.seed(300);
-  ASSERT_EQ(same.run({"seed", "--contacts", "300"}).exitCode, 0);
+  same.seed(300);
   ASSERT_EQ(other.run({"seed", "--contacts", "300", "--seed", "7"}).exitCode, 0);
   for (const Sandbox* b : {&box, &same, &other}) {
     ASSERT_EQ(b->run({"export", "-o", "book.csv"}).exitCode, 0);
@@ -241,6 +228,21 @@ TEST(DabtoolBook, SeedIsReproducibleListedAndExportedInEveryForm) {
   EXPECT_EQ(tooMany.exitCode, 1);
   EXPECT_TRUE(has(tooMany.err, "65000"));
   EXPECT_EQ(box.book(), before);
+
+  // Scrambles the cell pointers of the fourth page: SQLite still opens the
+  // file and writes to it, and only its check finds the damage.
+  std::string book = box.book();
+  size_t pageSize =
+      (static_cast<unsigned char>(book[16]) << 8) | static_cast<unsigned char>(book[17]);
+  if (pageSize == 1) pageSize = 65536;
+  ASSERT_GE(book.size(), 4 * pageSize);
+  size_t at = 3 * pageSize + 8;
+  for (size_t i = 0; i < 16; ++i) book[at + i] = static_cast<char>(book[at + i] ^ 0x5A);
+  box.writeFile("dabdata/addressbook.db", book);
+  Outcome result = box.import(kHeader + kAnn);
+  EXPECT_EQ(result.exitCode, 1) << result.out;
+  EXPECT_TRUE(has(result.err, "is damaged")) << result.err;
+  EXPECT_EQ(box.book(), book);
 }
 
 TEST(DabtoolBook, AShortFileIsAFailureAndNothingIsHandedOver) {
@@ -291,13 +293,12 @@ std::string utf16le(const std::u16string& text) {
 // what it made, and no import changes its file or leaves a scratch copy.
 struct ImportCase {
   const char* name;
-  int seeded, exitCode, entries;  // contacts seeded first (kSameFileFirst: the file imported
-                                  // first); entries afterwards (-1: no book)
-  std::string bytes;              // of in.csv
-  std::string args;               // after "import", split at blanks
-  std::string said;    // parts, split at '|', of stderr when the exit code is 1, else of stdout
-                       // and the report r.csv
-  std::string placed;  // the upload file afterwards; "" unchecked
+  int seeded, exitCode, entries;  // seeded first (kSameFileFirst: the file imported first);
+                                  // entries afterwards (-1: no book)
+  std::string bytes, args;        // of in.csv; after "import", split at blanks
+  std::string said;               // parts, between '|', of stderr when the exit code is 1, else of
+                                  // stdout and the report r.csv
+  std::string placed = "";        // the upload file afterwards; "" unchecked
 };
 
 const std::string kFour = kHeader + "Ann,Lee,Ann Lee,,ann@example.com,\r\nBo,Ek,Bo Ek,,,\r\n" +
@@ -312,84 +313,71 @@ const int kSameFileFirst = -1;
 const std::string kRepeats = kHeader + "Ann,Lee,Ann Lee,,ann@example.com,\r\nBo,Ek,Bo Ek,,,\r\n" +
                              "A,L,ANN LEE,,Ann@Example.com,\r\n";
 const std::string kNameMail = "Name,Mail\nAl,al@example.com\n";
+const std::string kLong = kHeader + std::string(256, 'n') +
+                          ",Lee,Ann Lee,,,\r\nBo,Ek,Bo Ek,,,fax@" + std::string(300, 'e') + "\r\n";
+const std::string kCreated2 = "Created 2 contacts from 2 data records; 0 refused.";
 
+// clang-format off
 const ImportCase kImports[] = {
-    {"LastLineEnd", 0, 0, 2, kTwo + "\r\n", "in.csv",
-     "Created 2 contacts from 2 data records; 0 refused.", kTwo + "\r\n"},
-    {"NoLastLineEnd", 0, 0, 2, kTwo, "in.csv",
-     "Created 2 contacts from 2 data records; 0 refused.|added a line end", kTwo + "\r\n"},
+    {"LastLineEnd", 0, 0, 2, kTwo + "\r\n", "in.csv", kCreated2, kTwo + "\r\n"},
+    {"NoLastLineEnd", 0, 0, 2, kTwo, "in.csv", kCreated2 + "|added a line end", kTwo + "\r\n"},
     {"MalformedField", 20, 1, 20, kFour, "in.csv",
-     "stopped at record 3 (starting on line 4, the bad field is on line 4)|status 3|unchanged", ""},
+     "stopped at record 3 (starting on line 4, the bad field is on line 4)|status 3|unchanged"},
     {"MalformedFieldKept", 20, 1, 22, kFour, "in.csv --keep-partial",
-     "The 2 contacts created before it were kept", ""},
+     "The 2 contacts created before it were kept"},
     {"MalformedHeader", 0, 1, -1, "First,\"Last\"x,Display\r\nA,B,C,,,\r\n", "in.csv",
-     "stopped at the header row (starting on line 1|status 6", ""},
+     "stopped at the header row (starting on line 1|status 6"},
     {"DryRun", 5, 3, 5, kHeader + "Ann,Lee,Ann Lee,,ann@example.com,\r\nNo,Name,,,,\r\n",
-     "--dry-run in.csv",
-     "Dry run: would create 1 contact from 2 data records; 1 would be refused.|would hold 6 "
-     "entries",
-     ""},
+     "--dry-run in.csv", "Dry run: would create 1 contact from 2 data records; 1 would be refused."
+     "|would hold 6 entries"},
     // Read with ',', the quoted name is followed by ';': a malformed field.
     {"SemicolonsReadWithComma", 0, 1, -1, kSemicolons,
-     "--dry-run --positional --delimiter Comma in.csv", "stopped at record 1 (starting on line 2",
-     ""},
-    {"SemicolonsMapped", 0, 0, -1, kSemicolons, "--dry-run in.csv", "  first name: 'A' (column 1)",
-     ""},
+     "--dry-run --positional --delimiter Comma in.csv", "stopped at record 1 (starting on line 2"},
+    {"SemicolonsMapped", 0, 0, -1, kSemicolons, "--dry-run in.csv", "  first name: 'A' (column 1)"},
     {"SemicolonsFound", 0, 0, 1, kSemicolons, "in.csv",
-     "(';' between fields, found in its first row; UTF-8)|Created 1 contact from 1 data record",
-     ""},
+     "(';' between fields, found in its first row; UTF-8)|Created 1 contact from 1 data record"},
     // Without quotes every record reads as one field: all refused, and said so.
     {"UnquotedSemicolonsReadWithComma", 1, 1, 1, "A;B;C;D;E;F\nJo;Ng;Jo Ng;X;;\nAl;Bo;Al Bo;X;;\n",
-     "--positional --delimiter Comma in.csv",
-     "none of the 2 data records of in.csv became a contact, so nothing was imported; its fields "
-     "seem to be separated by ';': try --delimiter Semicolon",
-     ""},
-    {"Utf16", 0, 0, 1,
-     utf16le(
-         u"First,Last,Display,Company,E-mail,Internet fax\r\nZoë,Ek,Zoë Ek,,zoe@example.com,\r\n"),
+     "--positional --delimiter Comma in.csv", "none of the 2 data records of in.csv became a "
+     "contact, so nothing was imported; its fields seem to be separated by ';': try --delimiter "
+     "Semicolon"},
+    {"Utf16", 0, 0, 1, utf16le(u"First,Last,Display,Company,E-mail,Internet fax\r\n"
+                               u"Zoë,Ek,Zoë Ek,,zoe@example.com,\r\n"),
      "in.csv", "converted it from UTF-16", kHeader + "Zoë,Ek,Zoë Ek,,zoe@example.com,\r\n"},
-    {"BrokenUtf16", 0, 1, -1, utf16le(u"A\xD800\x42"), "in.csv", "not valid UTF-16", ""},
+    {"BrokenUtf16", 0, 1, -1, utf16le(u"A\xD800\x42"), "in.csv", "not valid UTF-16"},
     {"Latin1AsUtf8", 0, 1, -1, kLatin1, "--encoding UTF-8 in.csv",
-     "in.csv is not text in UTF-8 (line 3 holds bytes", ""},
-    {"Latin1Detected", 0, 0, 2, kLatin1, "in.csv",
-     "converted it from WINDOWS-1252 (detected) to UTF-8",
-     kHeader + "Al,Ek,Al Ek,,,\r\nZoë,Ek,Zoë Ek,,,\r\n"},
+     "in.csv is not text in UTF-8 (line 3 holds bytes"},
+    {"Latin1Detected", 0, 0, 2, kLatin1, "in.csv", "converted it from WINDOWS-1252 (detected) to "
+     "UTF-8", kHeader + "Al,Ek,Al Ek,,,\r\nZoë,Ek,Zoë Ek,,,\r\n"},
     {"Utf8ByteOrderMark", 0, 0, 1, kBom, "in.csv", "left its UTF-8 byte-order mark in place", kBom},
     // By position the library takes the header's empty third column for a
     // blank display name; by name the tool builds the names instead.
-    {"NoDisplayNameByPosition", 0, 3, 1, kNoDisplay, "--positional in.csv",
-     "1 record not created: the header row's third column is empty, and the import then skips the "
-     "first data row: record 1 (line 2).",
-     ""},
-    {"NoDisplayNameByName", 0, 0, 2, kNoDisplay, "in.csv", "Built 2 display names", ""},
-    {"ValuesTheLibraryFlags", 0, 3, 1,
-     kHeader + std::string(256, 'n') + ",Lee,Ann Lee,,,\r\nBo,Ek,Bo Ek,,,fax@" +
-         std::string(300, 'e') + "\r\n",
-     "in.csv",
-     "1 contact created, but the first name (column 1) is longer than 255 characters: record 1 "
-     "(line 2).|1 record not created: the internet-fax address (column 6) is longer than",
-     ""},
-    {"RepeatsInTheFile", 0, 0, 2, kRepeats, "in.csv",
-     "Created 2 contacts from 3 data records; 0 refused, 1 skipped|  1 record skipped: it repeats "
-     "an earlier record of the file: record 3 (line 4).",
-     ""},
+    {"NoDisplayNameByPosition", 0, 3, 1, kNoDisplay, "--positional in.csv", "1 record not created: "
+     "the header row's third column is empty, and the import then skips the first data row: "
+     "record 1 (line 2)."},
+    {"NoDisplayNameByName", 0, 0, 2, kNoDisplay, "in.csv", "Built 2 display names"},
+    {"ValuesTheLibraryFlags", 0, 3, 1, kLong, "in.csv", "1 contact created, but the first name "
+     "(column 1) is longer than 255 characters: record 1 (line 2).|1 record not created: the "
+     "internet-fax address (column 6) is longer than"},
+    {"RepeatsInTheFile", 0, 0, 2, kRepeats, "in.csv", "Created 2 contacts from 3 data records; 0 "
+     "refused, 1 skipped|  1 record skipped: it repeats an earlier record of the file: record 3 "
+     "(line 4)."},
     {"RepeatsOfTheBook", kSameFileFirst, 0, 2, kRepeats, "--verbose --report r.csv in.csv",
      "record 2 (line 3): skipped: Bo Ek is already in the book|\r\n2,3,Bo Ek,skipped,already in "
-     "the book\r\n",
-     ""},
-    {"RepeatsKept", kSameFileFirst, 0, 5, kRepeats, "--duplicates keep in.csv", "", ""},
+     "the book\r\n"},
+    {"RepeatsKept", kSameFileFirst, 0, 5, kRepeats, "--duplicates keep in.csv", ""},
     {"Spreadsheet", 0, 1, -1, "PK\x03\x04zip", "in.csv",
-     "looks like a spreadsheet's own file (.xlsx or .ods", ""},
+     "looks like a spreadsheet's own file (.xlsx or .ods"},
     {"NoColumnKnown", 0, 1, -1, "Notes,Phone\nhi,555\n", "in.csv",
-     "e.g. --columns \"display=COLUMN,company=COLUMN", ""},
-    {"ColumnNotInFile", 0, 1, -1, kNameMail, "in.csv --columns email=Work", "no column of in.csv",
-     ""},
-    {"ColumnNotKnown", 0, 1, -1, kNameMail, "in.csv --columns phone=Mail", "not 'phone=Mail'", ""},
+     "e.g. --columns \"display=COLUMN,company=COLUMN"},
+    {"ColumnNotInFile", 0, 1, -1, kNameMail, "in.csv --columns email=Work", "no column of in.csv"},
+    {"ColumnNotKnown", 0, 1, -1, kNameMail, "in.csv --columns phone=Mail", "not 'phone=Mail'"},
     {"MalformedByName", 0, 1, -1, "Name,Mail\n\"Al\" x,al@example.com\n", "in.csv",
-     "closing double quote followed by", ""},
-    {"MissingFile", 3, 1, 3, kAnn, "missing.csv", "dabtool: cannot read missing.csv: ", ""},
-    {"Folder", 3, 1, 3, kAnn, ".", "dabtool: cannot read .: ", ""},
-    {"EmptyFile", 3, 1, 3, "", "in.csv", "holds no data records", ""}};
+     "closing double quote followed by"},
+    {"MissingFile", 3, 1, 3, kAnn, "missing.csv", "dabtool: cannot read missing.csv: "},
+    {"Folder", 3, 1, 3, kAnn, ".", "dabtool: cannot read .: "},
+    {"EmptyFile", 3, 1, 3, "", "in.csv", "holds no data records"}};
+// clang-format on
 
 TEST(DabtoolImport, EachFileGetsItsExitCodeSentencesAndBook) {
   for (const ImportCase& c : kImports) {
@@ -430,18 +418,14 @@ TEST(DabtoolImport, FindingsAreGroupedListedOrReportedRecordByRecord) {
                               "Di,Yu,Di Yu,,di@example.com,\r\n");
   EXPECT_EQ(result.exitCode, 3) << "some records were refused";
   // Records count from 1 after the header; the empty line 7 is no record.
-  EXPECT_EQ(splitLines(result.out, "\n"),
-            (std::vector<std::string>{
-                "Placed in.csv as dabdata/http/data/addressbook.txt.",
-                "Read in.csv as the import's own six columns (',' between fields, found in its "
-                "first row; UTF-8); its columns go to the import by position.",
-                "  1 contact created, but the e-mail address (column 5) contains a blank or a "
-                "non-ASCII character: record 3 (lines 4-6).",
-                "  1 record not created: it has fewer than 3 columns, so no display name: record 4 "
-                "(line 8).",
-                "  1 record not created: the display name (column 3) is empty: record 2 (line 3).",
-                "Created 3 contacts from 5 data records; 2 refused.",
-                "dabdata/addressbook.db now holds 3 entries (it held 0)."}));
+  EXPECT_EQ(result.out, R"(Placed in.csv as dabdata/http/data/addressbook.txt.
+Read in.csv as the import's own six columns (',' between fields, found in its first row; UTF-8); its columns go to the import by position.
+  1 contact created, but the e-mail address (column 5) contains a blank or a non-ASCII character: record 3 (lines 4-6).
+  1 record not created: it has fewer than 3 columns, so no display name: record 4 (line 8).
+  1 record not created: the display name (column 3) is empty: record 2 (line 3).
+Created 3 contacts from 5 data records; 2 refused.
+dabdata/addressbook.db now holds 3 entries (it held 0).
+)");
   EXPECT_TRUE(has(box.run({"list"}).out, "Ko, Cy"));
 
   Outcome listed = box.run(
@@ -450,14 +434,13 @@ TEST(DabtoolImport, FindingsAreGroupedListedOrReportedRecordByRecord) {
   EXPECT_TRUE(has(listed.out,
                   "  record 2 (line 3): would not be created: the display name (column 3) is "
                   "empty\n"));
-  EXPECT_EQ(readAll(box.at("r.csv")),
-            "Record,Line,Display name,Outcome,Reason\r\n"
-            "1,2,Ann Lee,created,\r\n"
-            "2,3,,refused,the display name (column 3) is empty\r\n"
-            "3,4,\"Ko, Cy\",created,the e-mail address (column 5) contains a blank or a non-ASCII "
-            "character\r\n"
-            "4,8,,refused,\"it has fewer than 3 columns, so no display name\"\r\n"
-            "5,9,Di Yu,created,\r\n");
+  EXPECT_EQ(readAll(box.at("r.csv")), crlf(R"(Record,Line,Display name,Outcome,Reason
+1,2,Ann Lee,created,
+2,3,,refused,the display name (column 3) is empty
+3,4,"Ko, Cy",created,the e-mail address (column 5) contains a blank or a non-ASCII character
+4,8,,refused,"it has fewer than 3 columns, so no display name"
+5,9,Di Yu,created,
+)"));
 }
 
 // Reaching the device limit part-way changes nothing, unless the person
@@ -505,29 +488,12 @@ TEST(DabtoolImport, ABigFileGetsAShortAnswerAndAWholeReport) {
                   "(line 31) and 6,497 more."));
   EXPECT_TRUE(has(result.out, "Created 64935 contacts from 65000 data records; 65 refused."));
 
-  std::vector<std::string> rows = splitLines(readAll(box.at("report.csv")), "\r\n");
+  const std::string report = readAll(box.at("report.csv"));
+  std::vector<std::string> rows = splitLines(report, "\r\n");
   ASSERT_EQ(rows.size(), 65001u);
   EXPECT_EQ(rows[1001], "1001,1002,,refused,the display name (column 3) is empty");
   EXPECT_EQ(rows[64999], "64999,65000,Name 64999,created,");
-  size_t created = std::count_if(rows.begin(), rows.end(),
-                                 [](const std::string& row) { return has(row, ",created,"); });
-  EXPECT_EQ(static_cast<int>(created), box.entries());
-}
-
-TEST(DabtoolImport, OtherDatabaseFileAndDataFolder) {
-  Sandbox box;
-  box.writeFile("in.csv", kHeader + kAnn);
-  Outcome result =
-      box.run({"--data-dir", "root", "--database", "books/office.db", "import", "in.csv"});
-  EXPECT_EQ(result.exitCode, 1);
-  EXPECT_TRUE(has(result.err, "the folder of books/office.db does not exist"));
-  fs::create_directory(box.at("books"));
-  result = box.run({"--data-dir=root", "--database", "books/office.db", "import", "in.csv"});
-  ASSERT_EQ(result.exitCode, 0) << result.err;
-  EXPECT_TRUE(has(result.out, "books/office.db now holds 1 entry"));
-  EXPECT_TRUE(fs::exists(box.at("root/http/data/addressbook.txt")));
-  EXPECT_FALSE(fs::exists(box.at("root/addressbook.db")));
-  EXPECT_FALSE(fs::exists(box.at("dabdata")));
+  EXPECT_EQ(static_cast<int>(countOf(report, ",created,")), box.entries());
 }
 
 // Every kind of change is taken back in turn, newest first; a restore that
@@ -576,12 +542,6 @@ std::vector<Contact> contactsIn(const Sandbox& box) {
   return contacts;
 }
 
-struct FormatCase {
-  const char* file;  // in tests/fixtures/import
-  const char* format;
-  const char* contacts;  // as `joined` writes them
-};
-
 // One line per contact, its cells between '|'.
 std::string joined(const std::vector<Contact>& contacts) {
   std::string text;
@@ -592,7 +552,9 @@ std::string joined(const std::vector<Contact>& contacts) {
   return text;
 }
 
-const FormatCase kFormats[] = {
+// A file in tests/fixtures/import, a part of what the import says of its
+// format, and its contacts as `joined` writes them.
+const std::tuple<const char*, const char*, const char*> kFormats[] = {
     {"google.csv", "Google Contacts CSV (',' between fields",
      "Jane Doe|Jane|Doe|Acme, Inc.|jane.doe@example.com|\n"
      "Rémi Garçon|Rémi|Garçon||remi@example.org|\n"},
@@ -635,18 +597,18 @@ const FormatCase kFormats[] = {
      "orders@shop.example||||orders@shop.example|\n"}};
 
 TEST(DabtoolImportFormats, EachFormatGivesItsContactsFieldByField) {
-  for (const FormatCase& c : kFormats) {
-    SCOPED_TRACE(c.file);
+  for (const auto& [file, format, contacts] : kFormats) {
+    SCOPED_TRACE(file);
     Sandbox box;
-    Outcome result = box.run({"import", std::string(DABTOOL_FIXTURES) + "/" + c.file});
+    Outcome result = box.run({"import", std::string(DABTOOL_FIXTURES) + "/" + file});
     ASSERT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_TRUE(has(result.out, c.format));
-    EXPECT_EQ(joined(contactsIn(box)), c.contacts);
+    EXPECT_TRUE(has(result.out, format));
+    EXPECT_EQ(joined(contactsIn(box)), contacts);
   }
 }
 
 // The tool's own exports and templates go back into a fresh book.
-TEST(DabtoolImportFormats, OwnExportsAndTemplatesGoBackIn) {
+TEST(DabtoolImportFormats, OwnExportsGoBackInAndColumnsCanBeChosen) {
   Sandbox source;
   source.seed(40);
   std::vector<Contact> seeded = contactsIn(source), legacy;
@@ -668,9 +630,8 @@ TEST(DabtoolImportFormats, OwnExportsAndTemplatesGoBackIn) {
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(joined(contactsIn(fresh)), contacts) << command;
   }
-}
 
-TEST(DabtoolImportFormats, DryRunShowsTheMappingAndColumnsChangeIt) {
+  SCOPED_TRACE("a dry run shows the mapping, and --columns changes it");
   Sandbox box;
   std::string google = std::string(DABTOOL_FIXTURES) + "/google.csv";
   Outcome dry = box.run({"import", "--dry-run", google});
@@ -694,38 +655,40 @@ TEST(DabtoolImportFormats, DryRunShowsTheMappingAndColumnsChangeIt) {
 
 // Refused with exit code 1 and one line, changing neither the book nor the
 // file imported, and following no link (the links below name `elsewhere`).
+// Each: contacts seeded first, then shell commands run in the sandbox,
+// dabtool command lines between '|', and a part of the line each refusal says
+// (the chown needs root).
 struct Refusal {
-  int seeded;            // contacts seeded first
-  std::string setup;     // shell commands run in the sandbox next
-  const char* commands;  // dabtool command lines, split at '|'
-  const char* why;       // a part of the line each refusal says
+  int seeded;
+  std::string setup;
+  const char *commands, *why;
 };
 
 const char kEveryCommand[] = "list|export|export --legacy|seed|import in.csv|demo";
-const std::string kMadeBy = "mkdir -p dabdata/http/data && sqlite3 dabdata/addressbook.db ";
+const std::string kMkdir = "mkdir -p dabdata/http/data && ",
+                  kMadeBy = kMkdir + "sqlite3 dabdata/addressbook.db ";
 
+// clang-format off
 const Refusal kRefusals[] = {
-    {0,
-     "mkdir -p dabdata/http/data && yes 'a shopping list' | head -c 4096 > dabdata/addressbook.db",
-     kEveryCommand, "dabdata/addressbook.db is not an address book database"},
+    {0, kMkdir + "yes 'a shopping list' | head -c 4096 > dabdata/addressbook.db", kEveryCommand,
+     "dabdata/addressbook.db is not an address book database"},
     {0, kMadeBy + "'CREATE TABLE notes (text TEXT); INSERT INTO notes VALUES (1);'", kEveryCommand,
      "is an SQLite database of another program"},
     {0, kMadeBy + "'CREATE TABLE contacts (id INTEGER); PRAGMA user_version = 1;'", kEveryCommand,
      "of an unknown schema"},
     {0, kMadeBy + "'PRAGMA user_version = 7; CREATE TABLE contacts (id INTEGER);'", kEveryCommand,
      "of an unknown schema"},
-    {0, "echo x > plain-file",
-     "--data-dir plain-file/root list|--data-dir plain-file/root seed|--data-dir plain-file/root "
-     "sample|--data-dir plain-file/root demo",
+    {0, "echo x > plain-file", "--data-dir plain-file/root list|--data-dir plain-file/root seed|"
+     "--data-dir plain-file/root sample|--data-dir plain-file/root demo",
      "dabtool: cannot create the data folder plain-file/root: "},
     {1, "chmod 0777 dabdata", "list", "can be written by every user (mode 0777)"},
     {1, "chmod 0757 dabdata/http/data", "list", "http/data can be written by every user"},
-    {1, "chown 65534 dabdata/http && chmod 0720 dabdata/http", "list",
-     "belongs to user"},  // as root
+    {1, "chown 65534 dabdata/http && chmod 0720 dabdata/http", "list", "belongs to user"},
     {1, "rm dabdata/*-lock && ln -s ../elsewhere dabdata/addressbook.db.dabtool-lock",
      "import in.csv", "is a symbolic link; remove it"},
-    {0, "mkdir -p dabdata/http/data && head -c -2 in.csv > dabdata/http/data/addressbook.txt",
+    {0, kMkdir + "head -c -2 in.csv > dabdata/http/data/addressbook.txt",
      "import dabdata/http/data/addressbook.txt", "upload file itself"}};
+// clang-format on
 
 TEST(DabtoolBadInput, RefusalsChangeNothing) {
   for (const Refusal& r : kRefusals) {
@@ -749,28 +712,9 @@ TEST(DabtoolBadInput, RefusalsChangeNothing) {
   }
 }
 
-// Scrambles the cell pointers of the fourth page: SQLite still opens the file
-// and writes to it, and only its check finds the damage.
-TEST(DabtoolBadInput, DamagedBookIsNeverSavedOver) {
-  Sandbox box;
-  box.seed(300);
-  std::string book = box.book();
-  size_t pageSize =
-      (static_cast<unsigned char>(book[16]) << 8) | static_cast<unsigned char>(book[17]);
-  if (pageSize == 1) pageSize = 65536;
-  ASSERT_GE(book.size(), 4 * pageSize);
-  size_t at = 3 * pageSize + 8;
-  for (size_t i = 0; i < 16; ++i) book[at + i] = static_cast<char>(book[at + i] ^ 0x5A);
-  box.writeFile("dabdata/addressbook.db", book);
-  Outcome result = box.import(kHeader + kAnn);
-  EXPECT_EQ(result.exitCode, 1) << result.out;
-  EXPECT_TRUE(has(result.err, "is damaged")) << result.err;
-  EXPECT_EQ(box.book(), book);
-}
-
 // One lock guards the book under every name it is given, and a waiting
 // change neither touches the book nor the file another import is reading.
-TEST(DabtoolBadInput, OneChangeAtATime) {
+TEST(DabtoolBadInput, OneChangeAtATimeAndAKilledOneLeavesTheBookAsItWas) {
   Sandbox box;
   box.seed(3);
   std::string before = box.book();
@@ -793,16 +737,12 @@ TEST(DabtoolBadInput, OneChangeAtATime) {
   EXPECT_EQ(linked.exitCode, 0) << linked.err;
   EXPECT_TRUE(fs::is_symlink(box.at("link.db")));
   EXPECT_EQ(box.entries(), 4);
-}
 
-// Kills an import while the library is creating contacts, after the
-// database has committed its first batch (10000 writes) to the file it works
-// on: the book must be as it was, and the next command must clean up after
-// the killed one.
-TEST(DabtoolBadInput, KilledImportLeavesTheBookAsItWas) {
-  Sandbox box;
-  box.seed(10);
-  std::string before = box.book();
+  // Kills an import while the library is creating contacts, after the
+  // database has committed its first batch (10000 writes) to the file it
+  // works on: the book must be as it was, and the next command must clean up
+  // after the killed one.
+  before = box.book();
   std::string file = kHeader;
   for (int i = 0; i < 25000; ++i) {
     file += "F" + std::to_string(i) + ",L,Name " + std::to_string(i) + ",,x@example.com,\r\n";
@@ -830,7 +770,7 @@ TEST(DabtoolBadInput, KilledImportLeavesTheBookAsItWas) {
   ASSERT_TRUE(WIFSIGNALED(status)) << "dabtool ended before it was killed";
   EXPECT_GE(added, 12000u);
   EXPECT_EQ(box.book(), before);
-  EXPECT_EQ(box.entries(), 10);
+  EXPECT_EQ(box.entries(), 4);
   Outcome again = box.run({"import", "--dry-run", "big.csv"});
   EXPECT_EQ(again.exitCode, 0) << again.err;
   EXPECT_FALSE(box.leftScratch());

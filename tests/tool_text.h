@@ -1,12 +1,15 @@
-// Text helpers of the tests that run the built dabtool: whole files,
-// substrings with a readable failure, and CSV cells.
+// Helpers of dabtool's tests: a temporary folder, whole files, lines,
+// substrings with a readable failure, CSV cells and what a FILE* received.
 #ifndef DABUTILS_TESTS_TOOL_TEXT_H_
 #define DABUTILS_TESTS_TOOL_TEXT_H_
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -19,6 +22,39 @@ inline std::string readAll(const std::filesystem::path& path) {
   return bytes.str();
 }
 
+// A fresh folder, removed with all it holds when the object dies.
+class TempDir {
+ public:
+  TempDir() {
+    char pattern[] = "/tmp/dabtool-test-XXXXXX";
+    dir_ = ::mkdtemp(pattern);
+  }
+  ~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  std::filesystem::path at(const std::string& name) const { return dir_ / name; }
+  void writeFile(const std::string& name, const std::string& bytes) const {
+    std::ofstream(at(name), std::ios::binary) << bytes;
+  }
+
+  std::filesystem::path dir_;
+};
+
+// The pieces of `text` between the `end`s; nothing after a last `end`.
+inline std::vector<std::string> splitLines(const std::string& text, const std::string& end) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t at; (at = text.find(end, start)) != std::string::npos; start = at + end.size()) {
+    lines.push_back(text.substr(start, at - start));
+  }
+  if (start < text.size()) lines.push_back(text.substr(start));
+  return lines;
+}
+
 inline size_t countOf(const std::string& text, const std::string& part) {
   size_t count = 0;
   for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
@@ -29,6 +65,17 @@ inline size_t countOf(const std::string& text, const std::string& part) {
 inline testing::AssertionResult has(const std::string& text, const std::string& part) {
   if (text.find(part) != std::string::npos) return testing::AssertionSuccess();
   return testing::AssertionFailure() << "no \"" << part << "\" in:\n" << text;
+}
+
+// Whatever `print` writes to a FILE*, as a string.
+template <typename Print>
+std::string printed(Print print) {
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::tmpfile(), std::fclose);
+  print(file.get());
+  std::string text(static_cast<size_t>(std::ftell(file.get())), '\0');
+  std::rewind(file.get());
+  EXPECT_EQ(std::fread(text.data(), 1, text.size(), file.get()), text.size());
+  return text;
 }
 
 // Cells of a CSV text read by the usual rules (quotes, doubled quotes,

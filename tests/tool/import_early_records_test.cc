@@ -22,34 +22,25 @@ std::vector<size_t> starts(const UploadRecords& records) {
 TEST(EarlyRecords, TakenOnlyForTheBytesAndDelimiterTheLibraryReads) {
   const std::string semicolons = "F;L;D;C;E;I\na;b;Ann;c;e@x.org;\n";
   const std::string converted = "F,L,D,C,E,I\na,b,Ann,c,,\nz,z,Zoe,,,\n";
+  // Read with ',' each line is one field: no display name, no key.
   struct Case {
     const char* name;
     std::string_view taken;
     char delimiter;
-    size_t records;  // header row included
-    size_t keys;
-  } cases[] = {
-      {"SameBytesSameDelimiter", semicolons, ';', 2, 1},
-      // Read with ',' each line is one field: no display name, no key.
-      {"SameBytesOtherDelimiter", semicolons, ',', 2, 0},
-      {"ConvertedBytes", converted, ',', 3, 2},
-  };
+    bool keyed;
+    size_t records, keys;  // header row included in the records
+  } cases[] = {{"SameBytesSameDelimiter", semicolons, ';', true, 2, 1},
+               {"SameBytesOtherDelimiter", semicolons, ',', true, 2, 0},
+               {"ConvertedBytes", converted, ',', true, 3, 2},
+               {"NoKeysWanted", semicolons, ';', false, 2, 0}};
   for (const Case& c : cases) {
-    EarlyRecords early(semicolons, ';', true);
+    EarlyRecords early(semicolons, ';', c.keyed);
     UploadRecords records = early.take(c.taken, c.delimiter);
-    UploadRecords direct = dabtool::readUploadRecords(c.taken, c.delimiter, true);
+    UploadRecords direct = dabtool::readUploadRecords(c.taken, c.delimiter, c.keyed);
     EXPECT_EQ(records.scan.records.size(), c.records) << c.name;
     EXPECT_EQ(records.keys.size(), c.keys) << c.name;
     EXPECT_EQ(starts(records), starts(direct)) << c.name;
   }
-}
-
-TEST(EarlyRecords, WithoutKeysOnlyTheRecords) {
-  const std::string bytes = "F,L,D,C,E,I\na,b,Ann,c,,\n";
-  EarlyRecords early(bytes, ',', false);
-  UploadRecords records = early.take(bytes, ',');
-  EXPECT_EQ(records.scan.records.size(), 2u);
-  EXPECT_TRUE(records.keys.empty());
 }
 
 // Thousands of keys in a table of a few thousand slots: neighbours by slot

@@ -8,6 +8,7 @@
 
 #include "args.h"
 #include "progress_line.h"
+#include "tool_text.h"
 
 namespace {
 
@@ -42,13 +43,12 @@ TEST(CliArgs, AcceptedArguments) {
   struct Case {
     Strings args;
     std::map<std::string, std::string> values;
-    Strings flags;
-    Strings positional;
+    Strings flags, positional;
     bool help;
   };
+  // clang-format off
   const std::vector<Case> cases = {
-      {{}, {}, {}, {}, false},
-      {{"--limit", "5"}, {{"--limit", "5"}}, {}, {}, false},
+      {{}, {}, {}, {}, false}, {{"--limit", "5"}, {{"--limit", "5"}}, {}, {}, false},
       {{"--limit=5"}, {{"--limit", "5"}}, {}, {}, false},
       {{"--limit="}, {{"--limit", ""}}, {}, {}, false},
       {{"--limit=a=b"}, {{"--limit", "a=b"}}, {}, {}, false},
@@ -58,8 +58,8 @@ TEST(CliArgs, AcceptedArguments) {
       {{"a.csv", "--dry-run", "b.csv"}, {}, {"--dry-run"}, {"a.csv", "b.csv"}, false},
       {{"-", "x"}, {}, {}, {"-", "x"}, false},
       {{"--", "--limit", "-o", "--"}, {}, {}, {"--limit", "-o", "--"}, false},
-      {{"--help"}, {}, {}, {}, true},
-      {{"-h", "a.csv"}, {}, {}, {"a.csv"}, true}};
+      {{"--help"}, {}, {}, {}, true}, {{"-h", "a.csv"}, {}, {}, {"a.csv"}, true}};
+  // clang-format on
   for (const Case& c : cases) {
     ParsedArgs parsed = parse(c.args);
     std::string shown = testing::PrintToString(c.args);
@@ -75,18 +75,18 @@ TEST(CliArgs, AcceptedArguments) {
   EXPECT_EQ(parsed.value("-o", "fallback"), "fallback");
 }
 
-TEST(CliArgs, RefusedArguments) {
+TEST(CliArgs, RefusedArgumentsNumbersAndDelimiterNames) {
   const std::string see = " (see dabtool import --help)";
   const std::string hint = ": use Comma or Semicolon (or --raw-delimiter TEXT to pass any text)";
   const std::string both = "give either --delimiter or --raw-delimiter, not both";
+  // clang-format off
   const std::pair<Strings, std::string> cases[] = {
-      {{"a.csv"}, ""},
-      {{"a.csv", "--colour"}, "unknown option '--colour'" + see},
+      {{"a.csv"}, ""}, {{"a.csv", "--colour"}, "unknown option '--colour'" + see},
       {{"a.csv", "--colour=red"}, "unknown option '--colour'" + see},
       {{"a.csv", "-o=x"}, "unknown option '-o=x'" + see},
+      {{"a.csv", "-o"}, "-o needs a value" + see},
       {{"a.csv", "--LIMIT", "3"}, "unknown option '--LIMIT'" + see},
       {{"a.csv", "--limit"}, "--limit needs a value" + see},
-      {{"a.csv", "-o"}, "-o needs a value" + see},
       {{"a.csv", "--dry-run=yes"}, "--dry-run takes no value" + see},
       {{"a.csv", "--dry-run="}, "--dry-run takes no value" + see},
       {{}, "dabtool import needs the FILE to import" + see},
@@ -96,6 +96,7 @@ TEST(CliArgs, RefusedArguments) {
       {{"a.csv", "--delimiter", " Comma"}, "unknown delimiter ' Comma'" + hint},
       {{"a.csv", "--delimiter", "Comma", "--raw-delimiter", "x"}, both},
       {{"a.csv", "--raw-delimiter", "x", "--delimiter", "Tab"}, both}};
+  // clang-format on
   for (const auto& [args, message] : cases) {
     EXPECT_EQ(refusal(args), message) << testing::PrintToString(args);
   }
@@ -103,22 +104,18 @@ TEST(CliArgs, RefusedArguments) {
     EXPECT_EQ(refusal({"a.csv", "--limit", typed}),
               "--limit wants a whole number from 0 to 10, not '" + typed + "'");
   }
-}
-
-TEST(CliArgs, NumbersAndDelimiterNames) {
   const std::pair<Strings, long> numbers[] = {
       {{}, 50}, {{"--limit", "0"}, 0}, {{"--limit", "10"}, 10}, {{"--limit=+7"}, 7}};
   for (const auto& [args, expected] : numbers) {
     EXPECT_EQ(parse(args).number("--limit", 50, 0, 10), expected) << testing::PrintToString(args);
   }
-  const std::pair<Strings, std::string> names[] = {{{}, "Comma"},
-                                                   {{"--delimiter", "Comma"}, "Comma"},
-                                                   {{"--delimiter", "cOMMA"}, "Comma"},
-                                                   {{"--delimiter", "semicolon"}, "Semicolon"},
-                                                   {{"--delimiter=SEMICOLON"}, "Semicolon"},
-                                                   {{"--raw-delimiter", "Tab"}, "Tab"},
-                                                   {{"--raw-delimiter", "semicolon"}, "semicolon"},
-                                                   {{"--raw-delimiter", ""}, ""}};
+  // clang-format off
+  const std::pair<Strings, std::string> names[] = {
+      {{}, "Comma"}, {{"--delimiter", "Comma"}, "Comma"}, {{"--delimiter", "cOMMA"}, "Comma"},
+      {{"--delimiter", "semicolon"}, "Semicolon"}, {{"--delimiter=SEMICOLON"}, "Semicolon"},
+      {{"--raw-delimiter", "Tab"}, "Tab"}, {{"--raw-delimiter", "semicolon"}, "semicolon"},
+      {{"--raw-delimiter", ""}, ""}};
+  // clang-format on
   for (const auto& [args, expected] : names) {
     EXPECT_EQ(dabtool::delimiterName(parse(args)), expected) << testing::PrintToString(args);
   }
@@ -130,41 +127,32 @@ TEST(CliArgs, NumbersAndDelimiterNames) {
 using std::chrono::milliseconds;
 using Time = std::chrono::steady_clock::time_point;
 
-struct Captured {
-  Captured() : file(std::tmpfile()) {}
-  ~Captured() { std::fclose(file); }
-  std::string text() const {
-    std::string bytes;
-    std::rewind(file);
-    for (int c; (c = std::fgetc(file)) != EOF;) bytes += static_cast<char>(c);
-    return bytes;
-  }
-  std::FILE* file;
-};
+// What a job of 65,000 records prints, told the records done at times in ms.
+std::string shown(bool terminal, std::initializer_list<std::pair<int, int>> done) {
+  return tooltest::printed([&](std::FILE* out) {
+    Time now{};
+    dabtool::ProgressLine line(out, terminal, "Importing", [&now] { return now; });
+    for (auto [at, records] : done) {
+      now = Time(milliseconds(at));
+      line.update(records, 65000);
+    }
+    line.finish();
+  });
+}
 
 TEST(ProgressLine, ShowsLongJobsOnATerminalOnly) {
-  Time now{};
-  auto clock = [&now] { return now; };
-  Captured terminal, pipe, quick;
-  {
-    dabtool::ProgressLine shortJob(quick.file, true, "Importing");
-    shortJob.update(10, 20);
-  }
-  EXPECT_EQ(quick.text(), "") << "a short job leaves nothing";
-  dabtool::ProgressLine line(terminal.file, true, "Importing", clock);
-  dabtool::ProgressLine piped(pipe.file, false, "Importing", clock);
-  for (auto [at, done] : {std::pair{900, 100}, {1000, 1200}, {1050, 1300}, {1100, 2000}}) {
-    now = Time(milliseconds(at));
-    line.update(done, 65000);
-    piped.update(done, 65000);
-  }
-  line.finish();
-  piped.finish();
-  EXPECT_EQ(terminal.text(),
-            "\rImporting: 1,200 of 65,000 records\x1b[K"
-            "\rImporting: 2,000 of 65,000 records\x1b[K"
-            "\r\x1b[K");
-  EXPECT_EQ(pipe.text(), "");
+  EXPECT_EQ(tooltest::printed([](std::FILE* out) {
+              dabtool::ProgressLine shortJob(out, true, "Importing");
+              shortJob.update(10, 20);
+            }),
+            "")
+      << "a short job leaves nothing";
+  const std::initializer_list<std::pair<int, int>> kDone = {
+      {900, 100}, {1000, 1200}, {1050, 1300}, {1100, 2000}};
+  EXPECT_EQ(shown(true, kDone),
+            "\rImporting: 1,200 of 65,000 records\x1b[K\rImporting: 2,000 of 65,000 "
+            "records\x1b[K\r\x1b[K");
+  EXPECT_EQ(shown(false, kDone), "");
 }
 
 }  // namespace

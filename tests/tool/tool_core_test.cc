@@ -1,18 +1,14 @@
 // dabtool's core, one section per unit.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <climits>
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <memory>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "errors.h"
@@ -31,16 +27,12 @@ namespace {
 using namespace std::string_literals;
 
 // Each character at the edges of its length and of the surrogates.
-const std::pair<std::string, uint32_t> kValid[] = {{"A", 0x41},
-                                                   {"\x7F", 0x7F},
-                                                   {"\xC2\x80", 0x80},
-                                                   {"\xDF\xBF", 0x7FF},
-                                                   {"\xE0\xA0\x80", 0x800},
-                                                   {"\xED\x9F\xBF", 0xD7FF},
-                                                   {"\xEE\x80\x80", 0xE000},
-                                                   {"\xEF\xBF\xBF", 0xFFFF},
-                                                   {"\xF0\x90\x80\x80", 0x10000},
-                                                   {"\xF4\x8F\xBF\xBF", 0x10FFFF}};
+// clang-format off
+const std::pair<std::string, uint32_t> kValid[] = {
+    {"A", 0x41}, {"\x7F", 0x7F}, {"\xC2\x80", 0x80}, {"\xDF\xBF", 0x7FF}, {"\xE0\xA0\x80", 0x800},
+    {"\xED\x9F\xBF", 0xD7FF}, {"\xEE\x80\x80", 0xE000}, {"\xEF\xBF\xBF", 0xFFFF},
+    {"\xF0\x90\x80\x80", 0x10000}, {"\xF4\x8F\xBF\xBF", 0x10FFFF}};
+// clang-format on
 
 TEST(Text, Utf8CharAt) {
   for (const auto& [text, expected] : kValid) {
@@ -64,32 +56,25 @@ TEST(Text, Utf8CharAt) {
   }
   EXPECT_EQ(dabtool::utf8CharAt("\xC3\xA9", 1), 0u) << "the middle of a character";
   const size_t kNone = std::string::npos;
+  // clang-format off
   const std::pair<std::string, size_t> kInvalid[] = {
-      {"", kNone},
-      {"plain text", kNone},
-      {"nul\0inside"s, kNone},
-      {"a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80z", kNone},
-      {"ab\x80", 2},
-      {"\xC3\xA9\xC3", 2},
-      {"x\xED\xA0\x80", 1},
-      {"\xE2\x82\xAC\xF4\x90\x80\x80", 3},
-      {"abc\xC0\xAF", 3},
-      {"\xE0\x9F\xBFok", 0}};
+      {"", kNone}, {"plain text", kNone}, {"nul\0inside"s, kNone},
+      {"a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80z", kNone}, {"ab\x80", 2}, {"\xC3\xA9\xC3", 2},
+      {"x\xED\xA0\x80", 1}, {"\xE2\x82\xAC\xF4\x90\x80\x80", 3},
+      {"abc\xC0\xAF", 3}, {"\xE0\x9F\xBFok", 0}};
+  // clang-format on
   for (const auto& [text, offset] : kInvalid) {
     EXPECT_EQ(dabtool::firstInvalidUtf8(text), offset) << testing::PrintToString(text);
   }
 }
 
-TEST(Text, LineAt) {
-  const std::string text = "a\nb\r\nc\rd";  // a: 0, b: 2, c: 5, d: 7
+TEST(Text, LinesNumbersSizesAndCounts) {
+  const std::string lines = "a\nb\r\nc\rd";  // a: 0, b: 2, c: 5, d: 7
   const std::pair<size_t, int> kLines[] = {{0, 1}, {1, 1}, {2, 2}, {3, 2}, {4, 2},
                                            {5, 3}, {6, 3}, {7, 4}, {50, 4}};
   for (const auto& [offset, line] : kLines) {
-    EXPECT_EQ(dabtool::lineAt(text, offset), line) << "offset " << offset;
+    EXPECT_EQ(dabtool::lineAt(lines, offset), line) << "offset " << offset;
   }
-}
-
-TEST(Text, ParseWholeNumber) {
   using dabtool::parseWholeNumber;
   const std::pair<std::string, long> kInZeroToTen[] = {
       {"0", 0}, {"10", 10}, {"007", 7}, {"+7", 7}, {"-0", 0}};
@@ -107,25 +92,17 @@ TEST(Text, ParseWholeNumber) {
     EXPECT_EQ(parseWholeNumber(text, LONG_MIN, LONG_MAX), std::nullopt)
         << testing::PrintToString(text);
   }
-}
-
-TEST(Text, SizesAndCountsAsPeopleReadThem) {
+  // clang-format off
   const std::pair<size_t, const char*> kSizes[] = {
-      {0, "0 bytes"},         {1, "1 byte"},
-      {100, "100 bytes"},     {1023, "1023 bytes"},
-      {1024, "1 KiB"},        {1536, "1536 bytes"},
-      {512 << 10, "512 KiB"}, {(1 << 20) - 1024, "1023 KiB"},
-      {1 << 20, "1 MiB"},     {(1 << 20) + 1024, "1025 KiB"},
-      {16 << 20, "16 MiB"},   {size_t{3} << 30, "3072 MiB"}};
+      {0, "0 bytes"}, {1, "1 byte"}, {100, "100 bytes"}, {1023, "1023 bytes"}, {1024, "1 KiB"},
+      {1536, "1536 bytes"}, {512 << 10, "512 KiB"}, {(1 << 20) - 1024, "1023 KiB"},
+      {1 << 20, "1 MiB"},
+      {(1 << 20) + 1024, "1025 KiB"}, {16 << 20, "16 MiB"}, {size_t{3} << 30, "3072 MiB"}};
   for (const auto& [bytes, text] : kSizes) EXPECT_EQ(dabtool::sizeText(bytes), text);
-  const std::pair<long, const char*> kCounts[] = {{0, "0 rows"},
-                                                  {1, "1 row"},
-                                                  {999, "999 rows"},
-                                                  {1000, "1,000 rows"},
-                                                  {65000, "65,000 rows"},
-                                                  {100000, "100,000 rows"},
-                                                  {1234567, "1,234,567 rows"},
-                                                  {-1500, "-1,500 rows"}};
+  const std::pair<long, const char*> kCounts[] = {
+      {0, "0 rows"}, {1, "1 row"}, {999, "999 rows"}, {1000, "1,000 rows"}, {65000, "65,000 rows"},
+      {100000, "100,000 rows"}, {1234567, "1,234,567 rows"}, {-1500, "-1,500 rows"}};
+  // clang-format on
   for (const auto& [n, text] : kCounts) EXPECT_EQ(dabtool::pluralGrouped(n, "row", "rows"), text);
 }
 
@@ -139,71 +116,42 @@ using dabtool::Tabs;
 using dabtool::terminalCell;
 using dabtool::terminalText;
 
-// Characters spelled out once, so that the tables below stay readable.
-const std::string kAcute = "\xCC\x81";           // U+0301, combining
-const std::string kDotBelow = "\xCC\xA3";        // U+0323, combining
-const std::string kLi = "\xE6\x9D\x8E";          // U+674E, wide
-const std::string kNa = "\xE5\xA8\x9C";          // U+5A1C, wide
-const std::string kGrin = "\xF0\x9F\x98\x80";    // U+1F600, emoji
-const std::string kEmojiStyle = "\xEF\xB8\x8F";  // U+FE0F
-const std::string kJoiner = "\xE2\x80\x8D";      // U+200D
-const std::string kWoman = "\xF0\x9F\x91\xA9";   // U+1F469
-const std::string kLaptop = "\xF0\x9F\x92\xBB";  // U+1F4BB
-const std::string kCoder = kWoman + kJoiner + kLaptop;
-const std::string kRightToLeft = "\xE2\x80\xAE";  // U+202E
-const std::string kEllipsis = "\xE2\x80\xA6";
+using tooltest::printed;
 
-// Whatever `print` writes to a FILE*, as a string.
-template <typename Print>
-std::string printed(Print print) {
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::tmpfile(), std::fclose);
-  print(file.get());
-  std::string text(static_cast<size_t>(std::ftell(file.get())), '\0');
-  std::rewind(file.get());
-  EXPECT_EQ(std::fread(text.data(), 1, text.size(), file.get()), text.size());
-  return text;
-}
+// Characters spelled out once: combining U+0301 and U+0323, wide U+674E and
+// U+5A1C, emoji U+1F600 with U+FE0F, a woman (U+1F469) joined (U+200D) to a
+// laptop (U+1F4BB), U+202E, U+2026.
+const std::string kAcute = "\xCC\x81", kDotBelow = "\xCC\xA3", kLi = "\xE6\x9D\x8E",
+                  kNa = "\xE5\xA8\x9C", kGrin = "\xF0\x9F\x98\x80", kEmojiStyle = "\xEF\xB8\x8F",
+                  kJoiner = "\xE2\x80\x8D",
+                  kCoder = "\xF0\x9F\x91\xA9" + kJoiner + "\xF0\x9F\x92\xBB",
+                  kRightToLeft = "\xE2\x80\xAE", kEllipsis = "\xE2\x80\xA6";
 
-TEST(CoreTerminalText, DisplayWidth) {
+TEST(CoreTerminalText, DisplayWidthAndFitWidth) {
+  // U+200B has no width; an overlong form and a surrogate take a column a byte.
+  // clang-format off
   const std::vector<std::pair<std::string, int>> cases = {
-      {"", 0},
-      {"Anna", 4},
-      {"e" + kAcute, 1},
-      {"Zoe" + kAcute + kDotBelow + "k", 4},
-      {"Zöe", 3},
-      {kLi + kNa, 4},
-      {kGrin, 2},
-      {kGrin + kEmojiStyle, 2},
-      {"\xE2\x80\x8B", 0},  // U+200B, zero width space
-      {kCoder, 4},
-      {"\xFF", 1},
-      {"a\xC3", 2},
-      {"\xE0\x80\x80", 3},   // overlong: three bytes, none a character
-      {"\xED\xA0\x80", 3}};  // a surrogate
+      {"", 0}, {"Anna", 4}, {"e" + kAcute, 1}, {"Zoe" + kAcute + kDotBelow + "k", 4}, {"Zöe", 3},
+      {kLi + kNa, 4}, {kGrin, 2}, {kGrin + kEmojiStyle, 2}, {"\xE2\x80\x8B", 0}, {kCoder, 4},
+      {"\xFF", 1}, {"a\xC3", 2}, {"\xE0\x80\x80", 3}, {"\xED\xA0\x80", 3}};
+  // clang-format on
   for (const auto& [text, columns] : cases) {
     EXPECT_EQ(displayWidth(text), columns) << testing::PrintToString(text);
   }
-}
-
-TEST(CoreTerminalText, FitWidthCutsBetweenWholeCharacters) {
+  // Cuts fall between whole characters.
   const std::string accented = "x" + std::string("e") + kAcute + kDotBelow + "yz";
-  const std::vector<std::tuple<std::string, int, std::string>> cases = {
-      {"abc", 3, "abc"},
-      {"abcd", 3, "ab" + kEllipsis},
-      {"abcd", 1, kEllipsis},
-      {"abcd", 0, ""},
-      {"", 0, ""},
-      {"\xC3\xA9\xC3\xA9\xC3\xA9", 2, "\xC3\xA9" + kEllipsis},
-      {accented, 3, "xe" + kAcute + kDotBelow + kEllipsis},
-      {accented, 2, "x" + kEllipsis},
-      {kLi + kNa + kLi, 4, kLi + kEllipsis},
-      {kLi + kNa + kLi, 2, kEllipsis},
+  // clang-format off
+  const std::vector<std::tuple<std::string, int, std::string>> cuts = {
+      {"abc", 3, "abc"}, {"abcd", 3, "ab" + kEllipsis}, {"abcd", 1, kEllipsis}, {"abcd", 0, ""},
+      {"", 0, ""}, {"\xC3\xA9\xC3\xA9\xC3\xA9", 2, "\xC3\xA9" + kEllipsis},
+      {accented, 3, "xe" + kAcute + kDotBelow + kEllipsis}, {accented, 2, "x" + kEllipsis},
+      {kLi + kNa + kLi, 4, kLi + kEllipsis}, {kLi + kNa + kLi, 2, kEllipsis},
       {kGrin + kGrin + kGrin, 5, kGrin + kGrin + kEllipsis},
       {kGrin + kEmojiStyle + "ab", 3, kGrin + kEmojiStyle + kEllipsis},
-      {"a" + kCoder + "bc", 4, "a" + kEllipsis},
-      {"a" + kCoder + "bc", 6, "a" + kCoder + kEllipsis},
+      {"a" + kCoder + "bc", 4, "a" + kEllipsis}, {"a" + kCoder + "bc", 6, "a" + kCoder + kEllipsis},
       {"\xFF\xFExyz", 3, "\xFF\xFE" + kEllipsis}};
-  for (const auto& [text, width, expected] : cases) {
+  // clang-format on
+  for (const auto& [text, width, expected] : cuts) {
     std::string fitted = fitWidth(text, width);
     EXPECT_EQ(fitted, expected) << testing::PrintToString(text) << " in " << width;
     EXPECT_LE(displayWidth(fitted), width);
@@ -211,18 +159,16 @@ TEST(CoreTerminalText, FitWidthCutsBetweenWholeCharacters) {
 }
 
 TEST(CoreTerminalText, ControlCharactersAreSpelledOutAndTheRestPasses) {
+  // clang-format off
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {"\x1b[2J", "\\x1b[2J"},
-      {std::string("a\0b", 3), "a\\x00b"},
-      {"\x07\x1f\x7f", "\\x07\\x1f\\x7f"},
-      {"one\ntwo\r", "one\\ntwo\\r"},
-      {"\xC2\x80\xC2\x85\xC2\x9B\xC2\x9F", "\\u0080\\u0085\\u009b\\u009f"},
-      {"\xD8\x9C", "\\u061c"},
+      {"\x1b[2J", "\\x1b[2J"}, {std::string("a\0b", 3), "a\\x00b"},
+      {"\x07\x1f\x7f", "\\x07\\x1f\\x7f"}, {"one\ntwo\r", "one\\ntwo\\r"},
+      {"\xC2\x80\xC2\x85\xC2\x9B\xC2\x9F", "\\u0080\\u0085\\u009b\\u009f"}, {"\xD8\x9C", "\\u061c"},
       {"\xE2\x80\x8E\xE2\x80\x8F", "\\u200e\\u200f"},
       {"\xE2\x80\xAA" + kRightToLeft, "\\u202a\\u202e"},
-      {"\xE2\x81\xA6\xE2\x81\xA9", "\\u2066\\u2069"},
-      {"Zo\xEB", "Zo\\xeb"},
+      {"\xE2\x81\xA6\xE2\x81\xA9", "\\u2066\\u2069"}, {"Zo\xEB", "Zo\\xeb"},
       {std::string("\x9B") + "2J", "\\x9b2J"}};
+  // clang-format on
   for (const auto& [text, expected] : cases) {
     EXPECT_EQ(terminalText(text), expected) << testing::PrintToString(text);
     EXPECT_EQ(terminalText(text, Tabs::kEscape), expected) << testing::PrintToString(text);
@@ -238,13 +184,12 @@ TEST(CoreTerminalText, ControlCharactersAreSpelledOutAndTheRestPasses) {
 }
 
 TEST(CoreTerminalText, CellsAreCutOutsideEscapes) {
+  // clang-format off
   const std::vector<std::tuple<std::string, int, std::string>> cases = {
-      {"\x1b[2J", 7, "\\x1b[2J"},
-      {"\x1b[2J", 5, "\\x1b" + kEllipsis},
-      {"\x1b[2J", 4, kEllipsis},
+      {"\x1b[2J", 7, "\\x1b[2J"}, {"\x1b[2J", 5, "\\x1b" + kEllipsis}, {"\x1b[2J", 4, kEllipsis},
       {"ab" + kRightToLeft + "cd", 9, "ab\\u202e" + kEllipsis},
-      {"ab" + kRightToLeft + "cd", 8, "ab" + kEllipsis},
-      {kLi + "\n" + kNa, 4, kLi + kEllipsis}};
+      {"ab" + kRightToLeft + "cd", 8, "ab" + kEllipsis}, {kLi + "\n" + kNa, 4, kLi + kEllipsis}};
+  // clang-format on
   for (const auto& [text, width, expected] : cases) {
     EXPECT_EQ(terminalCell(text, width), expected)
         << testing::PrintToString(text) << " in " << width;
@@ -266,9 +211,7 @@ TEST(CoreTerminalText, TableColumnsLineUpAndLinesAreSafe) {
   for (const std::string& name : names) table.addRow({name, "|"});
   std::string text = printed([&](std::FILE* out) { table.print(out); });
 
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  std::vector<std::string> lines = tooltest::splitLines(text, "\n");
   ASSERT_EQ(lines.size(), names.size() + 1) << text;
   int bar = displayWidth(lines[0]);
   EXPECT_EQ(bar, 20 + 2 + 1) << "the long name sets the column, cut to 20";
@@ -309,15 +252,10 @@ std::string described(const RecordScan& scan) {
   return text + (scan.trailingData ? " trailing" : "");
 }
 
-struct ScanCase {
-  std::string input;
-  char delimiter;
-  const char* scan;  // as `described` writes it
-};
-
-const ScanCase kCases[] = {
-    {"a,b,c\nd,e,f\n", ',', "1-1:3 2-2:3"},
-    {"a,b,c\r\nd,e\r\n", ',', "1-1:3 2-2:2b"},
+// Inputs, their delimiter and their scan as `described` writes it.
+// clang-format off
+const std::tuple<std::string, char, const char*> kScans[] = {
+    {"a,b,c\nd,e,f\n", ',', "1-1:3 2-2:3"}, {"a,b,c\r\nd,e\r\n", ',', "1-1:3 2-2:2b"},
     {"a,b,c\rd,e,f\r", ',', "1-1:3 2-2:3"},
     {"n,\"x\ny\",z\r\n\"a\r\nb\rc\",d,e\nq,r,s\n", ',', "1-2:3 3-5:3 6-6:3"},
     {"a,b,\"\n\"\n", ',', "1-2:3"},  // a quoted line end is no blank
@@ -327,38 +265,28 @@ const ScanCase kCases[] = {
     {"\n\r\n\ra,b,c\n\nd,e,f\n\n", ',', "4-4:3 6-6:3"},  // empty lines are no records
     {"\"\"\nh,i,j\n", ',', "2-2:3"},
     {"\0x\nh,i,j\n"s, ',', "2-2:3"},  // a line starting with NUL is empty
-    {",\n", ',', "1-1:2b"},
-    {"a;b;c;d;e;f;g\n", ';', "1-1:7"},
-    {"a,b\n", ',', "1-1:2b"},
-    {"abc\n", ',', "1-1:1b"},
-    {"a,b,\n", ',', "1-1:3b"},
-    {"a,b,,d\n", ',', "1-1:4b"},
+    {",\n", ',', "1-1:2b"}, {"a;b;c;d;e;f;g\n", ';', "1-1:7"}, {"a,b\n", ',', "1-1:2b"},
+    {"abc\n", ',', "1-1:1b"}, {"a,b,\n", ',', "1-1:3b"}, {"a,b,,d\n", ',', "1-1:4b"},
     {"a,b,\0c\n"s, ',', "1-1:3b"},
     {"a,b, \n", ',', "1-1:3"},  // a blank is data
-    {"a;b,c\n", ',', "1-1:2b"},
-    {"a,b;c\n", ';', "1-1:2b"},
-    {"\"a;b\";c,d;e\n", ';', "1-1:3"},
+    {"a;b,c\n", ',', "1-1:2b"}, {"a,b;c\n", ';', "1-1:2b"}, {"\"a;b\";c,d;e\n", ';', "1-1:3"},
     {"\"a;b\";c,d;e\n", ',', " malformed 1/1/1"},
     {"h,i,j\na,\"b\"x,c\n", ',', "1-1:3 malformed 2/2/2"},
     {"a\"b\"c\n", ',', " malformed 1/1/1"},
     {"h,i,j\n\n\"a\nb\"c\nd,e,f\n", ',', "1-1:3 malformed 2/3/4"},
     {"h,i,j\nx,\"y\nz\n", ',', "1-1:3 malformed 2/2/2"},  // never closed
-    {"a,\"b\nc\",\"d\ne\n", ',', " malformed 1/1/2"},
-    {"a,b,c\n\"d\"", ',', "1-1:3 trailing"},
-    {"a,b,c\nd,e", ',', "1-1:3 trailing"},
-    {"a,b,c", ',', " trailing"},
-    {"", ',', ""}};
+    {"a,\"b\nc\",\"d\ne\n", ',', " malformed 1/1/2"}, {"a,b,c\n\"d\"", ',', "1-1:3 trailing"},
+    {"a,b,c\nd,e", ',', "1-1:3 trailing"}, {"a,b,c", ',', " trailing"}, {"", ',', ""}};
+// clang-format on
 
-TEST(RecordScan, Cases) {
-  for (const ScanCase& c : kCases) {
-    RecordScan scan = scanRecords(c.input, c.delimiter);
-    EXPECT_EQ(described(scan), c.scan) << testing::PrintToString(c.input);
-    EXPECT_EQ(scan.malformedReason.empty(), !scan.malformed) << testing::PrintToString(c.input);
+TEST(RecordScan, BoundariesFieldsAndNames) {
+  for (const auto& [input, delimiter, expected] : kScans) {
+    RecordScan scan = scanRecords(input, delimiter);
+    EXPECT_EQ(described(scan), expected) << testing::PrintToString(input);
+    EXPECT_EQ(scan.malformedReason.empty(), !scan.malformed) << testing::PrintToString(input);
   }
   EXPECT_EQ(2, scanRecords("a,b,c\nd,\"e\"", ',').trailingFields);
-}
 
-TEST(RecordScan, FieldsReadBackAsTheImportReadsThem) {
   const std::string bytes = "h,i,j\r\n\"Doe, \"\"Jo\"\"\",\"two\r\nlines\",,last\r\nx;y,z\n";
   const RecordScan scan = scanRecords(bytes, ',');
   ASSERT_EQ(3u, scan.records.size());
@@ -368,15 +296,13 @@ TEST(RecordScan, FieldsReadBackAsTheImportReadsThem) {
             dabtool::recordFields(bytes, scan.records[1], ','));
   EXPECT_EQ((Fields{"x;y", "z"}), dabtool::recordFields(bytes, scan.records[2], ','));
   EXPECT_EQ((Fields{"x", "y,z"}), dabtool::recordFields(bytes, scan.records[2], ';'));
-}
 
-TEST(RecordScan, DescribeRecord) {
-  const RecordScan scan = scanRecords("h,i,j\n\"a\nb\",c,d\n\ne,f,g\n", ',');
+  const RecordScan named = scanRecords("h,i,j\n\"a\nb\",c,d\n\ne,f,g\n", ',');
   const std::pair<int, const char*> kNames[] = {{1, "the header row (line 1)"},
                                                 {2, "record 1 (lines 2-3)"},
                                                 {3, "record 2 (line 5)"},
                                                 {4, "record 3"}};
-  for (const auto& [number, text] : kNames) EXPECT_EQ(dabtool::describeRecord(scan, number), text);
+  for (const auto& [number, text] : kNames) EXPECT_EQ(dabtool::describeRecord(named, number), text);
 }
 
 // --- Files as dabtool writes and reads them: staged under a temporary name and
@@ -387,22 +313,18 @@ using dabtool::Durability;
 
 class CoreFileIo : public ::testing::Test {
  protected:
-  CoreFileIo() { fs::create_directories(dir_); }
-  ~CoreFileIo() override { fs::remove_all(dir_); }
-  std::string path(const std::string& name) const { return (dir_ / name).string(); }
-  void write(const std::string& name, const std::string& bytes) const {
-    std::ofstream(path(name), std::ios::binary) << bytes;
-  }
-  std::string read(const std::string& name) const { return tooltest::readAll(path(name)); }
+  std::string path(const std::string& name) const { return dir_.at(name).string(); }
+  std::string read(const std::string& name) const { return tooltest::readAll(dir_.at(name)); }
   size_t entries() const {
-    return static_cast<size_t>(std::distance(fs::directory_iterator(dir_), {}));
+    return static_cast<size_t>(std::distance(fs::directory_iterator(dir_.dir_), {}));
   }
 
-  fs::path dir_ = fs::temp_directory_path() / ("dabtool-file-io-" + std::to_string(::getpid()));
+  tooltest::TempDir dir_;
 };
 
-TEST_F(CoreFileIo, AStagedFileReplacesItsTargetOnlyWhenPlaced) {
-  write("book.csv", "old");
+TEST_F(CoreFileIo, StagedFilesReplaceTheirTargetWhenPlacedWithTheUmasksMode) {
+  ::umask(027);  // read once, before the first file is made
+  dir_.writeFile("book.csv", "old");
   {
     dabtool::StagedFile staged(path("book.csv"), "book.csv");
     staged.write("new ");
@@ -412,42 +334,35 @@ TEST_F(CoreFileIo, AStagedFileReplacesItsTargetOnlyWhenPlaced) {
   }
   EXPECT_EQ("old", read("book.csv"));
   EXPECT_EQ(1u, entries()) << "an abandoned stage leaves nothing behind";
-
-  dabtool::StagedFile staged(path("book.csv"), "book.csv");
-  staged.write("new");
-  staged.place(Durability::kUnflushed);
+  dabtool::StagedFile placed(path("book.csv"), "book.csv");
+  placed.write("new");
+  placed.place(Durability::kUnflushed);
   EXPECT_EQ("new", read("book.csv"));
   EXPECT_EQ(1u, entries());
-}
 
-TEST_F(CoreFileIo, AStagedFileKeepsTheOrderOfSmallAndLargeWrites) {
-  std::string expected;
-  write("tail.csv", "tail\n");
-  dabtool::StagedFile staged(path("out.csv"), "out.csv");
   // Network-sized pieces, one piece larger than anything gathered, more
   // pieces, then a copied file: each must land after the one before.
+  std::string expected;
+  dabtool::StagedFile staged(path("out.csv"), "out.csv");
   for (const size_t size : {4096, 4096, 700 * 1024, 10, 300 * 1024, 3}) {
     std::string piece(size, static_cast<char>('a' + expected.size() % 26));
     staged.write(piece);
     expected += piece;
   }
-  staged.copyFrom(path("tail.csv"), "tail.csv");
+  staged.copyFrom(path("book.csv"), "book.csv");
   staged.place(Durability::kUnflushed);
-  EXPECT_EQ(expected + "tail\n", read("out.csv"));
-}
+  EXPECT_EQ(expected + "new", read("out.csv"));
 
-TEST_F(CoreFileIo, NewFilesKeepThePersonsUmask) {
-  ::umask(027);
-  dabtool::writeFileAtomically(path("out.csv"), "x", "out.csv");
+  dabtool::writeFileAtomically(path("new.csv"), "x", "new.csv");
   struct stat info {};
-  ASSERT_EQ(0, ::stat(path("out.csv").c_str(), &info));
+  ASSERT_EQ(0, ::stat(path("new.csv").c_str(), &info));
   EXPECT_EQ(0640u, info.st_mode & 0777u);
 }
 
 TEST_F(CoreFileIo, CopiesAreWholeAndFailuresNameTheFile) {
   std::string big(3 << 20, 'x');
   big[12345] = '\n';
-  write("source.csv", big);
+  dir_.writeFile("source.csv", big);
   dabtool::copyFileAtomically(path("source.csv"), "source.csv", path("copy.csv"), "copy.csv");
   EXPECT_EQ(big, read("copy.csv"));
 
@@ -468,14 +383,14 @@ TEST_F(CoreFileIo, CopiesAreWholeAndFailuresNameTheFile) {
 }
 
 TEST_F(CoreFileIo, AMappedFileShowsTheBytesOfAnyFile) {
-  write("empty.csv", "");
-  write("some.csv", "a,b\r\nc,d\r\n");
+  dir_.writeFile("empty.csv", "");
+  dir_.writeFile("some.csv", "a,b\r\nc,d\r\n");
   EXPECT_EQ("", dabtool::MappedFile(path("empty.csv"), "empty.csv").view());
   EXPECT_EQ("a,b\r\nc,d\r\n", dabtool::MappedFile(path("some.csv"), "some.csv").view());
   // Files that report no size, or cannot be mapped, are read instead.
   EXPECT_FALSE(dabtool::MappedFile("/proc/self/status", "status").view().empty());
   ASSERT_EQ(0, ::mkfifo(path("pipe").c_str(), 0600));
-  std::thread writer([this] { write("pipe", "from a pipe\n"); });
+  std::thread writer([this] { dir_.writeFile("pipe", "from a pipe\n"); });
   EXPECT_EQ("from a pipe\n", dabtool::MappedFile(path("pipe"), "pipe").view());
   writer.join();
 }
