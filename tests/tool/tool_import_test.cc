@@ -64,12 +64,24 @@ TEST(PrepareUpload, ConvertsOrRefuses) {
     // A file that can go as it is goes without a copy.
     EXPECT_EQ(upload.converted(), upload.bytes().data() != std::string_view(input).data());
     EXPECT_EQ(upload.converted(), output != input);
+    // The early record reading skips what it takes for sure to change.
+    EXPECT_TRUE(upload.converted() || !dabtool::surelyRewritten(input, positional));
     EXPECT_TRUE(upload.warnings.empty());
     std::vector<std::string> parts = tooltest::splitLines(changes, "|");
     ASSERT_EQ(upload.changes.size(), parts.size());
     for (size_t i = 0; i < parts.size(); ++i)
       EXPECT_TRUE(tooltest::has(upload.changes[i], parts[i]));
   }
+  dabtool::ReadingOptions latin1;
+  latin1.encoding = "ISO-8859-1";
+  latin1.positional = true;
+  for (const auto& [input, options] :
+       {std::pair{std::string("a,b\n"), latin1}, {"BEGIN:VCARD\nFN:A\nEND:VCARD\n", {}}}) {
+    EXPECT_TRUE(dabtool::surelyRewritten(input, options) &&
+                prepareUpload(input, "book.csv", options).converted())
+        << input;
+  }
+  EXPECT_FALSE(dabtool::surelyRewritten("a,b\n", {}));
   for (const auto& [input, reason] : kRefused) {
     try {
       prepareUpload(input, "book.csv");
@@ -168,6 +180,10 @@ TEST(ImportDuplicates, CutsWhatTheBookOrAnEarlierRecordHoldsAndRenumbers) {
   EXPECT_EQ(out.refused.count(6), 1u);
   log.parsedRecords = 2;  // stopped by the device limit after record 2
   EXPECT_EQ(dabtool::renumbered(log, cut).parsedRecords, 3);
+  // The file's last record cut: the library's last is the file's fifth.
+  cut.kept = {0, 1, 2, 4, 5};
+  log.parsedRecords = 4;
+  EXPECT_EQ(dabtool::renumbered(log, cut).refused.count(5), 1u);
 }
 
 }  // namespace
