@@ -14,7 +14,7 @@ namespace dabtool {
 namespace {
 
 const char kHelp[] =
-    "usage: dabtool restore FILE [--merge] [--duplicates skip|keep]\n"
+    "usage: dabtool restore FILE [--merge] [--duplicates skip|keep] [--verbose]\n"
     "\n"
     "Reads FILE, a DAB export (either delimiter), into an empty address book:\n"
     "contacts with names, company, fax number, e-mail and internet-fax\n"
@@ -26,17 +26,20 @@ const char kHelp[] =
     "  --merge         add the file's entries beside what the book holds\n"
     "  --duplicates skip|keep  with --merge, an entry the book already holds\n"
     "                  (same display name and e-mail address, A-Z in either\n"
-    "                  case) is skipped and listed (default), or created anyway\n";
+    "                  case) is skipped and listed (default), or created anyway\n"
+    "  --verbose       list every skipped row and lost fax segment, not the\n"
+    "                  first three of each\n";
 
 }  // namespace
 
 int runRestore(const GlobalOptions& global, const Args& args) {
-  std::optional<ParsedArgs> given = parseCommand({"restore",
-                                                  args,
-                                                  {{"--merge", false}, {"--duplicates", true}},
-                                                  kHelp,
-                                                  1,
-                                                  "the FILE to restore"});
+  std::optional<ParsedArgs> given =
+      parseCommand({"restore",
+                    args,
+                    {{"--merge", false}, {"--duplicates", true}, {"--verbose", false}},
+                    kHelp,
+                    1,
+                    "the FILE to restore"});
   if (!given) return kExitOk;
   const ParsedArgs& parsed = *given;
   RestoreRequest request;
@@ -62,7 +65,8 @@ int runRestore(const GlobalOptions& global, const Args& args) {
     return kExitFailed;
   }
   printLine(stdout, restoredSentence(report) + ".");
-  for (const std::string& note : restoreNotes(report)) printLine(stdout, "  " + note);
+  size_t listed = parsed.flag("--verbose") ? kEveryRow : 3;
+  for (const std::string& note : restoreNotes(report, listed)) printLine(stdout, "  " + note);
   printLine(stdout, book + " now holds " + plural(report.entriesAfter, "entry", "entries") +
                         " (it held " + std::to_string(report.entriesBefore) + ").");
   return kExitOk;

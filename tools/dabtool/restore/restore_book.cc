@@ -179,21 +179,55 @@ std::string restoredSentence(const RestoreReport& report) {
          plural(report.memberships, "membership", "memberships");
 }
 
-std::vector<std::string> restoreNotes(const RestoreReport& report) {
-  std::vector<std::string> notes;
-  for (const RestoredRow& row : report.duplicates) {
-    notes.push_back("line " + std::to_string(row.line) + ", " + row.displayName +
-                    ": skipped, already in the book");
+namespace {
+
+// `head`, then the first `listed` rows as "line 5 (Ann Lee, 12//56)" and
+// how many more.
+std::string rowsNamed(const std::string& head, const std::vector<RestoredRow>& rows,
+                      size_t listed) {
+  std::string note = head + ": ";
+  for (size_t i = 0; i < rows.size() && i < listed; ++i) {
+    const RestoredRow& row = rows[i];
+    note += (i == 0 ? "line " : ", line ") + std::to_string(row.line) + " (" + row.displayName +
+            (row.detail.empty() ? "" : ", " + row.detail) + ")";
   }
-  for (const RestoredRow& row : report.lostFaxSegments) {
-    notes.push_back("line " + std::to_string(row.line) + ", " + row.displayName + ": fax number " +
-                    row.detail +
-                    " lost what stood between '/' signs (the export leaves it out); enter it "
-                    "again");
+  if (rows.size() <= listed) return note;
+  return note + " and " + pluralGrouped(static_cast<long>(rows.size() - listed), "more", "more");
+}
+
+}  // namespace
+
+std::vector<std::string> restoreNotes(const RestoreReport& report, size_t listed) {
+  std::vector<std::string> notes;
+  const std::vector<RestoredRow>& skipped = report.duplicates;
+  const std::vector<RestoredRow>& lost = report.lostFaxSegments;
+  const std::string masked = " lost what stood between '/' signs (the export leaves it out)";
+  if (listed == kEveryRow) {
+    for (const RestoredRow& row : skipped) {
+      notes.push_back("line " + std::to_string(row.line) + ", " + row.displayName +
+                      ": skipped, already in the book");
+    }
+    for (const RestoredRow& row : lost) {
+      notes.push_back("line " + std::to_string(row.line) + ", " + row.displayName +
+                      ": fax number " + row.detail + masked + "; enter it again");
+    }
+  } else {
+    long skips = static_cast<long>(skipped.size()), losses = static_cast<long>(lost.size());
+    if (skips > 0) {
+      notes.push_back(
+          rowsNamed(pluralGrouped(skips, "entry", "entries") + " skipped, already in the book",
+                    skipped, listed));
+    }
+    if (losses > 0) {
+      notes.push_back(rowsNamed(pluralGrouped(losses, "fax number", "fax numbers") + masked +
+                                    (losses == 1 ? "; enter it again" : "; enter them again"),
+                                lost, listed));
+    }
   }
   if (report.scanDestinations > 0) {
     notes.push_back(plural(report.scanDestinations, "scan destination", "scan destinations") +
-                    " came without a password (an export never holds one); enter them again");
+                    " came without a password (an export never holds one); enter " +
+                    (report.scanDestinations == 1 ? "it" : "them") + " again");
   }
   return notes;
 }

@@ -63,8 +63,12 @@ RestoreReport restoreBytes(const Workspace& workspace, const RestoreRequest& req
 
 // "Restored 208 entries from book.csv: 200 contacts, 8 groups, 57 memberships"
 std::string restoredSentence(const RestoreReport& report);
-// One line for every skipped duplicate, lost fax segment and the passwords.
-std::vector<std::string> restoreNotes(const RestoreReport& report);
+// What was skipped or could not come back: a line for the skipped
+// duplicates and one for the lost fax segments, each naming its first
+// `listed` rows and how many more, and one for the passwords. With
+// kEveryRow, a line for each row instead.
+constexpr size_t kEveryRow = static_cast<size_t>(-1);
+std::vector<std::string> restoreNotes(const RestoreReport& report, size_t listed = 3);
 // "book.csv has 2 rows that break the DAB format, so nothing was restored"
 std::string refusedSentence(const RestoreReport& report, const std::string& book);
 
