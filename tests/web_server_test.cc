@@ -18,7 +18,6 @@
 #include <fstream>
 #include <functional>
 #include <map>
-#include <mutex>
 #include <nlohmann/json.hpp>
 #include <regex>
 #include <sstream>
@@ -43,18 +42,16 @@ using tooltest::readAll;
 
 namespace {
 
-constexpr int kSeededContacts = 30;
-constexpr int kSeededGroups = 2;
-constexpr int kSeeded = kSeededContacts + kSeededGroups;
-const char kGoodImport[] =
-    "First,Last,Display,Company,E-mail,Internet fax\n"
-    "Ada,Lovelace,Ada Lovelace,\"Engines, Ltd\",ada@example.com,\n"
-    "No,Name,,Nameless Inc,no@example.com,\n"
-    "Grace,Hopper,Grace Hopper,Navy,grace@example.com,fax.grace@example.com\n";
+constexpr int kSeeded = 32;  // seed() makes 30 contacts and 2 groups
+const char kHeader[] = "First,Last,Display,Company,E-mail,Internet fax\n";
+const std::string kGoodImport =
+    kHeader + std::string(R"(Ada,Lovelace,Ada Lovelace,"Engines, Ltd",ada@example.com,
+No,Name,,Nameless Inc,no@example.com,
+Grace,Hopper,Grace Hopper,Navy,grace@example.com,fax.grace@example.com
+)");
 // The closing quote of the first data field is followed by other text.
 const char kBadRecord[] = "\"Alan\"x,Turing,Alan Turing,,,\n";
 
-// An answer's HTTP status, -1 for no answer.
 int status(const httplib::Result& answer) { return answer ? answer->status : -1; }
 
 // The whole answer as text (status, headers, body), to look for a phrase in.
@@ -81,25 +78,12 @@ bool eventually(const std::function<bool()>& done, Clock::duration patience = 20
   return true;
 }
 
-// What a shell command prints on stdout.
-std::string shell(const std::string& command) {
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  char buffer[4096];
-  for (size_t n; pipe && (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-  if (pipe) pclose(pipe);
-  return out;
-}
-
 // Sends `head`, then `body` again and again up to `total` bytes or until the
 // server stops reading, and returns all it answered before it closed.
 std::string rawExchange(int port, const std::string& head, const std::string& body = "",
                         size_t total = 0) {
   int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  sockaddr_in address{AF_INET, htons(static_cast<uint16_t>(port)), {htonl(INADDR_LOOPBACK)}, {}};
   timeval timeout{5, 0};
   setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
   setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
@@ -116,19 +100,11 @@ std::string rawExchange(int port, const std::string& head, const std::string& bo
   return answer;
 }
 
-// The peak resident set of process `pid` in KiB (VmHWM).
-long peakResidentKb(pid_t pid) {
-  std::string status = readAll("/proc/" + std::to_string(pid) + "/status");
-  size_t at = status.find("VmHWM:");
-  return at == std::string::npos ? -1 : std::stol(status.substr(at + 6));
-}
-
 // A fresh data folder and at most one `dabtool serve` on it at a time.
 class WebConsoleTest : public ::testing::Test {
  protected:
   WebConsoleTest() {
-    // A server that refuses a body stops reading it: the client's next
-    // write must fail, not end the test.
+    // A refused body is no longer read: the client's next write must fail, not end the test.
     signal(SIGPIPE, SIG_IGN);
     std::string pattern = (fs::temp_directory_path() / "dabweb-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
@@ -140,8 +116,7 @@ class WebConsoleTest : public ::testing::Test {
     fs::remove_all(root_);
   }
 
-  // Runs `dabtool --data-dir DATA args` to its end, for a minute at most;
-  // ran() is what it printed.
+  // Runs `dabtool --data-dir DATA args` for a minute at most; ran() is what it printed.
   int run(const std::string& args) {
     std::string command = "cd " + root_.string() + " && timeout 60 " DABTOOL_PATH " --data-dir " +
                           data_.string() + " " + args + " >run.out 2>&1";
@@ -154,34 +129,23 @@ class WebConsoleTest : public ::testing::Test {
   void serve(const std::string& options = "--max-upload 64K --quiet") {
     EXPECT_TRUE(pid_ < 0 || stop() == 0) << output();
     fs::remove(root_ / "serve.out");  // the banner looked for is the new server's
-    std::istringstream words("--data-dir " + data_.string() + " serve --port 0 " + options);
-    std::vector<std::string> args = {DABTOOL_PATH};
-    for (std::string word; words >> word;) args.push_back(word);
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
+    std::string command = "cd " + root_.string() + " && exec " DABTOOL_PATH " --data-dir " +
+                          data_.string() + " serve --port 0 " + options + " >serve.out 2>&1";
     if ((pid_ = fork()) == 0) {
-      int out = open((root_ / "serve.out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      if (dup2(out, STDOUT_FILENO) >= 0 && dup2(out, STDERR_FILENO) >= 0)
-        execv(argv[0], argv.data());
+      execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
       _exit(127);
     }
-    // The whole address: the text that follows it shows that the token is complete.
+    // The whole address (the text after it shows the token complete), looked for
+    // without a pause, so that a test can stop the server the moment it shows.
     static const std::regex address(R"(https?://[^ ]+:(\d+)/(\?token=([0-9a-zA-Z._~-]+))? \()");
     std::smatch found;
     std::string banner;
     port_ = 0;
-    // Looked for without a pause, so that a test can stop the server the
-    // moment its address shows.
     if (eventually([&] { return std::regex_search(banner = output(), found, address); }, 20s, 0s)) {
       port_ = std::stoi(found[1]);
       token_ = found[3];
     }
     ASSERT_NE(port_, 0) << output();
-  }
-  void seedAndServe() {
-    seed();
-    serve();
   }
 
   // Sends `signal`; the exit code, -1 when the server had not ended within
@@ -196,6 +160,15 @@ class WebConsoleTest : public ::testing::Test {
     return !ended ? -1 : WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
   std::string output() const { return readAll(root_ / "serve.out"); }
+  // What a shell command run in the test's folder prints on stdout.
+  std::string shell(const std::string& command) const {
+    std::string out;
+    FILE* pipe = popen(("cd " + root_.string() + " && " + command).c_str(), "r");
+    char buffer[4096];
+    for (size_t n; pipe && (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+    if (pipe) pclose(pipe);
+    return out;
+  }
 
   httplib::Client client(bool withToken = true) const {
     httplib::Client http("127.0.0.1", port_);
@@ -219,76 +192,121 @@ class WebConsoleTest : public ::testing::Test {
 
   // The answer's JSON, after checking its status and type.
   static Json json(const httplib::Result& answer, int wanted = 200) {
-    if (!answer) throw std::runtime_error(shown(answer));
-    EXPECT_EQ(answer->status, wanted) << answer->body;
+    EXPECT_EQ(status(answer), wanted) << shown(answer);
+    if (!answer) return Json();
     EXPECT_EQ(answer->get_header_value("Content-Type"), "application/json; charset=utf-8");
     return Json::parse(answer->body);
   }
   Json get(const std::string& path) const { return json(client().Get(path)); }
-
   // The sentence of an error answer.
-  static std::string errorOf(const httplib::Result& answer) {
-    return json(answer, status(answer)).at("error").get<std::string>();
-  }
-
+  static std::string errorOf(const httplib::Result& a) { return json(a, status(a)).at("error"); }
   long entries() const { return get("/api/contacts?limit=1")["total"].get<long>(); }
-
   httplib::Result import(const std::string& bytes, const std::string& query = "") const {
     return send("POST", "/api/import" + query, bytes);
   }
-  httplib::Result exportBook(const std::string& query = "") const {
-    return send("POST", "/api/export" + query);
+  httplib::Result exportBook(const std::string& q = "") const {
+    return send("POST", "/api/export" + q);
   }
-
   std::string uploadFile() const { return readAll(data_ / "http/data/addressbook.txt"); }
 
-  fs::path root_;
-  fs::path data_;
+  fs::path root_, data_;
   pid_t pid_ = -1;
   int port_ = 0;
   std::string token_;
 };
 
-// --- Routes and refusals ---
-
-// The page and its parts come from the console itself; each route answers
-// with its status, and every refusal says why without writing the upload
-// file or changing the book.
-TEST_F(WebConsoleTest, EachRequestGetsItsStatusAndARefusalChangesNothing) {
-  seedAndServe();
-  EXPECT_TRUE(has(output(), "uploads up to 64 KiB"));
-  auto page = client().Get("/");
-  ASSERT_EQ(status(page), 200);
-  std::string policy = page->get_header_value("Content-Security-Policy");
-  EXPECT_EQ(policy.rfind("default-src 'self'", 0), 0u) << policy;
-  EXPECT_TRUE(has(policy, "frame-ancestors 'none'")) << "no other site may frame the page";
-  EXPECT_TRUE(has(page->body, "<script src=\"app.js\""));
-  EXPECT_TRUE(has(page->body, "rel=\"icon\" href=\"icon.svg\""));
-  EXPECT_EQ(page->body.find("http://"), std::string::npos) << "the page loads nothing from outside";
-  for (const char* path : {"/app.js", "/style.css", "/index.html"}) {
-    EXPECT_GT(client().Get(path)->body.size(), 1000u) << path;
+// One seeded book seen through every route: the table and each membership
+// on both sides, the export and templates as the library wrote them, each
+// route's status, refusals that change nothing, and the access rules.
+TEST_F(WebConsoleTest, TheSeededBookThroughEveryRoute) {
+  seed();
+  serve();
+  SCOPED_TRACE("pages, groups and search; the paging itself is web_parts_test's");
+  Json all = get("/api/contacts?limit=500")["entries"];
+  Json page = get("/api/contacts?offset=5&limit=10");
+  expectFields(page, R"({"exists":true,"total":32,"contacts":30,"groups":2,"matched":32})"_json);
+  EXPECT_EQ(page["entries"], Json(all.begin() + 5, all.begin() + 15));
+  std::map<long, Json> members;  // group id: its members, in the book's order
+  for (const Json& entry : all) {
+    EXPECT_EQ(entry["members"].is_null(), entry["kind"] == "contact") << entry;
+    for (const Json& group : entry["memberOf"]) {
+      members[group["id"].get<long>()].push_back(entry);
+      EXPECT_EQ(group["name"], all[group["id"].get<long>() - 1]["displayName"]) << entry;
+    }
   }
+  ASSERT_EQ(members.size(), 2u);
+  for (const auto& [id, expected] : members) {
+    std::string path = "/api/group?id=" + std::to_string(id);
+    Json first = get(path + "&limit=1");
+    expectFields(first, {{"members", expected.size()}, {"name", all[id - 1]["displayName"]}});
+    EXPECT_EQ(all[id - 1]["members"], expected.size()) << "counted once on both sides";
+    EXPECT_EQ(first["entries"], Json::array({expected[0]}));
+    EXPECT_EQ(get(path + "&offset=1&limit=500")["entries"],
+              Json(expected.begin() + 1, expected.end()));
+    EXPECT_TRUE(
+        has(errorOf(client().Get("/api/group?id=" + expected[0]["id"].dump())), "no group"));
+  }
+  std::string name = all[2]["displayName"];
+  Json found = json(client().Get("/api/contacts", httplib::Params{{"q", name}}, Headers()));
+  expectFields(found, {{"matched", 1}, {"entries", Json::array({all[2]})}});
 
+  SCOPED_TRACE("the export and the templates are the files the library wrote");
+  auto dab = exportBook();
+  ASSERT_EQ(status(dab), 200);
+  EXPECT_TRUE(
+      has(shown(dab), "Content-Disposition: attachment; filename=\"ExportedAddressBook.csv\"\n"));
+  EXPECT_TRUE(has(shown(dab), "X-Entry-Count: 32\n"));
+  EXPECT_EQ(dab->body, readAll(data_ / "http/data/ExportedAddressBook.csv"));
+  EXPECT_EQ(dab->body.rfind(kDabHeader, 0), 0u);
+  EXPECT_EQ(parseCsv(dab->body, ',').size(), 1u + kSeeded);
+  auto legacy = exportBook("?format=legacy&delimiter=semicolon");
+  ASSERT_EQ(status(legacy), 200);
+  EXPECT_EQ(legacy->body.rfind("Friendly Name;E-Mail Address;Internet Fax Address\n", 0), 0u);
+  EXPECT_EQ(parseCsv(legacy->body, ';').size() - 1,
+            std::stoul(legacy->get_header_value("X-Entry-Count")));
+  Json audit = get("/api/audit")["records"];
+  ASSERT_EQ(audit.size(), 2u);
+  EXPECT_EQ(audit[0]["event"], "address book exported");
+  EXPECT_LE(audit[1]["at"], audit[0]["at"]) << "newest first";
+  auto headerOf = [&](const std::string& query) {
+    auto answer = client().Get("/api/template" + query);
+    EXPECT_EQ(status(answer), 200) << query;
+    return answer ? answer->body.substr(0, answer->body.find('\n')) : std::string();
+  };
+  const std::string base = "*****," + kDabHeader.substr(0, kDabHeader.find(",FaxNumber"));
+  EXPECT_EQ(headerOf("?services=email,fax"),
+            base + ",FaxNumber,ZltIsFaxFavorite,E-mailAddress,ZltIsEmailFavorite");
+  EXPECT_EQ(headerOf("").substr(base.size() + 1) + "\r\n", kDabHeader.substr(base.size() - 5))
+      << "all four services give the export's columns";
+  EXPECT_EQ(headerOf("?services=fax&delimiter=Semicolon").find(','), std::string::npos);
+  // The legacy template spells its third column unlike the legacy export.
+  EXPECT_EQ(headerOf("?format=legacy"), "Friendly Name,E-Mail Address,InternetFax Address");
+
+  SCOPED_TRACE("each route's status; a refusal says why and changes nothing");
+  EXPECT_TRUE(has(output(), "uploads up to 64 KiB"));
+  auto home = client().Get("/");
+  ASSERT_EQ(status(home), 200);
+  EXPECT_TRUE(has(shown(home), "Content-Security-Policy: default-src 'self'"));
+  EXPECT_TRUE(has(shown(home), "frame-ancestors 'none'")) << "no other site may frame the page";
+  EXPECT_TRUE(has(home->body, "<script src=\"app.js\""));
+  EXPECT_TRUE(has(home->body, "rel=\"icon\" href=\"icon.svg\""));
+  EXPECT_EQ(home->body.find("http://"), std::string::npos) << "the page loads nothing from outside";
+  for (const char* path : {"/app.js", "/style.css", "/index.html"})
+    EXPECT_GT(client().Get(path)->body.size(), 1000u) << path;
   const std::string tooLarge =
       "\"the file is larger than the upload limit of 64 KiB; split it and import the parts one "
       "after the other.\"";
-  const std::string number = "wants a whole number";
-  struct Case {
-    std::string method;
-    std::string paths;  // one or more, apart by spaces
-    std::string body;
-    int status;
-    std::string shows;  // in the status line, the headers or the body
-  };
-  const Case cases[] = {
+  const std::string number = "wants a whole number", nothing = "there is nothing at";
+  // method, paths apart by spaces, body, status, what the status line, headers or body show
+  const std::tuple<std::string, std::string, std::string, int, std::string> cases[] = {
       {"GET", "/ /index.html", "", 200, "Content-Type: text/html; charset=utf-8\n"},
       {"HEAD", "/app.js", "", 200, "Content-Type: text/javascript; charset=utf-8\n"},
       {"GET", "/style.css", "", 200, "Content-Type: text/css; charset=utf-8\n"},
       {"GET", "/icon.svg", "", 200, "Content-Type: image/svg+xml\n"},
-      {"GET",
-       "/api/contacts?limit=0 /api/contacts?limit=501 /api/contacts?limit=ten "
-       "/api/contacts?offset=-1 /api/contacts?offset=1e3 /api/group?id=x /api/group?id=31&limit=0",
-       "", 400, number},
+      {"GET", "/api/contacts?limit=0 /api/contacts?limit=501 /api/contacts?limit=ten", "", 400,
+       number},
+      {"GET", "/api/contacts?offset=-1 /api/contacts?offset=1e3 /api/group?id=x", "", 400, number},
+      {"GET", "/api/group?id=31&limit=0", "", 400, number},
       {"GET", "/api/group?id=999999", "", 404, "no group with id 999999"},
       {"GET", "/api/group", "", 400, "wants the id of a group"},
       {"POST", "/api/export?format=csv", "", 400, "unknown format 'csv'"},
@@ -310,49 +328,35 @@ TEST_F(WebConsoleTest, EachRequestGetsItsStatusAndARefusalChangesNothing) {
       {"PUT", "/api/export", "x", 405, ""},
       {"POST", "/", "x", 405, ""},
       {"BREW", "/pot", "", 400, "could not be read"},
-      {"GET",
-       "/nope /api/nope /api/contacts/1 /addressbook.db /http/data/ExportedAddressBook.csv "
-       "/../addressbook.db /%2e%2e/addressbook.db /index.html/",
-       "", 404, "there is nothing at"},
+      {"GET", "/nope /api/nope /api/contacts/1 /addressbook.db", "", 404, nothing},
+      {"GET", "/http/data/ExportedAddressBook.csv /../addressbook.db", "", 404, nothing},
+      {"GET", "/%2e%2e/addressbook.db /index.html/", "", 404, nothing},
   };
-  for (const Case& c : cases) {
-    std::istringstream paths(c.paths);
-    for (std::string path; paths >> path;) {
-      auto answer = send(c.method, path, c.body);
-      EXPECT_EQ(status(answer), c.status) << c.method << " " << path;
-      EXPECT_TRUE(has(shown(answer), c.shows)) << c.method << " " << path;
-      EXPECT_TRUE(c.status < 400 || !errorOf(answer).empty()) << path;
+  for (const auto& [method, paths, body, code, shows] : cases) {
+    std::istringstream words(paths);
+    for (std::string path; words >> path;) {
+      auto answer = send(method, path, body);
+      EXPECT_EQ(status(answer), code) << method << " " << path;
+      EXPECT_TRUE(has(shown(answer), shows)) << method << " " << path;
+      EXPECT_TRUE(code < 400 || !errorOf(answer).empty()) << path;
     }
   }
-  // A POST without a length cannot be read.
-  std::string unsized = rawExchange(port_,
-                                    "POST /api/export HTTP/1.1\r\nHost: 127.0.0.1\r\n"
-                                    "Authorization: Bearer " +
-                                        token_ + "\r\nConnection: close\r\n\r\n");
-  EXPECT_EQ(unsized.rfind("HTTP/1.1 411 ", 0), 0u) << unsized;
+  const std::string auth = "Host: 127.0.0.1\r\nAuthorization: Bearer " + token_ + "\r\n";
+  const std::string unsized = "POST /api/export HTTP/1.1\r\n" + auth + "Connection: close\r\n\r\n";
+  EXPECT_EQ(rawExchange(port_, unsized).substr(0, 13), "HTTP/1.1 411 ");
   EXPECT_EQ(uploadFile(), kGoodImport);
   EXPECT_EQ(entries(), kSeeded + 2);
-  EXPECT_EQ(status(import(kGoodImport)), 200) << "the server goes on";
-}
 
-// Every request carries the token, taken once from the address; a page of
-// another site can neither read the book (its own Host) nor change it (its
-// Origin, or its Referer when it sends no Origin).
-TEST_F(WebConsoleTest, OnlyRequestsWithTheTokenFromTheConsolesOwnPagesGetIn) {
-  seedAndServe();
+  // A page of another site can neither read the book (its own Host) nor change
+  // it (its Origin, or its Referer when it sends no Origin).
+  SCOPED_TRACE("every request carries the token, taken once from the address");
   ASSERT_EQ(token_.size(), 64u) << output();
-  const std::string port = std::to_string(port_);
-  const std::string cookie = "dabtool-token-" + port;
-  auto withToken = [&](Headers headers) {
-    headers.emplace("Authorization", "Bearer " + token_);
-    return headers;
+  const std::string port = std::to_string(port_), cookie = "dabtool-token-" + port;
+  const std::string own = "First,Last,Display\nOwn,Page,Own Page\n";
+  auto with = [&](const std::string& name, const std::string& value) {
+    return Headers{{"Authorization", "Bearer " + token_}, {name, value}};
   };
-  struct Case {
-    std::string method, path;
-    Headers headers;
-    int status;
-  };
-  const Case cases[] = {
+  const std::tuple<std::string, std::string, Headers, int> rules[] = {
       {"GET", "/", {}, 401},
       {"GET", "/api/contacts", {}, 401},
       {"POST", "/api/import", {}, 401},
@@ -361,158 +365,72 @@ TEST_F(WebConsoleTest, OnlyRequestsWithTheTokenFromTheConsolesOwnPagesGetIn) {
       {"GET", "/api/contacts", {{"Cookie", cookie + "1=" + token_}}, 401},
       {"GET", "/api/contacts", {{"Cookie", "a=b; " + cookie + "=" + token_}}, 200},
       {"GET", "/api/contacts?token=" + token_, {}, 200},
-      {"GET", "/api/contacts", withToken({{"Host", "attacker.example:8765"}}), 403},
-      {"GET", "/api/contacts", withToken({{"Host", "localhost:" + port}}), 200},
-      {"POST", "/api/import", withToken({{"Origin", "http://attacker.example"}}), 403},
-      {"POST", "/api/import", withToken({{"Referer", "http://attacker.example/form"}}), 403},
-      {"POST", "/api/import", withToken({{"Origin", "http://127.0.0.1:" + port}}), 200},
+      {"GET", "/api/contacts", with("Host", "attacker.example:8765"), 403},
+      {"GET", "/api/contacts", with("Host", "localhost:" + port), 200},
+      {"POST", "/api/import", with("Origin", "http://attacker.example"), 403},
+      {"POST", "/api/import", with("Referer", "http://attacker.example/form"), 403},
+      {"POST", "/api/import", with("Origin", "http://127.0.0.1:" + port), 200},
   };
-  for (const Case& c : cases) {
-    auto answer = send(c.method, c.path, c.method == "POST" ? kGoodImport : "", c.headers, false);
-    std::string text = shown(answer);
-    EXPECT_EQ(status(answer), c.status) << c.method << " " << c.path << "\n" << text;
-    EXPECT_TRUE(c.status == 200 || text.find("displayName") == std::string::npos) << text;
+  for (const auto& [method, path, headers, code] : rules) {
+    std::string text = shown(send(method, path, method == "POST" ? own : "", headers, false));
+    EXPECT_EQ(text.substr(0, 4), std::to_string(code) + "\n") << method << " " << path;
+    EXPECT_TRUE(code == 200 || text.find("displayName") == std::string::npos) << text;
   }
-  EXPECT_EQ(entries(), kSeeded + 2) << "only the import from the console's own page";
+  EXPECT_EQ(entries(), kSeeded + 3) << "only the import from the console's own page";
   // The page's address: the token goes into a cookie and out of the address bar.
-  auto first = client(false).Get("/?token=" + token_);
-  ASSERT_EQ(status(first), 303);
-  EXPECT_EQ(first->get_header_value("Location"), "/");
-  EXPECT_EQ(first->get_header_value("Set-Cookie"),
-            cookie + "=" + token_ + "; Path=/; HttpOnly; SameSite=Strict");
+  std::string first = shown(client(false).Get("/?token=" + token_));
+  EXPECT_EQ(first.substr(0, 4), "303\n");
+  EXPECT_TRUE(has(first, "Location: /\n"));
+  EXPECT_TRUE(
+      has(first, "Set-Cookie: " + cookie + "=" + token_ + "; Path=/; HttpOnly; SameSite=Strict\n"));
 }
 
-// --- The table, export and templates ---
-
-// The paging and search themselves are web_parts_test's; here, the
-// answers that carry them and each membership shown on both sides.
-TEST_F(WebConsoleTest, ContactsAndGroupMembersComeInPagesAndAreFound) {
-  seedAndServe();
-  auto ids = [](const Json& page) {
-    std::vector<long> found;
-    for (const Json& entry : page["entries"]) found.push_back(entry["id"].get<long>());
-    return found;
-  };
-  Json page = get("/api/contacts?offset=5&limit=10");
-  expectFields(page, {{"exists", true},
-                      {"total", kSeeded},
-                      {"contacts", kSeededContacts},
-                      {"groups", kSeededGroups},
-                      {"matched", kSeeded}});
-  EXPECT_EQ(ids(page), (std::vector<long>{6, 7, 8, 9, 10, 11, 12, 13, 14, 15}));
-  Json all = get("/api/contacts?limit=500")["entries"];
-  std::map<long, Json> members;  // group id: its members' ids, in the book's order
-  for (const Json& entry : all) {
-    EXPECT_EQ(entry["members"].is_null(), entry["kind"] == "contact") << entry;
-    for (const Json& group : entry["memberOf"]) {
-      members[group["id"].get<long>()].push_back(entry["id"]);
-      EXPECT_EQ(group["name"], all[group["id"].get<long>() - 1]["displayName"]) << entry;
-    }
-  }
-  ASSERT_EQ(members.size(), size_t{kSeededGroups});
-  for (const auto& [id, expected] : members) {
-    std::string path = "/api/group?id=" + std::to_string(id);
-    Json first = get(path + "&limit=1");
-    expectFields(first, {{"members", expected.size()}, {"name", all[id - 1]["displayName"]}});
-    EXPECT_EQ(all[id - 1]["members"], expected.size()) << "counted once on both sides";
-    EXPECT_EQ(Json(ids(first)), Json::array({expected[0]}));
-    EXPECT_EQ(Json(ids(get(path + "&offset=1&limit=500"))),
-              Json(expected.begin() + 1, expected.end()));
-    EXPECT_TRUE(
-        has(errorOf(client().Get("/api/group?id=" + expected[0].dump())), "no group with id"));
-  }
-  std::string name = all[2]["displayName"].get<std::string>();
-  Json found = json(client().Get("/api/contacts", httplib::Params{{"q", name}}, Headers()));
-  EXPECT_EQ(found["matched"], 1);
-  EXPECT_EQ(found["entries"][0]["displayName"], name);
-}
-
-TEST_F(WebConsoleTest, ExportAndTemplatesAnswerWithTheFilesTheLibraryWrote) {
-  seedAndServe();
-  auto dab = exportBook();
-  ASSERT_EQ(status(dab), 200);
-  EXPECT_EQ(dab->get_header_value("Content-Disposition"),
-            "attachment; filename=\"ExportedAddressBook.csv\"");
-  EXPECT_EQ(dab->get_header_value("X-Entry-Count"), std::to_string(kSeeded));
-  EXPECT_EQ(dab->body, readAll(data_ / "http/data/ExportedAddressBook.csv"));
-  EXPECT_EQ(dab->body.rfind(kDabHeader, 0), 0u);
-  EXPECT_EQ(parseCsv(dab->body, ',').size(), 1u + kSeeded);
-  auto legacy = exportBook("?format=legacy&delimiter=semicolon");
-  ASSERT_EQ(status(legacy), 200);
-  EXPECT_EQ(legacy->body.rfind("Friendly Name;E-Mail Address;Internet Fax Address\n", 0), 0u);
-  EXPECT_EQ(parseCsv(legacy->body, ';').size() - 1,
-            std::stoul(legacy->get_header_value("X-Entry-Count")));
-  Json audit = get("/api/audit")["records"];
-  ASSERT_EQ(audit.size(), 2u);
-  EXPECT_EQ(audit[0]["event"], "address book exported");
-  EXPECT_LE(audit[1]["at"], audit[0]["at"]) << "newest first";
-
-  auto headerOf = [&](const std::string& query) {
-    auto answer = client().Get("/api/template" + query);
-    EXPECT_EQ(status(answer), 200) << query;
-    return answer ? answer->body.substr(0, answer->body.find('\n')) : std::string();
-  };
-  const std::string base = "*****," + kDabHeader.substr(0, kDabHeader.find(",FaxNumber"));
-  EXPECT_EQ(headerOf("?services=email,fax"),
-            base + ",FaxNumber,ZltIsFaxFavorite,E-mailAddress,ZltIsEmailFavorite");
-  EXPECT_EQ(headerOf("").substr(base.size() + 1) + "\r\n", kDabHeader.substr(base.size() - 5))
-      << "all four services give the export's columns";
-  EXPECT_EQ(headerOf("?services=fax&delimiter=Semicolon").find(','), std::string::npos);
-  // The legacy template spells its third column unlike the legacy export.
-  EXPECT_EQ(headerOf("?format=legacy"), "Friendly Name,E-Mail Address,InternetFax Address");
-}
-
-// Without a book there is nothing to export; a broken one fails every
-// route that reads it, and the page still loads.
-TEST_F(WebConsoleTest, AMissingOrBrokenBookIsToldAndThePageStillLoads) {
+// A file the library cannot read to its end changes nothing, even when the
+// library created records before it stopped; Recent activity tells each
+// export and import that ran, but no dry run; then the import's other ways in.
+TEST_F(WebConsoleTest, ImportsChangeTheBookOnlyWhenReadToTheEndAndAreTold) {
+  seed();
   serve();
-  expectFields(get("/api/contacts"), {{"exists", false}, {"total", 0}});
-  auto refused = exportBook();
-  EXPECT_EQ(status(refused), 409);
-  EXPECT_TRUE(has(errorOf(refused), "import a file"));
-  fs::create_directories(data_);
-  std::ofstream(data_ / "addressbook.db") << "this is no database, just text long enough to tell";
-  serve();
-  const httplib::Result answers[] = {client().Get("/api/contacts"), exportBook(),
-                                     import(kGoodImport)};
-  for (const httplib::Result& answer : answers) {
-    EXPECT_EQ(status(answer), 500);
-    EXPECT_TRUE(has(errorOf(answer), "not an address book database"));
-  }
-  EXPECT_EQ(status(client().Get("/")), 200);
-}
+  ASSERT_EQ(status(exportBook()), 200);
+  Json early = json(import(kHeader + std::string(kBadRecord), "?name=broken.csv"), 422);
+  expectFields(early, R"({"status": 6, "statusMeaning": "a field could not be read before the)"
+                      R"( second record was complete"})"_json);
+  EXPECT_TRUE(has(early["error"], "record 1 (starting on line 2"));
+  expectFields(json(import(kGoodImport + kBadRecord, "?name=late.csv"), 422),
+               R"({"status": 3, "statusMeaning": "a field could not be read"})"_json);
+  EXPECT_EQ(entries(), kSeeded);
+  EXPECT_EQ(get("/api/contacts?q=lovelace")["matched"], 0);
+  ASSERT_EQ(status(import(kGoodImport, "?name=people.csv&dryRun=1")), 200);
 
-// --- Import ---
-
-TEST_F(WebConsoleTest, ImportCreatesContactsAndNamesTheRefusedRecords) {
-  seedAndServe();
   Json result = json(import(kGoodImport, "?name=people.csv"));
-  const Json group = {{"count", 1},
-                      {"records", {"record 2 (line 3)"}},
-                      {"refused", true},
-                      {"summary", "1 record not created: the display name (column 3) is empty"}};
-  expectFields(result, {{"summary", "Created 2 contacts from 3 data records; 1 refused."},
-                        {"created", 2},
-                        {"refused", 1},
-                        {"saved", true},
-                        {"outcome", "partly"},
-                        {"groups", {group}}});
-  auto report = client().Get(result["report"].get<std::string>());
-  ASSERT_EQ(status(report), 200);
+  expectFields(result, R"({"created": 2, "refused": 1, "saved": true, "outcome": "partly",)"
+                       R"( "summary": "Created 2 contacts from 3 data records; 1 refused.",)"
+                       R"j( "groups": [{"count": 1, "records": ["record 2 (line 3)"],)j"
+                       R"( "summary": "1 record not created: the display name (column 3) is)"
+                       R"( empty", "refused": true}]})"_json);
+  std::string report = shown(client().Get(result["report"].get<std::string>()));
   EXPECT_EQ(
-      report->body.substr(report->body.find("\r\n2,")),
+      report.substr(report.find("\r\n2,")),
       "\r\n2,3,,refused,the display name (column 3) is empty\r\n3,4,Grace Hopper,created,\r\n");
   EXPECT_EQ(get("/api/import/progress")["active"], false);
   EXPECT_EQ(uploadFile(), kGoodImport);
-  Json added = get("/api/contacts?q=lovelace");
-  ASSERT_EQ(added["matched"], 1);
-  EXPECT_EQ(added["entries"][0]["company"], "Engines, Ltd");
-  expectFields(json(import(kGoodImport, "?dryRun=1")),
-               {{"dryRun", true},
-                {"saved", false},
-                {"summary",
-                 "Dry run: would create 0 contacts from 3 data records; 1 would be refused, 2 "
-                 "would be skipped as duplicates."}});
+  EXPECT_EQ(get("/api/contacts?q=lovelace")["entries"][0]["company"], "Engines, Ltd");
+  Json records = get("/api/activity")["records"];
+  ASSERT_EQ(records.size(), 4u) << records.dump();
+  expectFields(records[0], {{"event", "import of people.csv"},
+                            {"detail", "Created 2 contacts from 3 data records; 1 refused"}});
+  EXPECT_EQ(records[1]["event"], "import of late.csv");
+  EXPECT_EQ(records[2]["event"], "import of broken.csv");
+  EXPECT_TRUE(has(records[2]["detail"], "stopped at record 1"));
+  expectFields(records[3], {{"event", "address book exported"},
+                            {"detail", "32 entries to ExportedAddressBook.csv"},
+                            {"at", get("/api/audit")["records"][0]["at"]}});
+  EXPECT_EQ(get("/api/activity?limit=1")["records"].size(), 1u);
+
+  expectFields(
+      json(import(kGoodImport, "?dryRun=1")),
+      R"({"dryRun": true, "saved": false, "summary": "Dry run: would create 0 contacts)"
+      R"( from 3 data records; 1 would be refused, 2 would be skipped as duplicates."})"_json);
   // A file of the upload limit exactly is read; one byte more is not.
   std::string full = "First,Last,Display\n";
   for (int i = 0; full.size() < 64 * 1024 - 30; ++i) full += "A,B,A B" + std::to_string(i) + "\n";
@@ -526,8 +444,7 @@ TEST_F(WebConsoleTest, ImportCreatesContactsAndNamesTheRefusedRecords) {
       {"file", "First,Last,Display\r\nKaty,Jones,Katy Jones", "katy.csv", "text/csv"}};
   Json katy = json(client().Post("/api/import?delimiter=Comma&positional=1", form));
   EXPECT_EQ(katy["created"], 1);
-  ASSERT_EQ(katy["changes"].size(), 1u);
-  EXPECT_TRUE(has(katy["changes"][0], "line end"));
+  EXPECT_TRUE(katy["changes"].size() == 1 && has(katy["changes"][0], "line end")) << katy;
   EXPECT_EQ(uploadFile(), "First,Last,Display\r\nKaty,Jones,Katy Jones\r\n");
   form = {{"upload", "a,b,c\n1,2,3\n", "x.csv", "text/csv"}};
   EXPECT_TRUE(has(errorOf(client().Post("/api/import", form)), "no field 'file'"));
@@ -536,58 +453,119 @@ TEST_F(WebConsoleTest, ImportCreatesContactsAndNamesTheRefusedRecords) {
   // step; the person's choice of columns then imports the file.
   const char odd[] = "Who,Where\nAl Bo,al@example.com\n";
   expectFields(json(import(odd, "?name=odd.csv"), 422)["reading"],
-               {{"columns", {"Who", "Where"}}, {"source", {-1, -1, -1, -1, -1, -1}}});
+               R"({"columns": ["Who", "Where"], "source": [-1, -1, -1, -1, -1, -1]})"_json);
   EXPECT_EQ(json(import(odd, "?name=odd.csv&columns=display%3D1,email%3D2"))["created"], 1);
   EXPECT_EQ(entries(), kSeeded + 4);
-}
-
-// A file the library cannot read to its end changes nothing, even when the
-// library created records before it stopped; Recent activity then tells
-// each export and import that ran, with its counts, but no dry run.
-TEST_F(WebConsoleTest, AMalformedFileChangesNothingAndRecentActivityTellsWhatRan) {
-  seedAndServe();
-  ASSERT_EQ(status(exportBook()), 200);
-  std::string header = "First,Last,Display,Company,E-mail,Internet fax\n";
-  Json early = json(import(header + kBadRecord, "?name=broken.csv"), 422);
-  expectFields(early, {{"status", 6},
-                       {"statusMeaning",
-                        "a field could not be read before the second record was complete"}});
-  EXPECT_TRUE(has(early["error"], "record 1 (starting on line 2"));
-  expectFields(json(import(kGoodImport + std::string(kBadRecord), "?name=late.csv"), 422),
-               {{"status", 3}, {"statusMeaning", "a field could not be read"}});
-  EXPECT_EQ(entries(), kSeeded);
-  EXPECT_EQ(get("/api/contacts?q=lovelace")["matched"], 0);
-
-  ASSERT_EQ(status(import(kGoodImport, "?name=people.csv&dryRun=1")), 200);
-  ASSERT_EQ(status(import(kGoodImport, "?name=people.csv")), 200);
-  Json records = get("/api/activity")["records"];
-  ASSERT_EQ(records.size(), 4u) << records.dump();
-  expectFields(records[0], {{"event", "import of people.csv"},
-                            {"detail", "Created 2 contacts from 3 data records; 1 refused"}});
-  EXPECT_EQ(records[1]["event"], "import of late.csv");
-  EXPECT_EQ(records[2]["event"], "import of broken.csv");
-  EXPECT_TRUE(has(records[2]["detail"], "stopped at record 1"));
-  expectFields(records[3],
-               {{"event", "address book exported"},
-                {"detail", std::to_string(kSeeded) + " entries to ExportedAddressBook.csv"},
-                {"at", get("/api/audit")["records"][0]["at"]}});
-  EXPECT_EQ(get("/api/activity?limit=1")["records"].size(), 1u);
 
   int held = open((data_ / "addressbook.db.dabtool-lock").c_str(), O_RDWR | O_CREAT, 0644);
   ASSERT_EQ(flock(held, LOCK_EX), 0);
   auto busy = import(kGoodImport);
-  EXPECT_EQ(status(busy), 503);
   EXPECT_TRUE(has(shown(busy), "Retry-After: 2\n"));
-  EXPECT_TRUE(has(errorOf(busy), "another dabtool")) << "a book held by another dabtool";
+  EXPECT_TRUE(has(json(busy, 503)["error"], "another dabtool")) << "a book held by another dabtool";
   close(held);
   EXPECT_EQ(status(import(kGoodImport)), 200) << "and released later";
+
+  SCOPED_TRACE("bodies past the limit however sent, and headers without end: refused as they come");
+  auto peakKb = [&] {
+    return std::stol(shell("awk '/VmHWM/ {print $2}' /proc/" + std::to_string(pid_) + "/status"));
+  };
+  long before = peakKb();
+  const std::string uploaded = uploadFile();
+  const std::string auth = "Host: 127.0.0.1\r\nAuthorization: Bearer " + token_ + "\r\n";
+  const std::string chunked = auth + "Transfer-Encoding: chunked\r\n\r\n";
+  const std::string chunk = "4000\r\n" + std::string(0x4000, 'x') + "\r\n";
+  const std::string bomb = shell("head -c 209715200 /dev/zero | gzip -9");  // 200 MiB
+  const std::string size = std::to_string(bomb.size());
+  const std::string gzip =
+      auth + "Content-Encoding: gzip\r\nContent-Length: " + size + "\r\n\r\n" + bomb;
+  const std::string line = "X-Flood: " + std::string(8000, 'f') + "\r\n";
+  // head, body repeated up to 200 MiB, the answer's status
+  const std::vector<std::vector<std::string>> cases = {
+      {"POST /api/import HTTP/1.1\r\n" + chunked, chunk, "413"},
+      {"POST /api/export HTTP/1.1\r\n" + chunked, chunk, "413"},
+      {"POST /api/import HTTP/1.1\r\n" + chunked, "1\r\nx\r\n", "413"},  // framing 6 times the file
+      {"POST /api/import HTTP/1.1\r\n" + gzip, "", "413"},
+      {"POST /api/export HTTP/1.1\r\n" + gzip, "", "413"},
+      {"GET /api/contacts HTTP/1.1\r\n" + auth, line, "431"},
+      {"GET /api/contacts HTTP/1.1\r\nX-Long: ", std::string(1 << 16, 'l'), "431"},
+  };
+  for (const auto& c : cases) {
+    std::string answer = rawExchange(port_, c[0], c[1], c[1].empty() ? 0 : size_t{200} << 20);
+    // The server may close before the client has sent all: then the answer may be lost.
+    EXPECT_TRUE(answer.empty() || answer.substr(9, 3) == c[2]) << c[0].substr(0, 60) << answer;
+  }
+  long grown = peakKb() - before;
+  std::printf("peak resident set: %ld KiB before, grown by %ld KiB\n", before, grown);
+#ifndef DABTOOL_SANITIZED
+  EXPECT_LT(grown, 64 + 8 * 1024) << "KiB past the peak before";
+#endif
+  EXPECT_EQ(uploadFile(), uploaded);
+  EXPECT_EQ(entries(), kSeeded + 4);
+
+  SCOPED_TRACE("tabs at once: every export and page whole, every import in the book once");
+  constexpr int kExporters = 4, kExportsEach = 5, kImporters = 3, kImportsEach = 3;
+  const long book = entries();
+  const size_t audited = get("/api/audit?limit=1000")["records"].size();
+  auto tag = [](int t, int i) { return "Burst" + std::to_string(t) + "x" + std::to_string(i); };
+  auto exporter = [&](int t) {
+    for (int i = 0; i < kExportsEach; ++i) {
+      bool legacy = (t + i) % 2 == 1;
+      auto answer = exportBook(legacy ? "?format=legacy" : "");
+      ASSERT_EQ(status(answer), 200) << shown(answer);
+      auto records = parseCsv(answer->body, ',');
+      EXPECT_EQ(answer->body.rfind(legacy ? kLegacyHeader : kDabHeader, 0), 0u) << answer->body;
+      EXPECT_EQ(records.size(), std::stoul(answer->get_header_value("X-Entry-Count")) + 1);
+      for (const auto& record : records) EXPECT_TRUE(legacy || record.size() == 26);
+    }
+  };
+  auto importer = [&](int t) {
+    for (int i = 0; i < kImportsEach; ++i) {
+      std::string name = tag(t, i);
+      auto answer = import("First,Last,Display\nAnn," + name + ",Ann " + name + "\nBen," + name +
+                           ",Ben " + name + "\n");
+      EXPECT_EQ(json(answer)["created"], 2);
+    }
+  };
+  auto reader = [&](int) {
+    for (int i = 0; i < 10; ++i) {
+      Json page = get("/api/contacts?limit=200");
+      EXPECT_EQ(page["entries"].size(), page["total"]) << "a page without the whole book";
+    }
+  };
+  std::vector<std::thread> tabs;
+  for (int t = 0; t < kExporters; ++t) tabs.emplace_back(exporter, t);
+  for (int t = 0; t < kImporters; ++t) tabs.emplace_back(importer, t);
+  for (int t = 0; t < 2; ++t) tabs.emplace_back(reader, t);
+  for (std::thread& tab : tabs) tab.join();
+  EXPECT_EQ(entries(), book + 2 * kImporters * kImportsEach);
+  for (int t = 0; t < kImporters; ++t)
+    for (int i = 0; i < kImportsEach; ++i)
+      EXPECT_EQ(get("/api/contacts?q=" + tag(t, i))["matched"], 2) << tag(t, i);
+  EXPECT_EQ(get("/api/audit?limit=1000")["records"].size(), audited + kExporters * kExportsEach);
 }
 
-// --- The server ---
-
+// Without a book there is nothing to export; a broken one fails every route
+// that reads it, and the page still loads. The request log shows what a
+// client sent escaped: a path cannot drive the terminal or forge a line.
 // The token comes from a file of the user's alone, or is left off on
-// loopback only; serve refuses what it cannot do and says why.
-TEST_F(WebConsoleTest, ServeTakesItsTokenFromAFileAndRefusesWhatItCannotDo) {
+// loopback only; serve refuses what it cannot do and says why. Beyond
+// loopback, only its own names, and HTTPS once it has a certificate.
+TEST_F(WebConsoleTest, ServeWithoutABookWithOptionsNamesAndHttps) {
+  serve("");
+  client().Get("/%1b%5b2J%0aGET%20/forged%20200");  // logged once the answer has gone out
+  EXPECT_TRUE(eventually([&] { return has(output(), "GET /\\x1b[2J\\nGET /forged 200 404\n"); }));
+  EXPECT_EQ(output().find('\x1b'), std::string::npos) << output();
+  expectFields(get("/api/contacts"), {{"exists", false}, {"total", 0}});
+  EXPECT_TRUE(has(json(exportBook(), 409)["error"], "import a file"));
+  fs::create_directories(data_);
+  std::ofstream(data_ / "addressbook.db") << "this is no database, just text long enough to tell";
+  serve();
+  for (const auto& answer : {client().Get("/api/contacts"), exportBook(), import(kGoodImport)})
+    EXPECT_TRUE(has(json(answer, 500)["error"], "not an address book database"));
+  EXPECT_EQ(status(client().Get("/")), 200);
+  EXPECT_EQ(stop(), 0);
+  fs::remove(data_ / "addressbook.db");
+  seed();
   fs::path file = root_ / "token";
   std::ofstream(file) << "my-own-token-0123456789\n";
   fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
@@ -612,154 +590,31 @@ TEST_F(WebConsoleTest, ServeTakesItsTokenFromAFileAndRefusesWhatItCannotDo) {
     EXPECT_EQ(run("serve " + options), code) << options;
     EXPECT_TRUE(has(ran(), says));
   }
-}
 
-TEST_F(WebConsoleTest, BeyondLoopbackOnlyItsOwnNamesAndHttpsWithACertificate) {
-  seed();
   serve("--quiet --bind 0.0.0.0 --allow-host book.example");
   EXPECT_TRUE(has(output(), "travel in clear text"));
-  std::string port = ":" + std::to_string(port_);
-  for (const auto& [host, code] : {std::pair<std::string, int>{"rebound.example", 403},
-                                   {"book.example", 200},
-                                   {"127.0.0.1", 200},
-                                   {"0.0.0.0", 403}}) {
-    EXPECT_EQ(status(client().Get("/api/contacts", {{"Host", host + port}})), code) << host;
+  for (const auto& [host, code] : std::map<std::string, int>{
+           {"rebound.example", 403}, {"book.example", 200}, {"127.0.0.1", 200}, {"0.0.0.0", 403}}) {
+    auto answer = client().Get("/api/contacts", {{"Host", host + ":" + std::to_string(port_)}});
+    EXPECT_EQ(status(answer), code) << host;
   }
-  std::string pem = (root_ / "console").string();
   shell(
-      "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 1 "
-      "-subj /CN=book.example -keyout " +
-      pem + ".key -out " + pem + ".crt 2>/dev/null");
+      "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 1 -subj "
+      "/CN=book.example -keyout console.key -out console.crt 2>&1");
+  const std::string pem = (root_ / "console").string();
   serve("--quiet --bind 0.0.0.0 --cert " + pem + ".crt --key " + pem + ".key");
   EXPECT_TRUE(has(output(), "https://0.0.0.0:"));
   EXPECT_FALSE(has(output(), "clear text"));
   httplib::SSLClient secure("127.0.0.1", port_);
   secure.enable_server_certificate_verification(false);
-  secure.set_read_timeout(60, 0);
-  auto page = secure.Get("/?token=" + token_);
-  ASSERT_TRUE(page) << httplib::to_string(page.error());
-  EXPECT_TRUE(has(page->get_header_value("Set-Cookie"), "; Secure"));
+  EXPECT_TRUE(has(shown(secure.Get("/?token=" + token_)), "; Secure"));
   secure.set_bearer_token_auth(token_.c_str());
   EXPECT_EQ(json(secure.Get("/api/contacts"))["total"], kSeeded);
   EXPECT_EQ(status(client().Get("/api/contacts")), -1) << "no plain HTTP on the HTTPS port";
-}
 
-// The request log shows what a client sent, escaped: a path cannot drive
-// the terminal or start a forged line.
-TEST_F(WebConsoleTest, TheRequestLogShowsClientTextEscaped) {
-  serve("");
-  client().Get("/%1b%5b2J%0aGET%20/forged%20200");
-  // The line is written once the answer has gone out.
-  std::string log;
-  eventually([&] { return (log = output()).find(" 404\n") != std::string::npos; });
-  EXPECT_EQ(log.find('\x1b'), std::string::npos) << log;
-  EXPECT_TRUE(has(log, "GET /\\x1b[2J\\nGET /forged 200 404\n"));
-}
-
-// Several tabs at once: exports of both formats, imports and table reads,
-// all interleaved. Every answer must be complete and consistent in itself,
-// and every import must be in the book exactly once at the end.
-TEST_F(WebConsoleTest, BurstOfConcurrentExportsImportsAndReadsAllSucceed) {
-  seed();
-  serve("--quiet");
-  constexpr int kExporters = 4, kExportsEach = 5, kImporters = 3, kImportsEach = 3;
-  std::mutex lock;
-  std::vector<std::string> problems;
-  auto check = [&](bool good, const std::string& problem) {
-    std::lock_guard<std::mutex> hold(lock);
-    if (!good) problems.push_back(problem);
-    return good;
-  };
-  auto tag = [](int t, int i) { return "Burst" + std::to_string(t) + "x" + std::to_string(i); };
-  auto exporter = [&](int t) {
-    for (int i = 0; i < kExportsEach; ++i) {
-      bool legacy = (t + i) % 2 == 1;
-      auto answer = exportBook(legacy ? "?format=legacy" : "");
-      if (!check(status(answer) == 200, shown(answer))) continue;
-      size_t rows = std::stoul(answer->get_header_value("X-Entry-Count"));
-      auto records = parseCsv(answer->body, ',');
-      check(answer->body.rfind(legacy ? kLegacyHeader : kDabHeader, 0) == 0 &&
-                records.size() == rows + 1,
-            "export of " + std::to_string(rows) + " rows: " + answer->body);
-      for (const auto& record : records) check(legacy || record.size() == 26, "not 26 fields");
-    }
-  };
-  auto importer = [&](int t) {
-    for (int i = 0; i < kImportsEach; ++i) {
-      std::string name = tag(t, i);
-      auto answer = import("First,Last,Display\nAnn," + name + ",Ann " + name + "\nBen," + name +
-                           ",Ben " + name + "\n");
-      check(status(answer) == 200 && Json::parse(answer->body)["created"] == 2, shown(answer));
-    }
-  };
-  auto reader = [&](int) {
-    for (int i = 0; i < 10; ++i) {
-      auto answer = client().Get("/api/contacts?limit=200");
-      if (!check(status(answer) == 200, shown(answer))) continue;
-      Json page = Json::parse(answer->body);
-      check(page["entries"].size() == page["total"], "a page without the whole book");
-    }
-  };
-  std::vector<std::thread> tabs;
-  for (int t = 0; t < kExporters; ++t) tabs.emplace_back(exporter, t);
-  for (int t = 0; t < kImporters; ++t) tabs.emplace_back(importer, t);
-  for (int t = 0; t < 2; ++t) tabs.emplace_back(reader, t);
-  for (std::thread& tab : tabs) tab.join();
-  EXPECT_TRUE(problems.empty()) << problems.size() << " problems, the first: " << problems[0];
-  EXPECT_EQ(entries(), kSeeded + 2 * kImporters * kImportsEach);
-  for (int t = 0; t < kImporters; ++t) {
-    for (int i = 0; i < kImportsEach; ++i) {
-      EXPECT_EQ(get("/api/contacts?q=" + tag(t, i))["matched"], 2) << tag(t, i);
-    }
-  }
-  EXPECT_EQ(get("/api/audit?limit=1000")["records"].size(), size_t{kExporters * kExportsEach});
-}
-
-// Bodies past the limit however they are framed or encoded, and headers
-// without end: each is refused while it arrives, and the server's peak
-// resident set grows by little more than the upload limit.
-TEST_F(WebConsoleTest, NoRequestMakesTheServerHoldMoreThanTheUploadLimit) {
-  seedAndServe();
-  ASSERT_EQ(status(import(kGoodImport)), 200);
-  ASSERT_EQ(status(exportBook()), 200);
-  long before = peakResidentKb(pid_);
-  const std::string auth = "Host: 127.0.0.1\r\nAuthorization: Bearer " + token_ + "\r\n";
-  const std::string chunked = auth + "Transfer-Encoding: chunked\r\n\r\n";
-  const std::string chunk = "4000\r\n" + std::string(0x4000, 'x') + "\r\n";
-  const std::string bomb = shell("head -c 209715200 /dev/zero | gzip -9");  // 200 MiB
-  const std::string gzip =
-      auth + "Content-Encoding: gzip\r\nContent-Length: " + std::to_string(bomb.size()) +
-      "\r\n\r\n" + bomb;
-  const std::string line = "X-Flood: " + std::string(8000, 'f') + "\r\n";
-  // head, body repeated up to 200 MiB, the answer's status
-  const std::vector<std::vector<std::string>> cases = {
-      {"POST /api/import HTTP/1.1\r\n" + chunked, chunk, "413"},
-      {"POST /api/export HTTP/1.1\r\n" + chunked, chunk, "413"},
-      {"POST /api/import HTTP/1.1\r\n" + chunked, "1\r\nx\r\n", "413"},  // framing 6 times the file
-      {"POST /api/import HTTP/1.1\r\n" + gzip, "", "413"},
-      {"POST /api/export HTTP/1.1\r\n" + gzip, "", "413"},
-      {"GET /api/contacts HTTP/1.1\r\n" + auth, line, "431"},
-      {"GET /api/contacts HTTP/1.1\r\nX-Long: ", std::string(1 << 16, 'l'), "431"},
-  };
-  for (const auto& c : cases) {
-    std::string answer = rawExchange(port_, c[0], c[1], c[1].empty() ? 0 : size_t{200} << 20);
-    // The server may close before the client has sent all: then the answer may be lost.
-    EXPECT_TRUE(answer.empty() || answer.substr(9, 3) == c[2]) << c[0].substr(0, 60) << answer;
-  }
-  long grown = peakResidentKb(pid_) - before;
-  std::printf("peak resident set: %ld KiB before, grown by %ld KiB\n", before, grown);
-#ifndef DABTOOL_SANITIZED
-  EXPECT_LT(grown, 64 + 8 * 1024) << "KiB past the peak before";
-#endif
-  EXPECT_EQ(uploadFile(), kGoodImport);
-  EXPECT_EQ(entries(), kSeeded + 2);
-}
-
-// A stop ends the server at once, even one sent the moment its address
-// shows. Fifty clients that send half a request and wait keep only their
-// own threads: everyone else is answered at once, and the stop still is.
-TEST_F(WebConsoleTest, SlowClientsStarveNobodyAndNothingDelaysTheStop) {
-  seed();
+  // A stop ends the server at once, even one sent the moment its address
+  // shows. Fifty clients that send half a request and wait keep only their
+  // own threads: everyone else is answered at once, and the stop still is.
   for (int i = 0; i < 20; ++i) {
     serve();
     ASSERT_EQ(stop(i % 2 ? SIGINT : SIGTERM), 0) << "stopped right after the address showed";
@@ -793,36 +648,29 @@ TEST_F(WebConsoleTest, TheReadmesCurlExamplesRunAsWritten) {
   serve("--quiet");
   std::string readme = readAll(fs::path(DABUTILS_SOURCE_DIR) / "README.md");
   size_t start = readme.find("$ TOKEN=");
-  ASSERT_NE(start, std::string::npos);
-  std::istringstream block(readme.substr(start, readme.find("```", start) - start));
-  std::vector<std::pair<std::string, std::string>> examples;  // command, what it prints
-  for (std::string line; std::getline(block, line);) {
-    if (line.rfind("$ curl ", 0) == 0) {
-      examples.push_back({line.substr(2), ""});
-    } else if (!examples.empty()) {
-      examples.back().second += (examples.back().second.empty() ? "" : "\n") + line;
-    }
+  std::string block = std::regex_replace(readme.substr(start, readme.find("```", start) - start),
+                                         std::regex(":8765/"), ":" + std::to_string(port_) + "/");
+  // Each command and what it prints, "..." there standing for any text.
+  static const std::regex example(R"(\$ (curl .*)\n([^$]*)\n)"), special(R"([.^$|()\[\]{}*+?\\])");
+  std::vector<std::pair<std::string, std::regex>> examples;
+  for (std::sregex_iterator it(block.begin(), block.end(), example), end; it != end; ++it) {
+    std::string printed = std::regex_replace((*it)[2].str(), special, R"(\$&)");
+    examples.emplace_back((*it)[1],
+                          std::regex_replace(printed, std::regex(R"(\\\.\\\.\\\.)"), ".*"));
   }
   ASSERT_EQ(examples.size(), 2u);
   auto curl = [&](const std::string& command) {
-    std::string out =
-        shell("cd '" + root_.string() + "' && export TOKEN=" + token_ + "; " +
-              std::regex_replace(command, std::regex(":8765/"), ":" + std::to_string(port_) + "/"));
+    std::string out = shell("export TOKEN=" + token_ + "; " + command);
     return out.substr(0, out.find_last_not_of("\r\n") + 1);
   };
   std::ofstream(root_ / "people.csv") << kGoodImport;
-  // "..." in what an example prints stands for any text.
   for (const auto& [command, printed] : examples) {
-    static const std::regex special(R"([.^$|()\[\]{}*+?\\])");
-    std::string pattern = std::regex_replace(std::regex_replace(printed, special, R"(\$&)"),
-                                             std::regex(R"(\\\.\\\.\\\.)"), ".*");
     std::string out = curl(command);
-    EXPECT_TRUE(std::regex_match(out, std::regex(pattern))) << command << "\n" << out;
+    EXPECT_TRUE(std::regex_match(out, printed)) << command << "\n" << out;
   }
-  std::ofstream big(root_ / "people.csv");
-  big << "First,Last,Display\n";
-  for (int i = 0; i < 2000; ++i) big << "Bo,Big,Bo Big " << i << "\n";
-  big.close();
+  std::string big = "First,Last,Display\n";
+  for (int i = 0; i < 2000; ++i) big += "Bo,Big,Bo Big " + std::to_string(i) + "\n";
+  std::ofstream(root_ / "people.csv") << big;
   EXPECT_TRUE(has(curl(examples[1].first), "\"summary\":\"Created 2000 contacts"));
 }
 
