@@ -2,10 +2,13 @@
 
 #include <fcntl.h>
 #include <httplib.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -39,6 +42,10 @@ using httplib::Response;
 constexpr size_t kMaxConnections = 128;
 // Requests one connection may carry before it is closed.
 constexpr size_t kRequestsPerConnection = 100;
+// How long and how much of a body left unread (one refused for its size,
+// say) is read and dropped before the connection closes.
+constexpr std::chrono::milliseconds kLinger{1000};
+constexpr size_t kLingerBytes = size_t{16} << 20;
 // Room for the multipart framing around a file of the upload limit.
 constexpr size_t kFormOverhead = 64 * 1024;
 // The most a request to a route that reads no file may send.
@@ -184,9 +191,33 @@ class ConsoleHttp : public httplib::Server {
  private:
   bool process_and_close_socket(socket_t sock) override {
     bool served = serve(sock);
-    ::shutdown(sock, SHUT_RDWR);
-    ::close(sock);
+    lingerAndClose(sock);
     return served;
+  }
+
+  // A socket closed while its peer still sends resets the connection, and
+  // the peer may lose the answer already sent to it: a 413 for a body past
+  // the limit becomes a connection error in the browser. So the answer's
+  // end is marked and what still comes is read and dropped first, within
+  // bounds, unless the server stops.
+  void lingerAndClose(socket_t sock) const {
+    ::shutdown(sock, SHUT_WR);
+    auto end = std::chrono::steady_clock::now() + kLinger;
+    char sink[16 * 1024];
+    for (size_t dropped = 0; dropped < kLingerBytes && !stopping_;) {
+      ssize_t got = ::recv(sock, sink, sizeof sink, MSG_DONTWAIT);
+      if (got > 0) {
+        dropped += static_cast<size_t>(got);
+        continue;
+      }
+      if (got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) break;
+      auto left =
+          std::chrono::ceil<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+      if (left.count() <= 0) break;
+      pollfd readable{sock, POLLIN, 0};
+      ::poll(&readable, 1, static_cast<int>(std::min<long>(left.count(), 100)));
+    }
+    ::close(sock);
   }
 
   bool serve(int sock) {
