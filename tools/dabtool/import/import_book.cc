@@ -63,14 +63,18 @@ int statusOf(const ImportReport& report, bool libraryOk) {
   return report.log.tooFewRecords ? 6 : 3;
 }
 
-// Cuts the records the scratch copy already holds from the placed upload.
-// `mayRewrite`: the placed file is not the person's own.
+// The entries an upload's records are checked against for duplicates.
+std::vector<BookEntry> entriesToCompare(const ImportReport& report) {
+  if (report.request.keepDuplicates || report.entriesBefore == 0) return {};
+  return AddressBook().entries();
+}
+
+// Cuts the records `book` (the scratch copy's entries) already holds from
+// the placed upload. `mayRewrite`: the placed file is not the person's own.
 DuplicateCut placeWithoutDuplicates(const Workspace& workspace, const ImportReport& report,
                                     std::string_view upload, const std::vector<RecordKey>& keys,
-                                    bool mayRewrite) {
+                                    const std::vector<BookEntry>& book, bool mayRewrite) {
   if (report.request.keepDuplicates) return DuplicateCut();
-  std::vector<BookEntry> book =
-      report.entriesBefore == 0 ? std::vector<BookEntry>() : AddressBook().entries();
   DuplicateCut cut =
       cutDuplicates(upload, importDelimiter(report.request.delimiterName), report.scan, keys, book);
   if (cut.skipped.empty()) return cut;
@@ -89,7 +93,7 @@ DuplicateCut placeWithoutDuplicates(const Workspace& workspace, const ImportRepo
 // Runs the library on the book's scratch copy; the upload is in place.
 // REQUIRES: the caller holds the book's lock.
 void runLibrary(const Workspace& workspace, ImportReport& report, std::string_view upload,
-                const std::vector<RecordKey>& keys, bool mayRewrite) {
+                EarlyRecords& early, bool mayRewrite) {
   const std::string& database = workspace.databasePath();
   std::string shownName = workspace.shown(database);
   ScratchCopy scratch(database, shownName);
@@ -97,7 +101,14 @@ void runLibrary(const Workspace& workspace, ImportReport& report, std::string_vi
   {
     UseDatabaseFile useScratch(scratch.path());
     report.entriesBefore = countEntries();
-    DuplicateCut cut = placeWithoutDuplicates(workspace, report, upload, keys, mayRewrite);
+    std::vector<BookEntry> book = entriesToCompare(report);
+    // Taken only now: the copy, the count and the book's entries were read
+    // beside the early reading.
+    UploadRecords records = early.take(upload, importDelimiter(report.request.delimiterName));
+    report.scan = std::move(records.scan);
+    useSourceLines(report.scan, report.reading);
+    DuplicateCut cut =
+        placeWithoutDuplicates(workspace, report, upload, records.keys, book, mayRewrite);
     report.duplicates = cut.skipped;
     ImportLogReader reader;
     if (report.request.progress) {
@@ -145,10 +156,7 @@ ImportReport importPrepared(const Workspace& workspace, const ImportRequest& req
   report.reading = upload.reading;
   report.request.delimiterName =
       upload.libraryDelimiter(request.delimiterName, request.reading.delimiterGiven);
-  UploadRecords records = early.take(upload.bytes(), importDelimiter(report.request.delimiterName));
-  report.scan = std::move(records.scan);
-  useSourceLines(report.scan, report.reading);
-  runLibrary(workspace, report, upload.bytes(), records.keys, mayRewrite);
+  runLibrary(workspace, report, upload.bytes(), early, mayRewrite);
   if (report.outcome == ImportOutcome::kNothingCreated) {
     report.hint = delimiterHint(report, upload.bytes());
   }
