@@ -168,6 +168,20 @@ std::string describeChange(const KeptState& state) {
 
 namespace dabtool {
 
+void changeBook(const Workspace& workspace,
+                const std::function<BookChange(const std::string& shownName)>& work) {
+  const std::string& database = workspace.databasePath();
+  std::string shownName = workspace.shown(database);
+  DatabaseLock lock(database, shownName);
+  ScratchCopy scratch(database, shownName);
+  BookChange done;
+  {
+    UseDatabaseFile useScratch(scratch.path());
+    done = work(shownName);
+  }
+  if (!done.change.empty()) BookHistory(workspace).commit(scratch, done.change, done.detail);
+}
+
 UndoResult undoLastChange(const Workspace& workspace) {
   const std::string& database = workspace.databasePath();
   DatabaseLock lock(database, workspace.shown(database));

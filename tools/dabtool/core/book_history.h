@@ -7,6 +7,7 @@
 #define DABUTILS_TOOLS_DABTOOL_CORE_BOOK_HISTORY_H_
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,20 @@ class BookHistory {
   std::string shown_;
   std::string directory_;
 };
+
+// What a change made on a scratch copy of the book comes to: the copy is
+// saved, with the book as it was kept, unless `change` is empty.
+struct BookChange {
+  std::string change;  // "the seed"
+  std::string detail;  // "30 contacts and 2 groups"
+};
+
+// Takes the book's lock, copies the book and runs `work` with the
+// stand-in's calls going to the copy; then saves the copy as the returned
+// BookChange says. `work` gets the book's name as shown and throws to leave
+// the book as it was. REQUIRES: `work` leaves no connection open.
+void changeBook(const Workspace& workspace,
+                const std::function<BookChange(const std::string& shownName)>& work);
 
 // "the import of people.csv at 14:02, 3 contacts"; the day is named when it
 // was not today.

@@ -70,13 +70,8 @@ std::vector<BookEntry> selectEntries(const Workspace& workspace, const DeleteSel
 
 DeleteResult deleteEntries(const Workspace& workspace, const DeleteSelection& selection) {
   requireBook(workspace);
-  const std::string& database = workspace.databasePath();
-  std::string shownName = workspace.shown(database);
-  DatabaseLock lock(database, shownName);
-  ScratchCopy scratch(database, shownName);
   DeleteResult result;
-  {
-    UseDatabaseFile useScratch(scratch.path());
+  changeBook(workspace, [&](const std::string& shownName) {
     AddressBook book;
     std::vector<BookEntry> entries = book.entries();
     result.deleted = chosen(entries, selection, shownName);
@@ -84,8 +79,8 @@ DeleteResult deleteEntries(const Workspace& workspace, const DeleteSelection& se
     for (const BookEntry& entry : result.deleted) book.remove(entry.id);
     result.entriesAfter = book.count();
     book.close();
-  }
-  BookHistory(workspace).commit(scratch, "the deletion of " + deletedText(result.deleted), "");
+    return BookChange{"the deletion of " + deletedText(result.deleted), ""};
+  });
   return result;
 }
 

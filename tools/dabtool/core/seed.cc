@@ -4,7 +4,6 @@
 #include <random>
 
 #include "book_history.h"
-#include "database_copy.h"
 #include "errors.h"
 #include "text.h"
 
@@ -212,13 +211,8 @@ void writeSeedPlan(AddressBook& book, const SeedPlan& plan) {
 }
 
 SeedResult seedBook(const Workspace& workspace, int contacts, int groups, unsigned seed) {
-  const std::string& database = workspace.databasePath();
-  std::string shownName = workspace.shown(database);
-  DatabaseLock lock(database, shownName);
-  ScratchCopy scratch(database, shownName);
   SeedResult result;
-  {
-    UseDatabaseFile useScratch(scratch.path());
+  changeBook(workspace, [&](const std::string& shownName) {
     AddressBook book;
     int existing = book.count();
     int room = kDeviceLimit - existing;
@@ -238,10 +232,9 @@ SeedResult seedBook(const Workspace& workspace, int contacts, int groups, unsign
       throw Failure("the address book did not keep every entry it was given; " + shownName +
                     " is unchanged");
     }
-  }
-  BookHistory(workspace).commit(
-      scratch, "the seed",
-      plural(contacts, "contact", "contacts") + " and " + plural(groups, "group", "groups"));
+    return BookChange{"the seed", plural(contacts, "contact", "contacts") + " and " +
+                                      plural(groups, "group", "groups")};
+  });
   return result;
 }
 

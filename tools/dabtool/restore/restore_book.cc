@@ -6,7 +6,6 @@
 
 #include "address_book.h"
 #include "book_history.h"
-#include "database_copy.h"
 #include "entry_text.h"
 #include "errors.h"
 #include "file_io.h"
@@ -152,18 +151,13 @@ RestoreReport restoreBytes(const Workspace& workspace, const RestoreRequest& req
     report.problems = std::move(file.problems);
     return report;
   }
-  const std::string& database = workspace.databasePath();
-  std::string shownName = workspace.shown(database);
-  DatabaseLock lock(database, shownName);
-  ScratchCopy scratch(database, shownName);
-  {
-    UseDatabaseFile useScratch(scratch.path());
+  changeBook(workspace, [&](const std::string& shownName) {
     restoreInto(file, report, shownName);
-  }
-  // A merge that finds every entry in the book already changes nothing.
-  if (report.contacts + report.groups + report.memberships == 0) return report;
-  BookHistory(workspace).commit(scratch, "the restore of " + request.file,
-                                plural(report.contacts + report.groups, "entry", "entries"));
+    // A merge that finds every entry in the book already changes nothing.
+    if (report.contacts + report.groups + report.memberships == 0) return BookChange();
+    return BookChange{"the restore of " + request.file,
+                      plural(report.contacts + report.groups, "entry", "entries")};
+  });
   return report;
 }
 
