@@ -124,13 +124,6 @@ TEST_F(ImportLogContractTest, ProgressCountsDataRecordsNowAndThen) {
   EXPECT_EQ((std::vector<int>{511, 1023}), told);
 }
 
-TEST_F(ImportLogContractTest, ABlankHeaderDisplayNameExplainsTheSkippedFirstRow) {
-  ImportLog log = importAndRead("F,L,,C\nf,l,A,c,,\nf,l,B,c,,\n");
-  EXPECT_TRUE(log.headerDisplayNameBlank);
-  EXPECT_EQ(std::vector<Finding>{Finding::kHeaderSkipsFirst}, findingsOf(log, 2));
-  EXPECT_TRUE(log.wasCreated(3));
-}
-
 TEST_F(ImportLogContractTest, ImportsThatStopSayWhereAndWhy) {
   // Quote then text in the third record, in a record's first field; a quote
   // never closed; quote then text before the second record.

@@ -151,9 +151,9 @@ const FieldCase kFieldCases[] = {
     {0, kE256, kE256, 10, 0, {tooLong("firstName")}}, {1, kA256, kA256, 10, 0, {tooLong("lastName")}},
     {1, kClef255, kClef255, 0, 0, {}}, {2, kA1023, kA1023, 10, 0, {tooLong("displayName")}},
     {3, "ACME", "ACME", 0, 0, {}}, {3, kA256, kA256, 10, 0, {tooLong("company")}},
-    // Only the display name must not be blank.
+    // Only the display name must not be blank, nor begin with a NUL byte.
     {0, "", "", 0, 0, {}}, {2, "", "", 8, 1, {"nameField is BLANK"}}, {2, " ", " ", 0, 0, {}},
-    {3, "", "", 0, 0, {}},
+    {3, "", "", 0, 0, {}}, {2, std::string("\0Bob", 4), "", 8, 1, {"nameField is BLANK"}},
     // Addresses: a blank or a byte from 0x80 up is illegal; 256 bytes fit,
     // 257 leave the buffer empty and refuse the record.
     {4, "a b@x.org", "a b@x.org", 9, 0, {illegal("email")}},

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "contact_db.h"
-#include "contact_values.h"
+#include "contact_record.h"
 #include "logging.h"
 
 namespace dabtest {
