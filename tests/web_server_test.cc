@@ -223,7 +223,7 @@ class WebConsoleTest : public ::testing::Test {
 TEST_F(WebConsoleTest, TheSeededBookThroughEveryRoute) {
   seed();
   serve();
-  SCOPED_TRACE("pages, groups and search; the paging itself is web_parts_test's");
+  SCOPED_TRACE("pages and groups; paging is web_parts_test's, the search box the browser test's");
   Json all = get("/api/contacts?limit=500")["entries"];
   Json page = get("/api/contacts?offset=5&limit=10");
   expectFields(page, R"({"exists":true,"total":32,"contacts":30,"groups":2,"matched":32})"_json);
@@ -245,9 +245,6 @@ TEST_F(WebConsoleTest, TheSeededBookThroughEveryRoute) {
     EXPECT_TRUE(
         has(errorOf(client().Get("/api/group?id=" + expected[0]["id"].dump())), "no group"));
   }
-  std::string name = all[2]["displayName"];
-  Json found = json(client().Get("/api/contacts", httplib::Params{{"q", name}}, Headers()));
-  expectFields(found, {{"matched", 1}, {"entries", Json::array({all[2]})}});
 
   SCOPED_TRACE("the export and the templates are the files the library wrote");
   auto dab = exportBook();
@@ -308,9 +305,7 @@ TEST_F(WebConsoleTest, TheSeededBookThroughEveryRoute) {
       {"POST", "/api/import?name=empty.csv", "First,Last,Display\n", 422, "empty.csv"},
       {"POST", "/api/import?name=empty.csv", std::string("\xFF\xFE", 2) + "x", 422, "empty.csv"},
       {"POST", "/api/import", kGoodImport, 200, "Created 2 contacts"},
-      // Just past the limit (read, then refused), and far past it (refused
-      // by its Content-Length, the body skipped).
-      {"POST", "/api/import", kGoodImport + std::string(64 * 1024, 'x'), 413, tooLarge},
+      // Far past the limit: refused by its Content-Length, the body skipped.
       {"POST", "/api/import", std::string(size_t{3} << 20, 'x'), 413, tooLarge},
       {"GET", "/api/import", "", 405, "\"GET is not allowed on /api/import; use POST.\""},
       {"GET", "/api/import", "", 405, "Allow: POST\n"},
@@ -402,7 +397,8 @@ TEST_F(WebConsoleTest, ImportsChangeTheBookOnlyWhenReadToTheEndAndAreTold) {
     std::string out = shell("export TOKEN=" + token_ + "; " + examples[i].first);
     out = out.substr(0, out.find_last_not_of("\r\n") + 1);
     EXPECT_TRUE(!asWritten || std::regex_match(out, examples[i].second))
-        << examples[i].first << out;
+        << examples[i].first << "\n"
+        << out;
     return out;
   };
   curl(0);
@@ -434,7 +430,7 @@ TEST_F(WebConsoleTest, ImportsChangeTheBookOnlyWhenReadToTheEndAndAreTold) {
   for (int i = 0; full.size() < 64 * 1024 - 30; ++i) full += "A,B,A B" + std::to_string(i) + "\n";
   full += "A,B," + std::string(64 * 1024 - full.size() - 5, 'x') + "\n";
   EXPECT_EQ(status(import(full, "?dryRun=1")), 200);
-  EXPECT_EQ(status(import(full + "\n", "?dryRun=1")), 413);
+  EXPECT_TRUE(has(json(import(full + "\n", "?dryRun=1"), 413)["error"], "limit of 64 KiB; split"));
   EXPECT_EQ(entries(), seeded + 2);
 
   // A form's field "file", its last line end added; a form without one is refused.
@@ -568,7 +564,6 @@ TEST_F(WebConsoleTest, ServeWithoutABookWithOptionsNamesAndHttps) {
   EXPECT_EQ(status(client().Get("/api/contacts")), 200);
   serve("--quiet --no-token");
   EXPECT_EQ(status(client(false).Get("/api/contacts")), 200);
-  fs::permissions(file, fs::perms::group_read, fs::perm_options::add);
   const std::string port = std::to_string(port_);
   // serve's options, exit code, what it says
   const std::tuple<std::string, int, std::string> cases[] = {
@@ -577,7 +572,6 @@ TEST_F(WebConsoleTest, ServeWithoutABookWithOptionsNamesAndHttps) {
       {"--max-upload 2G", 2, "--max-upload"},
       {"extra", 2, "extra"},
       {"--bind 0.0.0.0 --no-token", 2, "--no-token is for a console bound to this machine"},
-      {"--token-file " + file.string(), 1, "chmod 600"},
       {"--port " + port, 1, "cannot listen on 127.0.0.1 port " + port},
   };
   for (const auto& [options, code, says] : cases) {

@@ -144,11 +144,10 @@ test('the table, export, template, import with its mapping step, a malformed fil
   const firstName = await rows().first().locator('td').nth(3).textContent();
   const file = await download(() => page.click('#export-form button[type=submit]'));
   assert.equal(file.name, 'ExportedAddressBook.csv');
+  // Its columns and rows are the library's; here the form's choice of format and delimiter.
   const lines = file.text.split('\r\n');
-  assert.equal(lines[0].split(',').length, 26);
   assert.ok(lines[0].startsWith('ZltAddressBookId,DisplayName,FirstName,LastName,Company,'), lines[0]);
   assert.ok(lines[1].startsWith(`1,${firstName},`), lines[1]);
-  assert.equal(lines.filter((line) => line !== '').length, 1 + total);
   await showing('#export-result', `Exported ${total} entries`);
   await showing('#audit li', `address book exported: ${total} entries`);
   await checkAccessible('the export result');
