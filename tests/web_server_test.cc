@@ -237,7 +237,6 @@ TEST_F(WebConsoleTest, TheSeededBookThroughEveryRoute) {
   for (const auto& [id, expected] : members) {
     const Json& group = all[id - 1];
     const std::string path = "/api/group?id=" + std::to_string(id);
-    EXPECT_EQ(group["members"], expected.size()) << "counted once on both sides";
     expectFields(get(path + "&limit=1"), {{"members", expected.size()},
                                           {"name", group["displayName"]},
                                           {"entries", Json::array({expected[0]})}});
