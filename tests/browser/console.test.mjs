@@ -144,11 +144,10 @@ test('the table, export, template, import with its mapping step, a malformed fil
   const firstName = await rows().first().locator('td').nth(3).textContent();
   const file = await download(() => page.click('#export-form button[type=submit]'));
   assert.equal(file.name, 'ExportedAddressBook.csv');
+  // Its columns and rows are the library's; here the form's choice of format and delimiter.
   const lines = file.text.split('\r\n');
-  assert.equal(lines[0].split(',').length, 26);
   assert.ok(lines[0].startsWith('ZltAddressBookId,DisplayName,FirstName,LastName,Company,'), lines[0]);
   assert.ok(lines[1].startsWith(`1,${firstName},`), lines[1]);
-  assert.equal(lines.filter((line) => line !== '').length, 1 + total);
   await showing('#export-result', `Exported ${total} entries`);
   await showing('#audit li', `address book exported: ${total} entries`);
   await checkAccessible('the export result');
@@ -253,8 +252,6 @@ test('the table, export, template, import with its mapping step, a malformed fil
   // A group opens from the keyboard with its members, and closes back to where it was.
   const { entries } = await page.evaluate(() => fetch('/api/contacts?limit=500').then((answer) => answer.json()));
   const group = entries.find((entry) => entry.members > 0);
-  const expected = entries.filter((entry) => entry.memberOf.some((g) => g.id === group.id))
-    .map((entry) => entry.displayName);
   await page.fill('#search', group.displayName);
   await showing('#range', 'matching');
   const opener = page.locator('#entries .c-groups button', { hasText: 'member' }).first();
@@ -262,7 +259,8 @@ test('the table, export, template, import with its mapping step, a malformed fil
   await page.keyboard.press('Enter');
   await page.locator('#group-view').waitFor();
   assert.deepEqual([await text('#group-title'), await focused()], [`Group: ${group.displayName}`, 'group-title']);
-  assert.deepEqual(await page.locator('#group-members tbody td:first-child').allTextContents(), expected.slice(0, 50));
+  // Which entries are its members is web_server_test's; here that the view lists them all.
+  assert.equal(await page.locator('#group-members tbody tr').count(), Math.min(group.members, 50));
   await checkAccessible('an open group');
   await page.keyboard.press('Escape');
   assert.ok(await page.locator('#group-view').isHidden());
