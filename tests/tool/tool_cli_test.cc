@@ -100,15 +100,12 @@ TEST(CliArgs, RefusedArgumentsNumbersAndDelimiterNames) {
   for (const auto& [args, message] : cases) {
     EXPECT_EQ(refusal(args), message) << testing::PrintToString(args);
   }
-  for (std::string typed : {"-1", "11", "many", "", " 5", "5 ", "1e3", "99999999999999999999"}) {
-    EXPECT_EQ(refusal({"a.csv", "--limit", typed}),
-              "--limit wants a whole number from 0 to 10, not '" + typed + "'");
-  }
-  const std::pair<Strings, long> numbers[] = {
-      {{}, 50}, {{"--limit", "0"}, 0}, {{"--limit", "10"}, 10}, {{"--limit=+7"}, 7}};
-  for (const auto& [args, expected] : numbers) {
-    EXPECT_EQ(parse(args).number("--limit", 50, 0, 10), expected) << testing::PrintToString(args);
-  }
+  // Which numbers pass is the parser's (Text.LinesNumbersSizesAndCounts); here
+  // the default and the sentence of a refusal.
+  EXPECT_EQ(refusal({"a.csv", "--limit", "11"}),
+            "--limit wants a whole number from 0 to 10, not '11'");
+  EXPECT_EQ(parse({}).number("--limit", 50, 0, 10), 50);
+  EXPECT_EQ(parse({"--limit=+7"}).number("--limit", 50, 0, 10), 7);
   // clang-format off
   const std::pair<Strings, std::string> names[] = {
       {{}, "Comma"}, {{"--delimiter", "Comma"}, "Comma"}, {{"--delimiter", "cOMMA"}, "Comma"},
