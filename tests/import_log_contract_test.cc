@@ -120,8 +120,9 @@ TEST_F(ImportLogContractTest, ProgressCountsDataRecordsNowAndThen) {
   EXPECT_EQ((std::vector<int>{511, 1023}), told);
 }
 
-// Quote then text in a record's first field; a quote never closed. (Quote
-// then text in a later field, and in the header, are dabtool_test's.)
+// Quote then text in a record's first field; a quote never closed; quote
+// then text before the second record. (Quote then text in a later field of
+// a later record is dabtool_test's.)
 TEST_F(ImportLogContractTest, ImportsThatStopSayWhereAndWhy) {
   const struct {
     std::string file;
@@ -129,7 +130,8 @@ TEST_F(ImportLogContractTest, ImportsThatStopSayWhereAndWhy) {
     bool malformedString, tooFewRecords;
     int stoppedAt;
   } cases[] = {{kHeader + "f,l,A,,,\n\"f\"x,l,B\n", 3, true, false, 3},
-               {kHeader + "f,l,A,,,\nf,l,\"B\n", 3, false, false, 3}};
+               {kHeader + "f,l,A,,,\nf,l,\"B\n", 3, false, false, 3},
+               {"\"F\"x,L,D\nf,l,A\n", 6, true, true, 1}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);
     ImportLog log = importAndRead(c.file);
