@@ -223,17 +223,6 @@ TEST_F(AuditLogTest, ExportsAreRecordedAndReadNewestFirst) {
   EXPECT_EQ(2u, read(2).size());
 }
 
-TEST_F(AuditLogTest, FailsOnAFileThatIsNotADatabase) {
-  std::string path = root_.file("words.txt");
-  std::ofstream(path) << "These words are not a database, whatever the name says.\n";
-  dabplatform_set_database_path(path.c_str());
-  EXPECT_EQ(DABPLATFORM_DB_NOT_A_DATABASE, adlog_addressbook_export());
-  Records records;
-  EXPECT_EQ(DABPLATFORM_DB_NOT_A_DATABASE,
-            dabplatform_audit_records(&StandinTest::collect, &records, 0));
-  EXPECT_EQ(DABPLATFORM_DB_BAD_ARGUMENT, dabplatform_audit_records(nullptr, nullptr, 0));
-}
-
 // --- The contact database ---------------------------------------------------------
 
 // A second connection to the same file, as another process would open it.
@@ -605,15 +594,22 @@ TEST_F(ContactDbTest, ListFollowsTheCountUnlessEntriesVanishedSinceIt) {
   EXPECT_EQ(2u, fetchAll().size());
 }
 
+// The connection and the audit log refuse alike a file that is no database
+// and one that cannot be opened.
 TEST_F(ContactDbTest, ConnectRefusesFilesItCannotUseAsADatabase) {
   ASSERT_EQ(0, DAB_DBI_Disconnect());
   std::ofstream(root_.file("notes.txt")) << "Not a database, just some words.\n";
-  for (const auto& [name, status] : {std::pair{"notes.txt", DABPLATFORM_DB_NOT_A_DATABASE},
-                                     {"missing/dir/contacts.db", DABPLATFORM_DB_CANNOT_OPEN}}) {
+  for (const auto& [name, status] :
+       {std::pair{"missing/dir/contacts.db", DABPLATFORM_DB_CANNOT_OPEN},
+        {"notes.txt", DABPLATFORM_DB_NOT_A_DATABASE}}) {
     dabplatform_set_database_path(root_.file(name).c_str());
     EXPECT_EQ(status, DAB_DBI_Connect()) << name;
     EXPECT_EQ(DABPLATFORM_DB_NOT_CONNECTED, DAB_DBI_Disconnect()) << name;
+    EXPECT_EQ(status, adlog_addressbook_export()) << name;
   }
+  Records records;  // Of notes.txt, the last one.
+  EXPECT_EQ(DABPLATFORM_DB_NOT_A_DATABASE, dabplatform_audit_records(&collect, &records, 0));
+  EXPECT_EQ(DABPLATFORM_DB_BAD_ARGUMENT, dabplatform_audit_records(nullptr, nullptr, 0));
   // Back to the default file, which works and creates a missing data root.
   dabplatform_set_database_path(nullptr);
   std::string nested = root_.file("not/yet/there");
