@@ -1,10 +1,11 @@
 /*
  * The public header as a C program sees it: all five entry points called
- * from C against the stand-in platform, on a fresh data root.
+ * from C against the stand-in platform, on a fresh data root. What the files
+ * hold is export_test's and download_sample_test's, and dabtool_test's on the
+ * stand-in; here each call succeeds and the import fills the caller's counts.
  */
 #include <stdio.h>
 #include <stdlib.h>
-#include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,18 +21,6 @@ static int failures = 0;
       ++failures;                                                              \
     }                                                                          \
   } while (0)
-
-/* The first line of `path`, line end included ("" when it does not open). */
-static const char* firstLine(const char* path) {
-  static char line[1024];
-  FILE* f = fopen(path, "r");
-  line[0] = '\0';
-  if (f != NULL) {
-    if (fgets(line, sizeof line, f) == NULL) line[0] = '\0';
-    fclose(f);
-  }
-  return line;
-}
 
 static void writeUpload(void) {
   FILE* f = fopen("http/data/addressbook.txt", "w");
@@ -58,16 +47,9 @@ int main(void) {
   CHECK(counts.successCount == 1 && counts.failureCount == 1);
 
   CHECK(AdressBookExport(comma, NULL, NULL) == 1);
-  CHECK(strncmp(firstLine("http/data/ExportedAddressBook.csv"), "ZltAddressBookId,DisplayName,",
-                29) == 0);
   CHECK(LegacyAdressBookExport(semicolon, NULL, NULL, NULL) == 1);
-  CHECK(strcmp(firstLine("http/data/LegacyExportedAddressBook.csv"),
-               "Friendly Name;E-Mail Address;Internet Fax Address\n") == 0);
   CHECK(GenerateSampleDAB(comma, NULL, NULL, 0u) == 1);
-  CHECK(strncmp(firstLine("http/data/AddressBookSample.csv"), "*****,ZltAddressBookId,", 23) == 0);
   CHECK(GenerateSampleLegacy(semicolon) == 1);
-  CHECK(strcmp(firstLine("http/data/LegacyAddressBookSample.csv"),
-               "Friendly Name;E-Mail Address;InternetFax Address\n") == 0);
 
   char command[64];
   snprintf(command, sizeof command, "rm -rf %s", root);

@@ -63,23 +63,20 @@ class ImportLogContractTest : public PlatformTest {
   std::function<void(int)> progress_;
 };
 
+// The findings that dabtool_test's import sentences do not reach (a blank
+// display name, a record without one, a doubtful e-mail address, a long first
+// name or internet-fax address, records over two lines and empty lines are
+// read there, through the whole tool).
 TEST_F(ImportLogContractTest, EveryRecordGetsTheLibrarysVerdict) {
-  // Record numbers count the header as 1; the empty line is no record.
+  // Record numbers count the header as 1.
   const std::vector<std::pair<std::string, Expected>> rows = {
       {"f,l,Plain,c,p@x.org,p@y.org\n", {true, {}}},
-      {"f,l,,c,b@x.org,\n", {false, {Finding::kDisplayNameBlank}}},
-      {"f,l\n", {false, {Finding::kNoDisplayNameField}}},
-      {"f,l,Blank Mail,c,e x@y.org,\n", {true, {Finding::kEmailDoubtful}}},
       {"f,l,Accent Fax,c,f@y.org,f\xC3\xA9@y.org\n", {true, {Finding::kIfaxDoubtful}}},
       {"f,l,Long Mail,c," + kTooLong + ",\n", {false, {Finding::kEmailTooLong}}},
-      {"f,l,Long Fax,c,m@x.org," + kTooLong + "\n", {false, {Finding::kIfaxTooLong}}},
-      {kTooLong + ",l,Long First,c,,\n", {true, {Finding::kFirstNameTooLong}}},
       {"f," + kTooLong + ",Long Last,c,,\n", {true, {Finding::kLastNameTooLong}}},
       {"f,l," + kTooLong + ",c,,\n", {true, {Finding::kDisplayNameTooLong}}},
       {"f,l,Long Company," + kTooLong + ",,\n", {true, {Finding::kCompanyTooLong}}},
       {"f,l,Refused By Book,c,r@x.org,\n", {false, {Finding::kRefusedByBook}}},
-      {"\n", {false, {}}},
-      {"f,l,Two Lines,\"c\nd\",t@x.org,\n", {true, {}}},
       {"f,l,\n", {false, {Finding::kDisplayNameBlank}}},  // the blank field ends the record
       {"f,l,Last,c,z@x.org,\n", {true, {}}},
   };
@@ -88,7 +85,6 @@ TEST_F(ImportLogContractTest, EveryRecordGetsTheLibrarysVerdict) {
   int record = 1, createCall = 0;
   for (const auto& row : rows) {
     file += row.first;
-    if (row.first == "\n") continue;
     expected[++record] = row.second;
     if (row.second.findings == std::vector<Finding>{Finding::kRefusedByBook}) {
       fake().refuseCreateCall.insert(createCall);
@@ -110,9 +106,9 @@ TEST_F(ImportLogContractTest, EveryRecordGetsTheLibrarysVerdict) {
   EXPECT_EQ(result_.successCount, log.createdCount);
   EXPECT_EQ(static_cast<size_t>(created), fake().created.size());
   EXPECT_FALSE(log.parseError || log.tooFewRecords || log.fileNotOpened || log.notConnected);
-  // A limit is read from the line itself (record 7: "Long Mail").
+  // A limit is read from the line itself (record 4: "Long Mail").
   EXPECT_EQ("the e-mail address (column 5) is longer than 256 bytes",
-            dabtool::findingText(log.refused.at(7)));
+            dabtool::findingText(log.refused.at(4)));
 }
 
 TEST_F(ImportLogContractTest, ProgressCountsDataRecordsNowAndThen) {
@@ -124,16 +120,16 @@ TEST_F(ImportLogContractTest, ProgressCountsDataRecordsNowAndThen) {
   EXPECT_EQ((std::vector<int>{511, 1023}), told);
 }
 
+// Quote then text in a record's first field; a quote never closed; quote
+// then text before the second record. (Quote then text in a later field of
+// a later record is dabtool_test's.)
 TEST_F(ImportLogContractTest, ImportsThatStopSayWhereAndWhy) {
-  // Quote then text in the third record, in a record's first field; a quote
-  // never closed; quote then text before the second record.
   const struct {
     std::string file;
     int status;
     bool malformedString, tooFewRecords;
     int stoppedAt;
-  } cases[] = {{kHeader + "f,l,A,,,\nf,\"l\"x,B\n", 3, true, false, 3},
-               {kHeader + "f,l,A,,,\n\"f\"x,l,B\n", 3, true, false, 3},
+  } cases[] = {{kHeader + "f,l,A,,,\n\"f\"x,l,B\n", 3, true, false, 3},
                {kHeader + "f,l,A,,,\nf,l,\"B\n", 3, false, false, 3},
                {"\"F\"x,L,D\nf,l,A\n", 6, true, true, 1}};
   for (const auto& c : cases) {
@@ -149,8 +145,7 @@ TEST_F(ImportLogContractTest, ImportsThatStopSayWhereAndWhy) {
 
 TEST_F(ImportLogContractTest, AnUploadThatCannotBeOpenedIsNamed) {
   fake().failOpen = true;
-  ImportLog log = importAndRead(kHeader);
-  EXPECT_EQ(1, status_);
+  ImportLog log = importAndRead(kHeader);  // Status 1: import_test's.
   EXPECT_TRUE(log.fileNotOpened);
   EXPECT_FALSE(log.parseError);
 }

@@ -204,15 +204,6 @@ TEST_F(ImportFieldsTest, EachPositionChecksAndCopiesItsValue) {
   }
 }
 
-// The header's over-long address is reported but refuses no data record.
-TEST_F(ImportFieldsTest, HeaderAddressNeverSetsTheSkipFlag) {
-  DABImport import;
-  deliver(import, 4, kA257);
-  EXPECT_EQ(0, import.skipRecord);
-  EXPECT_EQ(10, import.statusCode);
-  EXPECT_STREQ("", import.email);
-}
-
 // --- The driver --------------------------------------------------------------------
 
 const std::string kHeader = "First,Last,Display,Company,Email,Ifax\n";
@@ -262,6 +253,7 @@ const DriverCase kDriverCases[] = {
     {"F,L,,C\n" + row("A") + row("B"), 0, {1, 1}, {"B"}, {kBlank}},
     {"F,L,,C\na,b\n" + row("B"), 0, {1, 1}, {"B"}, {kBlank, kNoName}},
     {kHeader + "a,b,A,c," + kLong + "\n" + row("B"), 0, {1, 1}, {"B"}, {kLongEmail}},
+    // The header's over-long address is reported but refuses no data record.
     {"F,L,D,C," + kLong + "\n" + row("A"), 0, {1, 0}, {"A"}, {kLongEmail}}};
 // clang-format on
 

@@ -170,7 +170,6 @@ extern "C" int DAB_DBI_Free_ContactList(DAB_DBI_ContactList_t* list) {
 
 extern "C" int DAB_DBI_GetAllGroupIds(DAB_DBI_GroupIds_t* ids, int contactId, int selector) {
   recordCall(0, "DAB_DBI_GetAllGroupIds", str(contactId), str(selector));
-  if (fake().groupIdsResult != 0) return fake().groupIdsResult;
   if (fake().groupIdsFailFor.count(contactId)) return 1;
   std::vector<int32_t>& groups = fake().groupIds[contactId];
   ids->count = static_cast<int32_t>(groups.size());
@@ -193,7 +192,7 @@ extern "C" int DAB_DBI_CreateContact(DAB_DBI_Contact_t* contact, int* newContact
   c.firstName = copyText(c.person.firstName), c.lastName = copyText(c.person.lastName);
   c.emailAddress = copyText(c.email.address), c.ifaxAddress = copyText(c.ifax.address);
   int call = fake().createCalls++;
-  int result = fake().refuseCreateCall.count(call) ? 1 : fake().createResult;
+  int result = fake().refuseCreateCall.count(call) ? 1 : 0;
   if (result == 0) {
     *newContactId = 1000 + call;
     fake().created.push_back(std::move(c));

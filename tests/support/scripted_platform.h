@@ -51,14 +51,12 @@ class ScriptedPlatform {
   int connectResult = 0, disconnectResult = 0, countResult = 0, listResult = 0;
   std::optional<int> countValue;          // Stored by GetContactsCount; default: contacts.size().
   std::vector<ScriptedContact> contacts;  // The list GetContactList hands out.
-  int groupIdsResult = 0;                 // For every GetAllGroupIds call...
-  std::set<int32_t> groupIdsFailFor;      // ...and contact ids whose call returns 1.
+  std::set<int32_t> groupIdsFailFor;      // Contact ids whose GetAllGroupIds returns 1.
   std::map<int32_t, std::vector<int32_t>> groupIds;  // Memberships by contact id.
   // No membership comes back as count 0 with a null pointer, as the stand-in
   // gives it; true: with a stale non-null pointer, which the count overrules.
   bool staleIdsWhenEmpty = false;
-  int createResult = 0;                // For every CreateContact call...
-  std::set<int> refuseCreateCall;      // ...and 0-based calls that return 1.
+  std::set<int> refuseCreateCall;      // 0-based CreateContact calls that return 1.
   std::string throwBadAllocIn;         // Name of a call that throws std::bad_alloc.
   std::string dataDir;                 // What xpaths_get_path returns.
   bool failOpen = false;               // xpaths_open_file returns NULL.
