@@ -361,13 +361,7 @@ TEST(DabtoolImport, EachFileGetsItsExitCodeSentencesAndBook) {
 
 TEST(DabtoolImport, FindingsAreGroupedListedOrReportedRecordByRecord) {
   Sandbox box;
-  Outcome result = box.import(kHeader +
-                              "Ann,Lee,Ann Lee,,ann@example.com,\r\n"
-                              "No,Name,,Acme,no@example.com,\r\n"
-                              "Cy,Ko,\"Ko,\r\nCy\",\"Two\r\nlines\",c y@example.com,\r\n"
-                              "\r\n"
-                              "Ed\r\n"
-                              "Di,Yu,Di Yu,,di@example.com,\r\n");
+  Outcome result = box.import(readAll(fs::path(DABTOOL_FIXTURES) / "findings.csv"));
   EXPECT_EQ(result.exitCode, 3) << "some records were refused";
   // Records count from 1 after the header; the empty line 7 is no record.
   EXPECT_EQ(result.out, expected("import-findings.out"));
