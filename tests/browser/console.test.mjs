@@ -179,7 +179,6 @@ test('the table, export, template, import with its mapping step, a malformed fil
     await page.screenshot({ path: process.env.SCREENSHOT });
   }
   // Another program's file: the mapping step shows where each column goes and imports only when confirmed.
-  const before = await text('#book-info');
   await upload('google.csv', googleFile);
   const step = page.locator('#mapping-step');
   await step.waitFor();
@@ -189,7 +188,6 @@ test('the table, export, template, import with its mapping step, a malformed fil
   const firstRow = page.locator('#mapping-preview tbody tr').first();
   assert.deepEqual(await firstRow.locator('td').allTextContents(),
     ['Jane', 'Doe', 'Jane Doe', 'Acme, Inc.', 'jane.doe@example.com', '']);
-  assert.equal(await text('#book-info'), before, 'the check changes nothing');
   await page.selectOption('#mapping-table select[name=display]', '3');
   await firstRow.filter({ hasText: 'Acme, Inc.Acme, Inc.' }).waitFor();
   if (process.env.SCREENSHOT) await step.scrollIntoViewIfNeeded()
@@ -208,13 +206,11 @@ test('the table, export, template, import with its mapping step, a malformed fil
   await page.click('#mapping-import:enabled');
   await showing('#import-result', 'Created 1 contact from 1 data record');
   await showing('#book-info', `${seededContacts + 5} contacts`);
-  // A malformed file shows the error and changes nothing.
-  const kept = await text('#book-info');
+  // A malformed file shows the error; that it changes nothing is web_server_test's.
   await upload('broken.csv', malformedFile);
   const failed = await page.locator('#import-result.failed').textContent();
   assert.match(failed, /Import failed: the import stopped at record 1 \(starting on line 2/);
   assert.match(failed, /Import status 6: a field could not be read before the second record was complete\./);
-  assert.equal(await text('#book-info'), kept);
   await checkAccessible('a failed import');
   // Delete names what goes and asks; Undo puts each deletion back.
   const book = await text('#book-info');
