@@ -19,13 +19,10 @@ const total = seededContacts + 2;
 const axeSource = readFileSync(createRequire(import.meta.url).resolve('axe-core/axe.min.js'), 'utf8');
 
 const csv = (...lines) => `${lines.join('\r\n')}\r\n`;
-const header = 'First Name,Last Name,Display Name,Company,E-mail,Internet Fax';
 const goodFile = readFileSync(path.join(here, '../fixtures/import/people.csv'), 'utf8');
-const malformedFile = csv(header, '"Alan"x,Turing,Alan Turing,,,');
+const malformedFile = csv('First,Last,Display', '"Alan"x,Turing,Alan Turing');
 // Another program's file: its columns are found by name and shown first.
-const googleFile = csv('First Name,Middle Name,Last Name,Organization Name,E-mail 1 - Label,E-mail 1 - Value',
-  'Jane,,Doe,"Acme, Inc.",* Work,jane.doe@example.com',
-  'Remi,,Garcon,,Home,remi@example.org');
+const googleFile = readFileSync(path.join(here, '../fixtures/import/google.csv'), 'utf8');
 
 let dataDir, server, serverExit, browser, page;
 const pageErrors = [], missing = [];  // the page's errors; addresses it asked for that the console did not have
@@ -166,8 +163,6 @@ test('the table, export, template, import with its mapping step, a malformed fil
   await result.locator('summary').filter({ hasText: '1 record not created: the display name (column 3) is empty.' }).click();
   assert.equal(await result.locator('details .records li').textContent(), 'record 2 (line 3)');
   await showing('#entries tbody tr', 'Grace Hopper');
-  const shown = await names();
-  assert.ok(shown.includes('Ada Lovelace') && shown.includes('Grace Hopper'), shown.join(' | '));
   assert.match(await text('#book-info'), new RegExp(`${seededContacts + 2} contacts`));
   if (process.env.SCREENSHOT) {
     await page.click('#first');
@@ -182,11 +177,11 @@ test('the table, export, template, import with its mapping step, a malformed fil
   await step.waitFor();
   assert.match(await text('#mapping-reading'), /as Google Contacts CSV/);
   const chosen = (name) => page.locator(`#mapping-table select[name=${name}]`).inputValue();
-  assert.deepEqual([await chosen('email'), await chosen('ifax')], ['5', '-1']);
+  assert.deepEqual([await chosen('email'), await chosen('ifax')], ['18', '-1']);
   const firstRow = page.locator('#mapping-preview tbody tr').first();
   assert.deepEqual(await firstRow.locator('td').allTextContents(),
     ['Jane', 'Doe', 'Jane Doe', 'Acme, Inc.', 'jane.doe@example.com', '']);
-  await page.selectOption('#mapping-table select[name=display]', '3');
+  await page.selectOption('#mapping-table select[name=display]', '10');
   await firstRow.filter({ hasText: 'Acme, Inc.Acme, Inc.' }).waitFor();
   if (process.env.SCREENSHOT) await step.scrollIntoViewIfNeeded()
     .then(() => page.screenshot({ path: process.env.SCREENSHOT.replace(/\.png$/, '-mapping.png') }));
