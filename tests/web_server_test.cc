@@ -417,7 +417,6 @@ TEST_F(WebConsoleTest, ImportsChangeTheBookOnlyWhenReadToTheEndAndAreTold) {
   httplib::MultipartFormDataItems form = {
       {"file", "First,Last,Display\r\nKaty,Jones,Katy Jones", "katy.csv", "text/csv"}};
   Json katy = json(client().Post("/api/import?delimiter=Comma&positional=1", form));
-  EXPECT_EQ(katy["created"], 1);
   EXPECT_TRUE(katy["changes"].size() == 1 && has(katy["changes"][0], "line end")) << katy;
   EXPECT_EQ(uploadFile(), "First,Last,Display\r\nKaty,Jones,Katy Jones\r\n");
   form = {{"upload", "a,b,c\n1,2,3\n", "x.csv", "text/csv"}};

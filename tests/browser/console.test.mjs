@@ -20,7 +20,7 @@ const axeSource = readFileSync(createRequire(import.meta.url).resolve('axe-core/
 
 const csv = (...lines) => `${lines.join('\r\n')}\r\n`;
 const goodFile = readFileSync(path.join(here, '../fixtures/import/people.csv'), 'utf8');
-const malformedFile = csv('First,Last,Display', '"Alan"x,Turing,Alan Turing');
+const malformedFile = csv('First Name,Last Name,Display Name,Company,E-mail,Internet Fax', '"Alan"x,Turing,Alan Turing,,,');
 // Another program's file: its columns are found by name and shown first.
 const googleFile = readFileSync(path.join(here, '../fixtures/import/google.csv'), 'utf8');
 
@@ -136,8 +136,7 @@ test('the table, export, template, import with its mapping step, a malformed fil
   assert.deepEqual(missing, [], 'the page, its icon and its parts are all there');
   // Export downloads the DAB file the library wrote and records it.
   const file = await download(() => page.click('#export-form button[type=submit]'));
-  assert.equal(file.name, 'ExportedAddressBook.csv');
-  // Its rows are web_server_test's; here the form's choice of format and delimiter.
+  // Its name and rows are web_server_test's; here the form's choice of format and delimiter.
   assert.ok(file.text.startsWith('ZltAddressBookId,DisplayName,FirstName,LastName,Company,'), file.text);
   await showing('#export-result', `Exported ${total} entries`);
   await showing('#audit li', `address book exported: ${total} entries`);
@@ -269,9 +268,7 @@ test('the page fits from a wide screen to a phone; a big import: progress, a sho
     await page.evaluate(() => new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done))));
     assert.deepEqual(await overflowing(), [], `at ${width} px`);
     await checkAccessible(`the page at ${width} px`);
-    const picture = process.env.SCREENSHOT && [1400, 420].includes(width)
-      ? shot(`console-${width}.png`) : path.join(dataDir, `console-${width}.png`);
-    await page.screenshot({ path: picture });
+    if (process.env.SCREENSHOT && [1400, 420].includes(width)) await page.screenshot({ path: shot(`console-${width}.png`) });
   }
   // A big import: progress, a grouped summary of normal height and the whole report.
   await page.setViewportSize({ width: 1600, height: 900 });
