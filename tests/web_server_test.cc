@@ -316,7 +316,6 @@ TEST_F(WebConsoleTest, TheSeededBookThroughEveryRoute) {
   // A page of another site can neither read the book (its own Host) nor change
   // it (its Origin, or its Referer when it sends no Origin).
   SCOPED_TRACE("every request carries the token, taken once from the address");
-  ASSERT_EQ(token_.size(), 64u) << output();
   const std::string port = std::to_string(port_), cookie = "dabtool-token-" + port;
   const std::string own = "First,Last,Display\nOwn,Page,Own Page\n";
   auto with = [&](const std::string& name, const std::string& value) {
