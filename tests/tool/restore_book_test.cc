@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "DABExport.h"
 #include "book_history.h"
 #include "dabplatform.h"
 #include "delete_entries.h"
 #include "errors.h"
 #include "export_book.h"
+#include "export_headers.h"
 #include "file_io.h"
 #include "seed.h"
 #include "temp_data_root.h"
@@ -139,10 +139,7 @@ TEST_F(RestoreBook, RoundTripInBothDelimitersWithProgress) {
 }
 
 TEST_F(RestoreBook, RefusesRowsAndFilesThatBreakTheFormat) {
-  std::string header = DAB_CSV_COLUMN_NAMES[0];
-  for (int i = 1; i < DAB_CSV_COLUMN_COUNT; ++i)
-    header += std::string(",") + DAB_CSV_COLUMN_NAMES[i];
-  header += "\r\n";
+  const std::string& header = dabtest::kDabHeader;
   std::string row = "1,Anna,,,,,,0,,,0,,0,,,0,1,,0,,,,,,,\n";
   // Bytes, a part of a problem or of the refusal.
   const std::pair<std::string, const char*> cases[] = {

@@ -68,11 +68,6 @@ TEST(CliArgs, AcceptedArguments) {
     EXPECT_EQ(parsed.positional, c.positional) << shown;
     EXPECT_EQ(parsed.help, c.help) << shown;
   }
-  ParsedArgs parsed = parse({"--limit", "5", "--legacy"});
-  EXPECT_TRUE(parsed.has("--limit") && !parsed.has("-o"));
-  EXPECT_TRUE(parsed.flag("--legacy") && !parsed.flag("--dry-run"));
-  EXPECT_EQ(parsed.value("--limit", "50"), "5");
-  EXPECT_EQ(parsed.value("-o", "fallback"), "fallback");
 }
 
 TEST(CliArgs, RefusedArgumentsNumbersAndDelimiterNames) {
