@@ -16,17 +16,17 @@
 #include <utility>
 #include <vector>
 
-#include "tool_text.h"
+#include "support/files_and_text.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-using tooltest::countOf;
-using tooltest::has;
-using tooltest::parseCsv;
-using tooltest::readAll;
-using tooltest::splitLines;
+using testutil::countOf;
+using testutil::has;
+using testutil::parseCsv;
+using testutil::readAll;
+using testutil::splitLines;
 using Args = std::vector<std::string>;
 
 const std::string kHeader = "First,Last,Display,Company,E-mail,Internet fax\r\n";
@@ -62,7 +62,7 @@ pid_t start(const fs::path& dir, Args args, int out, int err, rlim_t maxFileSize
 }
 
 // A fresh folder to run dabtool in, removed afterwards.
-struct Sandbox : tooltest::TempDir {
+struct Sandbox : testutil::TempDir {
   Sandbox() { ::unsetenv("DABUTILS_DATA_ROOT"); }
   Outcome run(const Args& args, rlim_t maxFileSize = 0) const {
     const int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC;

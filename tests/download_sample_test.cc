@@ -2,8 +2,6 @@
 // bit selects, the delimiter names, the open sequence and its failure, and
 // that they never reach for the database.
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -16,8 +14,7 @@ namespace {
 
 // A file of tests/fixtures/expected/lib ("" when missing).
 std::string expectedFile(const std::string& name) {
-  std::ifstream in(std::string(DAB_EXPECTED_DIR) + "/" + name, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
+  return testutil::readAll(std::string(DAB_EXPECTED_DIR) + "/" + name);
 }
 
 const char kDabFile[] = "http/data/AddressBookSample.csv";

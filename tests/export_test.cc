@@ -20,6 +20,8 @@
 namespace dabtest {
 namespace {
 
+using testutil::printed;
+
 class ExportTextTest : public PlatformTest {
  protected:
   // Runs `method` on a writable copy and checks that the copy survives.
@@ -123,19 +125,6 @@ class FetchedList {
   DAB_DBI_Contact_t* first_;
 };
 
-// The bytes `write` puts into a stream in memory.
-template <typename Write>
-std::string written(Write write) {
-  char* data = nullptr;
-  size_t size = 0;
-  FILE* file = open_memstream(&data, &size);
-  write(file);
-  fclose(file);
-  std::string bytes(data, size);
-  free(data);
-  return bytes;
-}
-
 ScriptedContact withId(int32_t id, int32_t dlType = DAB_DBI_INDIVIDUAL) {
   ScriptedContact c;
   c.id = id, c.dlType = dlType;
@@ -167,7 +156,7 @@ class ExportWritersTest : public PlatformTest {
   // The file `writer` makes of the scripted contacts; `count` defaults to all.
   std::string write(Writer writer, char delimiter, std::optional<int> count) {
     FetchedList list;
-    std::string bytes = written([&](FILE* file) {
+    std::string bytes = printed([&](FILE* file) {
       (exporter_.*writer)(file, delimiter, count.value_or(static_cast<int>(fake().contacts.size())),
                           list.get());
     });
@@ -223,7 +212,7 @@ TEST_F(ExportWritersTest, DabGroupLinesCarryKindWorkflowAndFavouritesOnly) {
   EXPECT_EQ(kDabHeader + "20,\"Sales, EU\",,,,,\"\"\"30\"\"\",1,Fax,,1,,0,,,1,,,,,,,,,,\r\n" +
                 "21,Mail,,,,,,2,Email,,0,,1,,,0,,,,,,,,,,\r\n" +
                 "22,Other,,,,,,0,Unknown,,0,,0,,,0,,,,,,,,,,\r\n",
-            written([&](FILE* file) { exporter_.writeToExportFile(file, ',', 3, list.get()); }));
+            printed([&](FILE* file) { exporter_.writeToExportFile(file, ',', 3, list.get()); }));
   EXPECT_EQ(3, list.moved());
 }
 
@@ -326,7 +315,7 @@ TEST_F(ExportWritersTest, ScanServerAddressFormsGiveHostAndPort) {
     FetchedList list;
     DAB_DBI_Scan_t* scan = list.entry(0).scan;
     EXPECT_EQ("1," + c.cells + ",/p,u,,,t,c,\r\n",
-              written([&](FILE* file) { exporter_.writeScanCells(file, ',', scan); }))
+              printed([&](FILE* file) { exporter_.writeScanCells(file, ',', scan); }))
         << c.address.value_or("NULL");
     EXPECT_EQ(c.address.value_or(""), copyText(scan->serverAddress));
   }

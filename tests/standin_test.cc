@@ -76,8 +76,7 @@ TEST_F(PathServiceTest, RefusesWhatIsNotAFileBelowTheRoot) {
   }
   EXPECT_FALSE(fs::exists(fs::path(root_.path()).parent_path() / "escaped.csv"));
   EXPECT_FALSE(fs::exists(root_.file("http/data/missing.txt")));
-  std::ifstream target(absolute);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(target), {}), "x");
+  EXPECT_EQ(testutil::readAll(absolute), "x");
 }
 
 using Heard = std::tuple<int, std::string, int, std::string>;  // Level, source, line, message.

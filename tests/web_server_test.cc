@@ -27,7 +27,7 @@
 #include <vector>
 
 #include "support/export_headers.h"
-#include "tool_text.h"
+#include "support/files_and_text.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -36,9 +36,9 @@ using Json = nlohmann::json;
 using dabtest::kDabHeader;
 using dabtest::kLegacyHeader;
 using httplib::Headers;
-using tooltest::has;
-using tooltest::parseCsv;
-using tooltest::readAll;
+using testutil::has;
+using testutil::parseCsv;
+using testutil::readAll;
 
 namespace {
 
@@ -97,7 +97,7 @@ std::string rawExchange(int port, const std::string& head, const std::string& bo
 }
 
 // A fresh data folder and at most one `dabtool serve` on it at a time.
-class WebConsoleTest : public ::testing::Test, protected tooltest::TempDir {
+class WebConsoleTest : public ::testing::Test, protected testutil::TempDir {
  protected:
   // A refused body is no longer read: the client's next write must fail, not end the test.
   WebConsoleTest() { signal(SIGPIPE, SIG_IGN); }

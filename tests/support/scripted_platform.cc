@@ -9,9 +9,7 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <new>
-#include <sstream>
 
 #include "audit_log.h"
 #include "path_service.h"
@@ -90,10 +88,6 @@ bool ScriptedPlatform::releaseList(DAB_DBI_Contact_t* first) {
 
 PlatformTest::PlatformTest() {
   fake().reset();
-  char pattern[] = "/tmp/dabtest.XXXXXX";
-  char* made = mkdtemp(pattern);
-  if (made == nullptr) ADD_FAILURE() << "cannot create a temporary data root";
-  root_ = made ? made : "/tmp";
   std::filesystem::create_directories(root_ + "/http/data");
   previousDir_ = std::filesystem::current_path().string();
   std::filesystem::current_path(root_);
@@ -102,20 +96,7 @@ PlatformTest::PlatformTest() {
 
 PlatformTest::~PlatformTest() {
   std::filesystem::current_path(previousDir_);
-  std::error_code ignored;
-  std::filesystem::remove_all(root_, ignored);
   fake().reset();
-}
-
-std::string PlatformTest::readFile(const std::string& relativeName) const {
-  std::ifstream in(root_ + "/" + relativeName, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
-void PlatformTest::writeFile(const std::string& relativeName, const std::string& bytes) const {
-  std::ofstream(root_ + "/" + relativeName, std::ios::binary | std::ios::trunc) << bytes;
 }
 
 }  // namespace dabtest

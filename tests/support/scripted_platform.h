@@ -21,6 +21,7 @@
 
 #include "contact_db.h"
 #include "contact_record.h"
+#include "files_and_text.h"
 #include "logging.h"
 
 namespace dabtest {
@@ -107,10 +108,14 @@ class PlatformTest : public ::testing::Test {
   PlatformTest();
   ~PlatformTest() override;
 
-  std::string readFile(const std::string& relativeName) const;  // "" when missing.
-  void writeFile(const std::string& relativeName, const std::string& bytes) const;
+  // "" when missing.
+  std::string readFile(const std::string& name) const { return testutil::readAll(dir_.at(name)); }
+  void writeFile(const std::string& name, const std::string& bytes) const {
+    dir_.writeFile(name, bytes);
+  }
 
-  std::string root_;
+  testutil::TempDir dir_;
+  std::string root_ = dir_.dir_.string();
 
  private:
   std::string previousDir_;

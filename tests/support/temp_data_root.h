@@ -4,23 +4,17 @@
 #ifndef DABUTILS_TESTS_SUPPORT_TEMP_DATA_ROOT_H_
 #define DABUTILS_TESTS_SUPPORT_TEMP_DATA_ROOT_H_
 
-#include <stdlib.h>
-
-#include <filesystem>
-#include <stdexcept>
 #include <string>
 
 #include "contact_db.h"
 #include "dabplatform.h"
+#include "files_and_text.h"
 
 namespace dabtest {
 
 class TempDataRoot {
  public:
   TempDataRoot() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "dabtest-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
     dabplatform_set_data_root(path_.c_str());
     dabplatform_set_database_path(nullptr);
   }
@@ -28,19 +22,16 @@ class TempDataRoot {
     while (DAB_DBI_Disconnect() == 0) {
     }
     dabplatform_set_database_path(nullptr);
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
   }
   TempDataRoot(const TempDataRoot&) = delete;
   TempDataRoot& operator=(const TempDataRoot&) = delete;
 
   const std::string& path() const { return path_; }
-  std::string file(const std::string& relative) const {
-    return (std::filesystem::path(path_) / relative).string();
-  }
+  std::string file(const std::string& relative) const { return dir_.at(relative).string(); }
 
  private:
-  std::string path_;
+  testutil::TempDir dir_;  // removed after the connections are closed
+  std::string path_ = dir_.dir_.string();
 };
 
 }  // namespace dabtest

@@ -19,16 +19,16 @@
 #include "export_book.h"
 #include "export_headers.h"
 #include "file_io.h"
+#include "files_and_text.h"
 #include "seed.h"
 #include "temp_data_root.h"
-#include "tool_text.h"
 
 namespace {
 
 using namespace dabtool;
 
 std::vector<std::string> linesOf(const std::string& text) {
-  return tooltest::splitLines(text, "\n");
+  return testutil::splitLines(text, "\n");
 }
 
 // The export's ids renumbered from 1 in their order, in MemberOf too.

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "args.h"
+#include "files_and_text.h"
 #include "progress_line.h"
-#include "tool_text.h"
 
 namespace {
 
@@ -121,7 +121,7 @@ using Time = std::chrono::steady_clock::time_point;
 
 // What a job of 65,000 records prints, told the records done at times in ms.
 std::string shown(bool terminal, std::initializer_list<std::pair<int, int>> done) {
-  return tooltest::printed([&](std::FILE* out) {
+  return testutil::printed([&](std::FILE* out) {
     Time now{};
     dabtool::ProgressLine line(out, terminal, "Importing", [&now] { return now; });
     for (auto [at, records] : done) {
@@ -133,7 +133,7 @@ std::string shown(bool terminal, std::initializer_list<std::pair<int, int>> done
 }
 
 TEST(ProgressLine, ShowsLongJobsOnATerminalOnly) {
-  EXPECT_EQ(tooltest::printed([](std::FILE* out) {
+  EXPECT_EQ(testutil::printed([](std::FILE* out) {
               dabtool::ProgressLine shortJob(out, true, "Importing");
               shortJob.update(10, 20);
             }),

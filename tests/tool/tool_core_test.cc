@@ -13,11 +13,11 @@
 
 #include "errors.h"
 #include "file_io.h"
+#include "files_and_text.h"
 #include "record_scan.h"
 #include "terminal_text.h"
 #include "text.h"
 #include "text_table.h"
-#include "tool_text.h"
 
 namespace {
 
@@ -115,7 +115,7 @@ using dabtool::Tabs;
 using dabtool::terminalCell;
 using dabtool::terminalText;
 
-using tooltest::printed;
+using testutil::printed;
 
 // Characters spelled out once: combining U+0301 and U+0323, wide U+674E and
 // U+5A1C, emoji U+1F600 with U+FE0F, a woman (U+1F469) joined (U+200D) to a
@@ -210,7 +210,7 @@ TEST(CoreTerminalText, TableColumnsLineUpAndLinesAreSafe) {
   for (const std::string& name : names) table.addRow({name, "|"});
   std::string text = printed([&](std::FILE* out) { table.print(out); });
 
-  std::vector<std::string> lines = tooltest::splitLines(text, "\n");
+  std::vector<std::string> lines = testutil::splitLines(text, "\n");
   ASSERT_EQ(lines.size(), names.size() + 1) << text;
   int bar = displayWidth(lines[0]);
   EXPECT_EQ(bar, 20 + 2 + 1) << "the long name sets the column, cut to 20";
@@ -313,12 +313,12 @@ using dabtool::Durability;
 class CoreFileIo : public ::testing::Test {
  protected:
   std::string path(const std::string& name) const { return dir_.at(name).string(); }
-  std::string read(const std::string& name) const { return tooltest::readAll(dir_.at(name)); }
+  std::string read(const std::string& name) const { return testutil::readAll(dir_.at(name)); }
   size_t entries() const {
     return static_cast<size_t>(std::distance(fs::directory_iterator(dir_.dir_), {}));
   }
 
-  tooltest::TempDir dir_;
+  testutil::TempDir dir_;
 };
 
 TEST_F(CoreFileIo, StagedFilesReplaceTheirTargetWhenPlacedWithTheUmasksMode) {

@@ -7,7 +7,7 @@
 
 #include "duplicates.h"
 #include "errors.h"
-#include "tool_text.h"
+#include "files_and_text.h"
 #include "upload_file.h"
 #include "vcard_reader.h"
 
@@ -67,10 +67,10 @@ TEST(PrepareUpload, ConvertsOrRefuses) {
     // The early record reading skips what it takes for sure to change.
     EXPECT_TRUE(upload.converted() || !dabtool::surelyRewritten(input, positional));
     EXPECT_TRUE(upload.warnings.empty());
-    std::vector<std::string> parts = tooltest::splitLines(changes, "|");
+    std::vector<std::string> parts = testutil::splitLines(changes, "|");
     ASSERT_EQ(upload.changes.size(), parts.size());
     for (size_t i = 0; i < parts.size(); ++i)
-      EXPECT_TRUE(tooltest::has(upload.changes[i], parts[i]));
+      EXPECT_TRUE(testutil::has(upload.changes[i], parts[i]));
   }
   dabtool::ReadingOptions latin1;
   latin1.encoding = "ISO-8859-1";
@@ -89,7 +89,7 @@ TEST(PrepareUpload, ConvertsOrRefuses) {
     } catch (const dabtool::Failure& failure) {
       std::string what = failure.what();
       EXPECT_EQ(what.rfind("book.csv ", 0), 0u) << what;
-      EXPECT_TRUE(tooltest::has(what, reason));
+      EXPECT_TRUE(testutil::has(what, reason));
     }
   }
 }

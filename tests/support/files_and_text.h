@@ -1,7 +1,7 @@
-// Helpers of dabtool's tests: a temporary folder, whole files, lines,
+// Helpers shared by the tests: a temporary folder, whole files, lines,
 // substrings with a readable failure, CSV cells and what a FILE* received.
-#ifndef DABUTILS_TESTS_TOOL_TEXT_H_
-#define DABUTILS_TESTS_TOOL_TEXT_H_
+#ifndef DABUTILS_TESTS_SUPPORT_FILES_AND_TEXT_H_
+#define DABUTILS_TESTS_SUPPORT_FILES_AND_TEXT_H_
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -11,10 +11,11 @@
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
-namespace tooltest {
+namespace testutil {
 
 inline std::string readAll(const std::filesystem::path& path) {
   std::stringstream bytes;
@@ -26,8 +27,9 @@ inline std::string readAll(const std::filesystem::path& path) {
 class TempDir {
  public:
   TempDir() {
-    char pattern[] = "/tmp/dabtool-test-XXXXXX";
-    dir_ = ::mkdtemp(pattern);
+    char pattern[] = "/tmp/dabutils-test-XXXXXX";
+    if (::mkdtemp(pattern) == nullptr) throw std::runtime_error("cannot create a temporary folder");
+    dir_ = pattern;
   }
   ~TempDir() {
     std::error_code ignored;
@@ -105,6 +107,6 @@ inline std::vector<std::vector<std::string>> parseCsv(const std::string& text, c
   return rows;
 }
 
-}  // namespace tooltest
+}  // namespace testutil
 
-#endif  // DABUTILS_TESTS_TOOL_TEXT_H_
+#endif  // DABUTILS_TESTS_SUPPORT_FILES_AND_TEXT_H_
