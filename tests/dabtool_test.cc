@@ -34,7 +34,7 @@ const std::string kAnn = "Ann,Lee,Ann Lee,,,\r\n";
 
 // An expected output kept as a file in tests/fixtures/expected/tool.
 std::string expected(const std::string& name) {
-  return readAll(fs::path(DABTOOL_FIXTURES).parent_path() / "expected/tool" / name);
+  return readAll(fs::path(DAB_FIXTURES) / "expected/tool" / name);
 }
 
 struct Outcome {
@@ -360,7 +360,7 @@ TEST(DabtoolImport, EachFileGetsItsExitCodeSentencesAndBook) {
 
 TEST(DabtoolImport, FindingsAreGroupedListedOrReportedRecordByRecord) {
   Sandbox box;
-  Outcome result = box.import(readAll(fs::path(DABTOOL_FIXTURES) / "findings.csv"));
+  Outcome result = box.import(readAll(fs::path(DAB_FIXTURES) / "import/findings.csv"));
   EXPECT_EQ(result.exitCode, 3) << "some records were refused";
   // Records count from 1 after the header; the empty line 7 is no record.
   EXPECT_EQ(result.out, expected("import-findings.out"));
@@ -507,7 +507,7 @@ TEST(DabtoolImportFormats, EachFormatGivesItsContactsFieldByField) {
   for (const auto& [file, format] : kFormats) {
     SCOPED_TRACE(file);
     Sandbox box;
-    const fs::path path = fs::path(DABTOOL_FIXTURES) / file;
+    const fs::path path = fs::path(DAB_FIXTURES) / "import" / file;
     Outcome result = box.run({"import", path.string()});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_TRUE(has(result.out, format));
@@ -541,7 +541,7 @@ TEST(DabtoolImportFormats, OwnExportsGoBackInAndColumnsCanBeChosen) {
 
   SCOPED_TRACE("a dry run shows the mapping, and --columns changes it");
   Sandbox box;
-  std::string google = std::string(DABTOOL_FIXTURES) + "/google.csv";
+  std::string google = std::string(DAB_FIXTURES) + "/import/google.csv";
   Outcome dry = box.run({"import", "--dry-run", google});
   ASSERT_EQ(dry.exitCode, 0) << dry.err;
   for (const char* part :

@@ -14,7 +14,7 @@ namespace {
 
 // A file of tests/fixtures/expected/lib ("" when missing).
 std::string expectedFile(const std::string& name) {
-  return testutil::readAll(std::string(DAB_EXPECTED_DIR) + "/" + name);
+  return testutil::readAll(std::string(DAB_FIXTURES) + "/expected/lib/" + name);
 }
 
 const char kDabFile[] = "http/data/AddressBookSample.csv";

@@ -90,7 +90,7 @@ class FirstHolders {
   // The holder of `hash` and false when it has one; else `holder` takes it.
   std::pair<int, bool> claim(uint64_t hash, int holder) {
     size_t mask = slots_.size() - 1;
-    // FNV's low bits vary too little to index by alone.
+    // The product's top bits depend on every bit of the hash.
     for (size_t i = (hash * 0x9E3779B97F4A7C15ull) >> (64 - bits_);; i = (i + 1) & mask) {
       Slot& slot = slots_[i];
       if (!slot.used) {
